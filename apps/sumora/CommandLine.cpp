@@ -1,0 +1,85 @@
+#include "apps/sumora/CommandLine.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace sumora::cli {
+
+namespace {
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+}  // namespace
+
+CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
+                         const std::vector<std::string>& flagOptions) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
+      positional_.push_back(arg);
+      continue;
+    }
+    std::string name = arg.substr(2);
+    std::optional<std::string> inlineValue;
+    if (auto eq = name.find('='); eq != std::string::npos) {
+      inlineValue = name.substr(eq + 1);
+      name = name.substr(0, eq);
+    }
+    if (Contains(flagOptions, name)) {
+      if (inlineValue) throw UsageError("option --" + name + " takes no value");
+      flags_[name] = true;
+    } else if (Contains(valueOptions, name)) {
+      if (values_.count(name) != 0) throw UsageError("option --" + name + " is given twice");
+      if (inlineValue) {
+        values_[name] = *inlineValue;
+      } else {
+        if (i + 1 >= args.size()) throw UsageError("option --" + name + " needs a value");
+        values_[name] = args[++i];
+      }
+    } else {
+      throw UsageError("unknown option --" + name);
+    }
+  }
+}
+
+std::optional<std::string> CommandLine::Get(const std::string& option) const {
+  auto it = values_.find(option);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::string CommandLine::Require(const std::string& option) const {
+  auto value = Get(option);
+  if (!value) throw UsageError("option --" + option + " is required");
+  return *value;
+}
+
+std::optional<double> CommandLine::GetDouble(const std::string& option) const {
+  auto text = Get(option);
+  if (!text) return std::nullopt;
+  double value = 0.0;
+  const char* begin = text->data();
+  if (!text->empty() && text->front() == '+') ++begin;
+  const char* end = text->data() + text->size();
+  auto [ptr, ec] = std::from_chars(begin, end, value);
+  if (text->empty() || ptr != end || ec != std::errc() || !std::isfinite(value)) {
+    throw UsageError("option --" + option + " needs a finite number, not '" + *text + "'");
+  }
+  return value;
+}
+
+std::optional<long long> CommandLine::GetInteger(const std::string& option, long long low, long long high) const {
+  auto text = Get(option);
+  if (!text) return std::nullopt;
+  long long value = 0;
+  const char* end = text->data() + text->size();
+  auto [ptr, ec] = std::from_chars(text->data(), end, value);
+  if (text->empty() || ptr != end || ec != std::errc() || value < low || value > high) {
+    throw UsageError("option --" + option + " needs a whole number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ", not '" + *text + "'");
+  }
+  return value;
+}
+
+}  // namespace sumora::cli

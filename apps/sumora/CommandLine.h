@@ -1,0 +1,40 @@
+// Parsing of `sumora` arguments: a command word followed by --name value options and positional
+// words. Unknown or malformed options are usage errors (exit status 2).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace sumora::cli {
+
+// A mistake in how the command was called; main prints it with the usage hint and exits 2.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class CommandLine {
+ public:
+  // `valueOptions` take a value (--db X); `flagOptions` take none (--window).
+  CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
+              const std::vector<std::string>& flagOptions = {});
+
+  bool Has(const std::string& option) const { return values_.count(option) != 0 || flags_.count(option) != 0; }
+  std::optional<std::string> Get(const std::string& option) const;
+  std::string Require(const std::string& option) const;
+  const std::vector<std::string>& Positional() const { return positional_; }
+
+  // Numeric options, range-checked; a bad value is a usage error naming the option.
+  std::optional<double> GetDouble(const std::string& option) const;
+  std::optional<long long> GetInteger(const std::string& option, long long low, long long high) const;
+
+ private:
+  std::map<std::string, std::string> values_;
+  std::map<std::string, bool> flags_;
+  std::vector<std::string> positional_;
+};
+
+}  // namespace sumora::cli

@@ -1,0 +1,80 @@
+// sumora: descriptive statistics of one numeric field of an SQLite, CSV or PostgreSQL data source.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "apps/sumora/CommandLine.h"
+#include "apps/sumora/Commands.h"
+
+#ifndef SUMORA_VERSION
+#define SUMORA_VERSION "0.1.0"
+#endif
+
+namespace {
+
+const char* kUsage =
+    "usage: sumora COMMAND [options]\n"
+    "\n"
+    "commands:\n"
+    "  summarize --db DB (--table NAME | --sql TEXT) --field NAME [--scale-by X] [--classes K]\n"
+    "            [--plot-count N] [--progress prompt|always|never] [--format text|json]\n"
+    "  classes   (the options of summarize, without --format)\n"
+    "  fields    --db DB (--table NAME | --sql TEXT)\n"
+    "  describe  --db DB (--table NAME | --sql TEXT)\n"
+    "  show      output|classes|progress (the options of summarize) --out FILE.png\n"
+    "  plot      (the binding options) --field NAME --kind histogram|cumulative|polygon|input-order\n"
+    "            [--classes K] [--set N] [--dot-color C] [--background C] [--seed S] --out FILE.png [--window]\n"
+    "  form save FILE (the binding and property options of summarize)\n"
+    "  gui       [FORM]\n"
+    "  sample    [--out DIR]\n"
+    "\n"
+    "DB is an SQLite file, a directory of CSV files (tables \"name.csv\") or a postgresql:// URL.\n"
+    "summarize, classes, plot and show also take --form FILE [--component NAME] instead of the binding.\n"
+    "\n"
+    "exit status: 0 success, 1 error, 2 usage error\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace sumora::cli;
+  Args args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string command = args.front();
+  Args rest(args.begin() + 1, args.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("sumora %s\n", SUMORA_VERSION);
+    return 0;
+  }
+
+  const std::map<std::string, std::function<int(const Args&)>> commands = {
+      {"describe", CmdDescribe}, {"fields", CmdFields}, {"summarize", CmdSummarize}, {"classes", CmdClasses},
+      {"sample", CmdSample},     {"form", CmdForm},
+#ifdef SUMORA_WITH_WIDGETS
+      {"show", CmdShow},         {"plot", CmdPlot},     {"gui", CmdGui},
+#endif
+  };
+  auto it = commands.find(command);
+  if (it == commands.end()) {
+    std::fprintf(stderr, "sumora: unknown command '%s'\n%s", command.c_str(), kUsage);
+    return 2;
+  }
+  try {
+    return it->second(rest);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "sumora %s: %s (see sumora --help)\n", command.c_str(), e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "error: %s\n", e.what());
+    return 1;
+  }
+}

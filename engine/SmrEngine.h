@@ -1,0 +1,185 @@
+// The statistics engine shared by TSumoraQuery and TSumoraTable: descriptive statistics of one
+// numeric field (StatFieldName) over every record of the component's own dataset. Results are
+// computed on first demand by the Getds... getters and cached behind flags until Initialize; Summarize
+// computes everything in a fixed order. All values are divided by ScaleBy before any use.
+//
+// Windows read a component only through the read interface below and take it as TSumoraStats&.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/Classes.h"
+#include "host/Services.h"
+#include "toolkit/SmrTools.h"
+
+namespace sumora {
+
+class TDataSet;
+struct SharedWindowPair;
+
+constexpr int MaxFreqClasses = 100;
+
+class TSumoraStats {
+ public:
+  virtual ~TSumoraStats();
+  TSumoraStats(const TSumoraStats&) = delete;
+  TSumoraStats& operator=(const TSumoraStats&) = delete;
+
+  // --- Published properties ------------------------------------------------------------------
+  const std::string& StatFieldName() const { return StatFieldName_; }
+  void SetStatFieldName(std::string name) { StatFieldName_ = std::move(name); }
+  double ScaleBy() const { return ScaleBy_; }
+  // |value| < 0.0001 (or not finite) is refused with an error box "Cannot Scale by 0."; ScaleBy becomes 1.0.
+  void SetdsScaleFactor(double value);
+  std::uint16_t FreqClasses() const { return FreqClasses_; }
+  // Stores min(value, 100); 0 is accepted.
+  void SetdsFreqClasses(std::uint16_t value);
+  std::uint16_t RecordPlotCount() const { return RecordPlotCount_; }
+  // Stores min(value, 10000).
+  void SetdsMaxPlotCount(std::uint16_t value);
+  TBoolPlus ShowCalcProgress() const { return ShowCalcProgress_; }
+  void SetShowCalcProgress(TBoolPlus value) { ShowCalcProgress_ = value; }
+
+  // --- Operations --------------------------------------------------------------------------------
+  // Refreshes NumericFields and marks every result as not current.
+  void Initialize();
+  // Computes every statistic in the fixed order: loading pass, median, combined moment pass, mode.
+  void Summarize();
+  // Refreshes and returns the names of the dataset's numeric fields (opening and closing it again
+  // when it was closed); warns "Please check the table name." when it cannot be opened.
+  const TStrings& GetNumericFields();
+  // The loading pass; runs only through GetdsLoaded.
+  bool LoadDataSet();
+  // The combined pass: variance, third and fourth moments, skewness, kurtosis and class counts.
+  void CalculateMoments();
+  // Recomputes the class bounds from dsMin, dsMax and FreqClasses (raises EMathError for 0 classes).
+  void GetdsClasses();
+  void ClearClassCounts();
+  // Counts one scaled value into its class and refreshes every percentage.
+  void PlaceClass(double x);
+  // Opens the class frequency window / the plot window of this component's class on this component.
+  // Raise ENotAvailable when no window library is registered.
+  void FrequencyDisplay();
+  void SummaryChart();
+
+  // --- Read interface ----------------------------------------------------------------------------
+  bool GetdsLoaded();
+  std::int32_t GetdsDataCount();  // -1 when fewer than two values
+  double GetdsTotal();
+  double GetdsMean();
+  double dsMin() const { return dsMin_; }
+  double dsMax() const { return dsMax_; }
+  double GetdsRange();
+  double GetdsMedian();
+  double GetdsVariance();
+  double GetdsStdDev();
+  double GetdsSkew();
+  std::string GetdsSkewSign() const;  // "(-)", "(+)" or "(0)" from dsMu3
+  double GetdsKurtosis();
+  double GetdsMu3() const { return dsMu3_; }
+  double GetdsMu4() const { return dsMu4_; }
+  double GetdsCoeffVariation();
+  double GetdsMode();
+  std::uint32_t GetdsModeClass() const { return dsModeClass_; }
+  // Class slots; a slot outside the arrays (1..100 for bounds, 1..101 otherwise) reads as 0.
+  double GetdsClassStart(int classNo) const;
+  double GetdsClassEnd(int classNo) const;
+  std::uint32_t GetdsClassCount(int classNo) const;
+  double GetdsClassPercent(int classNo) const;
+  double GetdsClassCumPercent(int classNo) const;
+  // Stored value `recordNo` (1..10000). 10001 warns "Records above # 10000 not stored." and gives 0;
+  // 0 and higher numbers give 0 silently.
+  double GetdsValue(int recordNo);
+
+  // Fields as they stand, without computing (for windows and tests).
+  double dsMeanValue() const { return dsMean_; }
+  double dsVarianceValue() const { return dsVariance_; }
+  double dsStdDevValue() const { return dsStdDev_; }
+  double dsTotalValue() const { return dsTotal_; }
+  double dsMedianValue() const { return dsMedian_; }
+  double dsRangeValue() const { return dsRange_; }
+  double dsSkewValue() const { return dsSkew_; }
+  double dsKurtosisValue() const { return dsKurtosis_; }
+  double dsModeValue() const { return dsMode_; }
+  double dsCoeffVariationValue() const { return dsCoeffVariation_; }
+  std::int32_t dsDataCountValue() const { return dsDataCount_; }
+  bool dsLoadedFlag() const { return dsLoaded_; }
+  bool MedianCalculated() const { return MedianCalculated_; }
+  bool VarianceCalculated() const { return VarianceCalculated_; }
+  bool SkewCalculated() const { return SkewCalculated_; }
+  bool KurtosisCalculated() const { return KurtosisCalculated_; }
+  bool ProgressWanted() const { return ProgressWanted_; }
+  const TStrings& NumericFields() const { return NumericFields_; }
+
+  // --- Variant points ------------------------------------------------------------------------------
+  // The dataset this engine reads (the component itself).
+  virtual TDataSet& StatDataSet() = 0;
+  // The text naming the data source in progress captions, the class window and plot titles.
+  virtual std::string SourceName() const = 0;
+  // The summary window's dataset line ("Dataset Query: ..." or "Table: ...").
+  virtual std::string DatasetLine() const = 0;
+  // The component's Name.
+  virtual const std::string& ComponentName() const = 0;
+  virtual std::string ComponentClassName() const = 0;
+  // "Summary of " + source name + " " + StatFieldName.
+  std::string ProgressCaption() const;
+
+ protected:
+  // `windowClassKey` names the component class whose shared windows this engine uses.
+  explicit TSumoraStats(const char* windowClassKey);
+
+ private:
+  struct PassScope;
+  enum class PassKind { Loading, Moments, Variance, Skew, Kurtosis };
+  template <typename Visit>
+  std::int32_t RunPass(PassScope& scope, PassKind kind, Visit&& visit);
+  void RefreshPercents();
+  void CountClass(double x);
+  SharedWindowPair& Windows();
+
+  // Fields in the order of the component's data model.
+  double dsMean_ = 0.0;
+  double dsStdDev_ = 0.0;
+  double dsVariance_ = 0.0;
+  double dsMin_ = 0.0;
+  double dsMax_ = 0.0;
+  double dsMode_ = 0.0;
+  double dsMu3_ = 0.0;
+  double dsMu4_ = 0.0;
+  double dsMedian_ = 0.0;
+  double dsRange_ = 0.0;
+  double dsSkew_ = 0.0;
+  double dsKurtosis_ = 0.0;
+  double ScaleBy_ = 1.0;
+  double dsTotal_ = 0.0;
+  double dsCoeffVariation_ = 0.0;
+  std::int32_t dsDataCount_ = 0;
+  std::string StatFieldName_;
+  bool dsLoaded_ = false;
+  bool MedianCalculated_ = false;
+  bool VarianceCalculated_ = false;
+  bool SkewCalculated_ = false;
+  bool KurtosisCalculated_ = false;
+  bool ProgressWanted_ = false;
+  TBoolPlus ShowCalcProgress_ = TBoolPlus::Prompt;
+  std::uint16_t FreqClasses_ = 10;
+  // Counts are 32-bit so that classes of more than 65535 values never wrap.
+  std::uint32_t dsModeClass_ = 0;
+  std::uint16_t RecordPlotCount_ = 500;
+  std::array<std::uint32_t, MaxFreqClasses + 1> ClassCounts_{};
+  std::array<double, MaxFreqClasses> ClassStarts_{};
+  std::array<double, MaxFreqClasses> ClassEnds_{};
+  std::array<double, MaxFreqClasses + 1> ClassPercents_{};
+  std::array<double, MaxFreqClasses + 1> ClassCumPercents_{};
+  std::unique_ptr<TValueArray> Values_;
+  std::unique_ptr<TValueArray> SortedValues_;
+  TStringList NumericFields_;
+
+  std::shared_ptr<SharedWindowPair> windows_;
+  const char* windowClassKey_;
+};
+
+}  // namespace sumora

@@ -1,0 +1,1 @@
+#include "engine/SmrQuery.h"

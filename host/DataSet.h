@@ -1,0 +1,109 @@
+// Datasets: a cursor over the records of a table or of a query's result, with field objects,
+// record count and the controls-disabled bracket. TQuery and TTable choose their data source from
+// DatabaseName (see host/Drivers.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Classes.h"
+#include "host/Fields.h"
+#include "host/RecordSource.h"
+
+namespace sumora {
+
+class TDataSet : public TComponent {
+ public:
+  explicit TDataSet(TComponent* owner = nullptr);
+  ~TDataSet() override;
+  std::string ClassName() const override { return "TDataSet"; }
+
+  bool Active() const { return source_ != nullptr; }
+  // Opening an open dataset does nothing; closing a closed one does nothing. A failed open raises
+  // EDatabaseError and leaves the dataset closed.
+  void SetActive(bool active);
+  void Open() { SetActive(true); }
+  void Close() { SetActive(false); }
+
+  // Appends the names of all fields, in field order, to `list` (raises EDatabaseError when closed).
+  void GetFieldNames(TStrings& list) const;
+  // The field called `name` (case-insensitive); EDatabaseError "<dataset>: Field 'X' not found" when
+  // there is none or the dataset is closed.
+  TField& FieldByName(const std::string& name);
+  // nullptr when there is no such field.
+  TField* FindField(const std::string& name);
+  int FieldCount() const { return static_cast<int>(fields_.size()); }
+  TField& Fields(int index) const;
+
+  void First();
+  void Next();
+  // True past the last record. (Named Eof: EOF is a macro of the C library.)
+  bool Eof() const;
+  // Number of records; counted once after Open. Saturates at INT32_MAX for larger sources.
+  int RecordCount();
+
+  void DisableControls() { ++disableCount_; }
+  void EnableControls() {
+    if (disableCount_ > 0) --disableCount_;
+  }
+  bool ControlsDisabled() const { return disableCount_ > 0; }
+
+ protected:
+  // Builds the open cursor for this dataset's current properties. Raises EDatabaseError on failure.
+  virtual std::unique_ptr<RecordSource> CreateSource() = 0;
+  // Throws EDatabaseError when a property this dataset may not change while open is changed.
+  void CheckInactive(const char* property) const;
+  std::string DisplayName() const;
+
+ private:
+  void CheckActive() const;
+
+  std::unique_ptr<RecordSource> source_;
+  std::vector<std::unique_ptr<TField>> fields_;
+  int disableCount_ = 0;
+  // FieldByName is called for every record; remembering the last answer keeps it cheap.
+  mutable std::string lastLookupName_;
+  mutable TField* lastLookupField_ = nullptr;
+};
+
+// A dataset holding the result of an SQL statement. Opening runs the SQL.
+class TQuery : public TDataSet {
+ public:
+  explicit TQuery(TComponent* owner = nullptr) : TDataSet(owner) {}
+  std::string ClassName() const override { return "TQuery"; }
+
+  const std::string& DatabaseName() const { return databaseName_; }
+  void SetDatabaseName(std::string name);
+  TStrings& SQL() { return sql_; }
+  const TStrings& SQL() const { return sql_; }
+
+ protected:
+  std::unique_ptr<RecordSource> CreateSource() override;
+
+ private:
+  std::string databaseName_;
+  TStringList sql_;
+};
+
+// A dataset holding every record of one table.
+class TTable : public TDataSet {
+ public:
+  explicit TTable(TComponent* owner = nullptr) : TDataSet(owner) {}
+  std::string ClassName() const override { return "TTable"; }
+
+  const std::string& DatabaseName() const { return databaseName_; }
+  void SetDatabaseName(std::string name);
+  const std::string& TableName() const { return tableName_; }
+  void SetTableName(std::string name);
+
+ protected:
+  std::unique_ptr<RecordSource> CreateSource() override;
+
+ private:
+  std::string databaseName_;
+  std::string tableName_;
+};
+
+}  // namespace sumora

@@ -1,0 +1,90 @@
+#include "host/Drivers.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include "host/Errors.h"
+
+namespace sumora {
+
+namespace {
+
+struct MemoryRegistry {
+  std::mutex mutex;
+  std::map<std::string, MemorySourceFactory> factories;
+};
+
+MemoryRegistry& Registry() {
+  static MemoryRegistry registry;
+  return registry;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+std::unique_ptr<RecordSource> OpenMemory(const std::string& databaseName, const std::string& tableOrSql) {
+  std::string name = databaseName.substr(std::string("memory:").size());
+  MemorySourceFactory factory;
+  {
+    std::lock_guard lock(Registry().mutex);
+    auto it = Registry().factories.find(name);
+    if (it == Registry().factories.end()) {
+      throw EDatabaseError("No in-memory database is registered under the name '" + name + "'");
+    }
+    factory = it->second;
+  }
+  return factory(tableOrSql);
+}
+
+}  // namespace
+
+DriverKind DriverFor(const std::string& databaseName) {
+  if (StartsWith(databaseName, "postgresql://") || StartsWith(databaseName, "postgres://")) {
+    return DriverKind::PostgreSQL;
+  }
+  if (StartsWith(databaseName, "memory:")) return DriverKind::Memory;
+  std::error_code ec;
+  if (!databaseName.empty() && std::filesystem::is_directory(databaseName, ec)) return DriverKind::Csv;
+  // libpq key/value connection strings ("host=localhost dbname=shop") hold '=' and no path separator
+  // before it; a file name practically never does.
+  auto equals = databaseName.find('=');
+  if (equals != std::string::npos && databaseName.find('/') > equals && !std::filesystem::exists(databaseName, ec)) {
+    return DriverKind::PostgreSQL;
+  }
+  return DriverKind::SQLite;
+}
+
+std::unique_ptr<RecordSource> OpenTableSource(const std::string& databaseName, const std::string& tableName) {
+  switch (DriverFor(databaseName)) {
+    case DriverKind::PostgreSQL: return OpenPgTable(databaseName, tableName);
+    case DriverKind::Memory: return OpenMemory(databaseName, tableName);
+    case DriverKind::Csv: return OpenCsvTable(databaseName, tableName);
+    case DriverKind::SQLite: break;
+  }
+  return OpenSqliteTable(databaseName, tableName);
+}
+
+std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, const std::string& sql) {
+  switch (DriverFor(databaseName)) {
+    case DriverKind::PostgreSQL: return OpenPgQuery(databaseName, sql);
+    case DriverKind::Memory: return OpenMemory(databaseName, sql);
+    case DriverKind::Csv:
+      throw EDatabaseError("'" + databaseName +
+                           "' is a CSV directory, which holds tables only: bind a table (TableName \"name.csv\") "
+                           "or load the data into SQLite to run SQL on it");
+    case DriverKind::SQLite: break;
+  }
+  return OpenSqliteQuery(databaseName, sql);
+}
+
+void RegisterMemoryDatabase(const std::string& name, MemorySourceFactory factory) {
+  std::lock_guard lock(Registry().mutex);
+  Registry().factories[name] = std::move(factory);
+}
+
+void UnregisterMemoryDatabase(const std::string& name) {
+  std::lock_guard lock(Registry().mutex);
+  Registry().factories.erase(name);
+}
+
+}  // namespace sumora

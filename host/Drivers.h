@@ -1,0 +1,40 @@
+// Chooses and opens the data source a dataset's DatabaseName names:
+//   - "postgresql://..." or "postgres://..." URLs and libpq key/value strings ("host=... dbname=...")
+//     select the PostgreSQL driver;
+//   - "memory:NAME" selects an in-memory database registered by the program (tests, examples);
+//   - an existing directory is a CSV database: each "*.csv" file in it is a table ("orders.csv");
+//   - anything else is an SQLite database file, opened read-only.
+// Every driver opens read-only: the library never changes a user's data.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/RecordSource.h"
+
+namespace sumora {
+
+enum class DriverKind { SQLite, Csv, PostgreSQL, Memory };
+
+DriverKind DriverFor(const std::string& databaseName);
+
+// Opens every record of `tableName`. The name is always quoted as an identifier by SQL drivers.
+std::unique_ptr<RecordSource> OpenTableSource(const std::string& databaseName, const std::string& tableName);
+// Runs `sql` and opens its result.
+std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, const std::string& sql);
+
+// In-memory databases: "memory:NAME" is answered by the factory registered under NAME. The factory
+// gets the table name (table datasets) or the SQL text (query datasets).
+using MemorySourceFactory = std::function<std::unique_ptr<RecordSource>(const std::string& tableOrSql)>;
+void RegisterMemoryDatabase(const std::string& name, MemorySourceFactory factory);
+void UnregisterMemoryDatabase(const std::string& name);
+
+// Driver entry points, implemented one per file (SqliteDriver.cpp, CsvDriver.cpp, PgDriver.cpp).
+std::unique_ptr<RecordSource> OpenSqliteTable(const std::string& path, const std::string& tableName);
+std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string& path, const std::string& sql);
+std::unique_ptr<RecordSource> OpenCsvTable(const std::string& directory, const std::string& tableName);
+std::unique_ptr<RecordSource> OpenPgTable(const std::string& conninfo, const std::string& tableName);
+std::unique_ptr<RecordSource> OpenPgQuery(const std::string& conninfo, const std::string& sql);
+
+}  // namespace sumora

@@ -1,0 +1,59 @@
+// The one cursor interface every data source (SQLite, CSV, PostgreSQL, in-memory) implements.
+// A TDataSet owns one open RecordSource while it is active and reads every value through it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sumora {
+
+// The column types a source reports; TDataSet maps each to its field class.
+enum class TFieldType {
+  ftString,
+  ftSmallint,  // 16-bit signed integer
+  ftInteger,   // 32-bit signed integer
+  ftWord,      // 16-bit unsigned integer
+  ftAutoInc,   // automatically incremented integer key
+  ftLargeint,  // 64-bit signed integer
+  ftFloat,     // floating or decimal
+  ftCurrency,  // money
+  ftBoolean,
+  ftDate,
+  ftDateTime,
+};
+
+struct FieldDef {
+  std::string name;
+  TFieldType type = TFieldType::ftString;
+};
+
+// A forward cursor over named, typed columns. Columns are numbered from 0 in field order.
+// Contract:
+//  - After construction the cursor stands on the first record (or at the end when there is none).
+//  - First() rewinds without reloading the data; Next() moves on; Eof() is true past the last record.
+//  - RecordCount() costs O(1) after the first call (a source may count once, lazily).
+//  - IsNull() is true for a missing value and for NaN.
+//  - AsFloat() returns the value as a double; it raises EDatabaseError naming the field and the record
+//    number for text that is not a number and for +-Inf. 64-bit integers are converted by the usual
+//    rounding to the nearest double.
+//  - AsString() returns the value as text ("" for null).
+//  - Failures of the underlying library raise EDatabaseError with its message.
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+
+  virtual const std::vector<FieldDef>& Fields() const = 0;
+  virtual void First() = 0;
+  virtual void Next() = 0;
+  virtual bool Eof() const = 0;
+  virtual std::int64_t RecordCount() = 0;
+  virtual bool IsNull(int column) = 0;
+  virtual double AsFloat(int column) = 0;
+  virtual std::string AsString(int column) = 0;
+  // 1-based number of the current record, for error messages.
+  virtual std::int64_t RecordNumber() const = 0;
+};
+
+}  // namespace sumora

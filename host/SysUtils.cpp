@@ -1,0 +1,2 @@
+// Placeholder until the formatting routines land.
+#include "host/SysUtils.h"

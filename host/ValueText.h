@@ -1,0 +1,24 @@
+// Conversions every driver shares, so a value reads the same whatever holds it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sumora {
+
+// `value` unchanged when finite; NaN is the caller's null. +-Inf raises EDatabaseError naming the
+// field and the record.
+double CheckedFloat(double value, const std::string& fieldName, std::int64_t recordNumber);
+
+// Parses a whole cell as a number with std::from_chars (surrounding blanks allowed). Text that is not
+// a number, or that is +-Inf, raises EDatabaseError naming the field and the record. "nan" gives NaN.
+double ParseFloatText(std::string_view text, const std::string& fieldName, std::int64_t recordNumber);
+
+// True when the whole of `text` is a number (integer or floating); `isInteger` tells which.
+bool LooksNumeric(std::string_view text, bool* isInteger);
+
+// The shortest text that reads back to the same double.
+std::string FloatToText(double value);
+
+}  // namespace sumora

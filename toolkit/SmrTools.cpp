@@ -1,0 +1,2 @@
+// Placeholder until the toolkit lands.
+#include "toolkit/SmrTools.h"
