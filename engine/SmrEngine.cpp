@@ -1,1 +1,505 @@
 #include "engine/SmrEngine.h"
+
+#include <cmath>
+#include <limits>
+
+#include "engine/SmrWindows.h"
+#include "host/DataSet.h"
+#include "host/Errors.h"
+#include "toolkit/FastPower.h"
+
+namespace sumora {
+
+namespace {
+
+const char* const kLoadingMessage = "Loading dataset, calculating totals, mean";
+const char* const kMomentsMessage = "Calculating Variance, Skew, Kurtosis";
+const char* const kVarianceMessage = "Calculating Variance";
+const char* const kSkewMessage = "Calculating Skewness";
+const char* const kKurtosisMessage = "Calculating Kurtosis";
+
+// Every division by a divisor that may be zero goes through here, so the caller learns what failed
+// instead of reading an infinity or a NaN.
+double Divide(double numerator, double divisor, const char* whatFailed) {
+  if (divisor == 0.0) throw EMathError(whatFailed);
+  return numerator / divisor;
+}
+
+}  // namespace
+
+// Everything a pass must undo however it ends: the controls it disabled, the dialog it created and
+// the hourglass it set. On the normal path the pass calls the steps itself, in its own order; when a
+// dataset or arithmetic error cuts it short, the destructor does what is left.
+struct TSumoraStats::PassScope {
+  explicit PassScope(TSumoraStats& engine) : engine_(engine), dataSet_(engine.StatDataSet()) {}
+  ~PassScope() {
+    EnableControls();
+    ReleaseDialog();
+    if (!cursorRestored_) SetScreenCursor(TCursor::crDefault);
+  }
+  PassScope(const PassScope&) = delete;
+  PassScope& operator=(const PassScope&) = delete;
+
+  void CreateDialog() {
+    dialog_ = CreateProgressDialog();
+    dialog_->SetLabels(engine_.ProgressCaption());
+  }
+  // Show the dialog when the user wants progress; otherwise the hourglass says the pass is busy.
+  void ApplyShowingRule() {
+    if (engine_.ShowCalcProgress_ == TBoolPlus::Always || engine_.ProgressWanted_) {
+      dialog_->Show();
+    } else {
+      SetScreenCursor(TCursor::crHourGlass);
+    }
+  }
+  void DisableControls() {
+    dataSet_.DisableControls();
+    controlsDisabled_ = true;
+  }
+  void EnableControls() {
+    if (!controlsDisabled_) return;
+    controlsDisabled_ = false;
+    dataSet_.EnableControls();
+  }
+  void ReleaseDialog() { dialog_.reset(); }
+  void RestoreCursor() {
+    SetScreenCursor(TCursor::crDefault);
+    cursorRestored_ = true;
+  }
+  void Progress(GaugeKind kind, const std::string& message, double fraction) {
+    dialog_->SetGaugeProgress(kind, message, fraction);
+  }
+  TDataSet& DataSet() { return dataSet_; }
+
+ private:
+  TSumoraStats& engine_;
+  TDataSet& dataSet_;
+  std::unique_ptr<ProgressDialog> dialog_;
+  bool controlsDisabled_ = false;
+  bool cursorRestored_ = false;
+};
+
+TSumoraStats::TSumoraStats(const char* windowClassKey)
+    : Values_(std::make_unique<TValueArray>()),
+      SortedValues_(std::make_unique<TValueArray>()),
+      windows_(AcquireSharedWindows(windowClassKey)),
+      windowClassKey_(windowClassKey) {}
+
+TSumoraStats::~TSumoraStats() = default;
+
+SharedWindowPair& TSumoraStats::Windows() { return *windows_; }
+
+// --- Published property setters ------------------------------------------------------------------
+
+void TSumoraStats::SetdsScaleFactor(double value) {
+  if (!std::isfinite(value)) {
+    MessageDlg("ScaleBy must be a finite number.", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    ScaleBy_ = 1.0;
+    return;
+  }
+  if (std::fabs(value) < 0.0001) {
+    MessageDlg("Cannot Scale by 0.", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    ScaleBy_ = 1.0;
+    return;
+  }
+  ScaleBy_ = value;
+}
+
+void TSumoraStats::SetdsFreqClasses(std::uint16_t value) {
+  FreqClasses_ = value < MaxFreqClasses ? value : static_cast<std::uint16_t>(MaxFreqClasses);
+}
+
+void TSumoraStats::SetdsMaxPlotCount(std::uint16_t value) {
+  RecordPlotCount_ = static_cast<std::uint16_t>(std::trunc(min(value, MaxStoredValues)));
+}
+
+// --- Lifecycle -------------------------------------------------------------------------------------
+
+void TSumoraStats::Initialize() {
+  GetNumericFields();
+  dsLoaded_ = false;
+  MedianCalculated_ = false;
+  VarianceCalculated_ = false;
+  SkewCalculated_ = false;
+  KurtosisCalculated_ = false;
+}
+
+void TSumoraStats::Summarize() {
+  Initialize();
+  GetdsMean();
+  GetdsMedian();
+  CalculateMoments();
+  GetdsVariance();
+  GetdsSkew();
+  GetdsKurtosis();
+  GetdsRange();
+  GetdsStdDev();
+  GetdsTotal();
+  GetdsMode();
+}
+
+const TStrings& TSumoraStats::GetNumericFields() {
+  TDataSet& dataSet = StatDataSet();
+  TStringList names;
+  NumericFields_.Clear();
+  const bool wasActive = dataSet.Active();
+  if (!wasActive) dataSet.Open();
+  if (dataSet.Active()) {
+    dataSet.GetFieldNames(names);
+    for (const auto& name : names.Items()) {
+      if (NumericField(dataSet.FieldByName(name))) NumericFields_.Add(name);
+    }
+  } else {
+    MessageDlg("Please check the table name.", TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+  }
+  dataSet.SetActive(wasActive);
+  return NumericFields_;
+}
+
+std::string TSumoraStats::ProgressCaption() const {
+  return "Summary of " + SourceName() + " " + StatFieldName_;
+}
+
+// --- The loading pass ---------------------------------------------------------------------------------
+
+bool TSumoraStats::LoadDataSet() {
+  PassScope scope(*this);
+  TDataSet& dataSet = scope.DataSet();
+  scope.CreateDialog();
+
+  if (ShowCalcProgress_ == TBoolPlus::Prompt && dataSet.RecordCount() > 1000) {
+    ProgressWanted_ = MessageDlg("Large dataset. Show progress\n\r during loading or calculating.",
+                                 TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) == TModalResult::mrYes;
+  } else {
+    ProgressWanted_ = false;
+  }
+  scope.ApplyShowingRule();
+
+  scope.DisableControls();
+  dataSet.First();
+  // The extremes start from the first value that is not null (0 when there is none).
+  TField& firstField = dataSet.FieldByName(StatFieldName_);
+  while (!dataSet.Eof() && firstField.IsNull()) dataSet.Next();
+  dsMax_ = dataSet.Eof() ? 0.0 : firstField.AsFloat() / ScaleBy_;
+  dsMin_ = dsMax_;
+
+  dsTotal_ = 0.0;
+  std::int64_t count = 0;
+  const std::string message = kLoadingMessage;
+  TValueArray& values = *Values_;
+  for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
+    TField& field = dataSet.FieldByName(StatFieldName_);
+    if (field.IsNull()) continue;
+    ++count;
+    scope.Progress(GaugeKind::Horizontal, message,
+                   static_cast<double>(count) / static_cast<double>(dataSet.RecordCount()));
+    const double x = field.AsFloat() / ScaleBy_;
+    // Values beyond the store's capacity are counted, summed and compared, but not kept.
+    if (count <= MaxStoredValues) values[static_cast<int>(count)] = x;
+    dsTotal_ += x;
+    if (x > dsMax_) dsMax_ = x;
+    if (x < dsMin_) dsMin_ = x;
+  }
+  if (count > std::numeric_limits<std::int32_t>::max()) {
+    throw EMathError("The field holds more than 2147483647 values, more than one summary can count");
+  }
+  if (!std::isfinite(dsTotal_)) {
+    throw EMathError("The total of " + StatFieldName_ +
+                     " overflows the range of a double; scale the values down with ScaleBy");
+  }
+  dataSet.First();
+  GetdsClasses();
+  scope.EnableControls();
+  dsDataCount_ = static_cast<std::int32_t>(count);
+  scope.ReleaseDialog();
+  dsLoaded_ = count > 1;
+  scope.RestoreCursor();
+  return dsLoaded_;
+}
+
+// --- Cached getters ---------------------------------------------------------------------------------------
+
+bool TSumoraStats::GetdsLoaded() {
+  if (!dsLoaded_) dsLoaded_ = LoadDataSet();
+  return dsLoaded_;
+}
+
+std::int32_t TSumoraStats::GetdsDataCount() { return GetdsLoaded() ? dsDataCount_ : -1; }
+
+double TSumoraStats::GetdsTotal() { return GetdsLoaded() ? dsTotal_ : 0.0; }
+
+double TSumoraStats::GetdsMean() {
+  dsMean_ = 0.0;
+  if (GetdsLoaded()) dsMean_ = GetdsTotal() / GetdsDataCount();
+  return dsMean_;
+}
+
+double TSumoraStats::GetdsRange() {
+  dsRange_ = dsMax_ - dsMin_;
+  return dsRange_;
+}
+
+double TSumoraStats::GetdsStdDev() {
+  dsStdDev_ = std::sqrt(dsVariance_);
+  return dsStdDev_;
+}
+
+std::string TSumoraStats::GetdsSkewSign() const {
+  switch (sgn(dsMu3_)) {
+    case -1: return "(-)";
+    case 1: return "(+)";
+    default: return "(0)";
+  }
+}
+
+double TSumoraStats::GetdsCoeffVariation() {
+  const double stdDev = GetdsStdDev();
+  const double mean = GetdsMean();
+  dsCoeffVariation_ = Divide(stdDev, mean, "Coefficient of variation is undefined: the mean is zero") * 100;
+  return dsCoeffVariation_;
+}
+
+// --- Moment passes ----------------------------------------------------------------------------------------
+
+// The shared shape of the moment passes: caption, showing rule, then one Round progress call and one
+// visit per non-null record with its scaled value. Returns the number of values visited.
+template <typename Visit>
+std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visit) {
+  const char* text = kind == PassKind::Moments    ? kMomentsMessage
+                     : kind == PassKind::Variance ? kVarianceMessage
+                     : kind == PassKind::Skew     ? kSkewMessage
+                                                  : kKurtosisMessage;
+  const std::string message = text;
+  TDataSet& dataSet = scope.DataSet();
+  scope.CreateDialog();
+  scope.ApplyShowingRule();
+  scope.DisableControls();
+  std::int32_t count = 0;
+  for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
+    TField& field = dataSet.FieldByName(StatFieldName_);
+    if (field.IsNull()) continue;
+    scope.Progress(GaugeKind::Round, message,
+                   static_cast<double>(count) / static_cast<double>(dataSet.RecordCount()));
+    const double x = field.AsFloat() / ScaleBy_;
+    visit(x);
+    ++count;
+  }
+  dataSet.First();
+  scope.EnableControls();
+  return count;
+}
+
+void TSumoraStats::CalculateMoments() {
+  PassScope scope(*this);
+  ClearClassCounts();
+  double s2 = 0.0;
+  double s3 = 0.0;
+  double s4 = 0.0;
+  const double mean = dsMean_;
+  bool placed = false;
+  const std::int32_t count = RunPass(scope, PassKind::Moments, [&](double x) {
+    const Powers234 powers = RaisePowers234(x - mean);
+    s2 += powers.p2;
+    s3 += powers.p3;
+    s4 += powers.p4;
+    CountClass(x);
+    placed = true;
+  });
+  // The percentages follow the counts of the whole pass; they are read only after it.
+  if (placed) RefreshPercents();
+  scope.ReleaseDialog();
+  const double divisor = static_cast<double>(count) - 1.0;
+  dsVariance_ = Divide(s2, divisor, "Variance needs at least two values");
+  dsMu3_ = Divide(s3, divisor, "Variance needs at least two values");
+  dsMu4_ = Divide(s4, divisor, "Variance needs at least two values");
+  dsSkew_ = Divide(raiseTo(dsMu3_, 2), raiseTo(dsVariance_, 3), "Skewness is undefined: the variance is zero");
+  dsKurtosis_ = Divide(dsMu4_, dsVariance_ * dsVariance_, "Kurtosis is undefined: the variance is zero");
+  VarianceCalculated_ = true;
+  KurtosisCalculated_ = true;
+  SkewCalculated_ = true;
+  scope.RestoreCursor();
+}
+
+double TSumoraStats::GetdsVariance() {
+  PassScope scope(*this);
+  if (!VarianceCalculated_) {
+    double sum = 0.0;
+    const double mean = dsMean_;
+    bool placed = false;
+    ClearClassCounts();
+    const std::int32_t count = RunPass(scope, PassKind::Variance, [&](double x) {
+      CountClass(x);
+      placed = true;
+      const double d = x - mean;
+      sum += d * d;
+    });
+    if (placed) RefreshPercents();
+    dsVariance_ = Divide(sum, static_cast<double>(count) - 1.0, "Variance needs at least two values");
+    scope.ReleaseDialog();
+  }
+  VarianceCalculated_ = true;
+  scope.RestoreCursor();
+  return dsVariance_;
+}
+
+double TSumoraStats::GetdsSkew() {
+  PassScope scope(*this);
+  if (!SkewCalculated_) {
+    double sum = 0.0;
+    const double mean = dsMean_;
+    const std::int32_t count = RunPass(scope, PassKind::Skew, [&](double x) { sum += raiseTo(x - mean, 3); });
+    dsMu3_ = Divide(sum, static_cast<double>(count) - 1.0, "Skewness needs at least two values");
+    dsSkew_ = Divide(raiseTo(dsMu3_, 2), raiseTo(dsVariance_, 3), "Skewness is undefined: the variance is zero");
+    scope.ReleaseDialog();
+  }
+  SkewCalculated_ = true;
+  scope.RestoreCursor();
+  return dsSkew_;
+}
+
+double TSumoraStats::GetdsKurtosis() {
+  PassScope scope(*this);
+  if (!KurtosisCalculated_) {
+    double sum = 0.0;
+    const double mean = dsMean_;
+    const std::int32_t count = RunPass(scope, PassKind::Kurtosis, [&](double x) { sum += raiseTo(x - mean, 4); });
+    dsMu4_ = Divide(sum, static_cast<double>(count) - 1.0, "Kurtosis needs at least two values");
+    dsKurtosis_ = Divide(dsMu4_, dsVariance_ * dsVariance_, "Kurtosis is undefined: the variance is zero");
+    scope.ReleaseDialog();
+  }
+  KurtosisCalculated_ = true;
+  scope.RestoreCursor();
+  return dsKurtosis_;
+}
+
+// --- Frequency classes ----------------------------------------------------------------------------------
+
+void TSumoraStats::GetdsClasses() {
+  const int k = FreqClasses_;
+  const double range = GetdsRange();
+  // The classes span R (k + 1) / k: half a class width below the smallest value and above the largest.
+  const double span = range + Divide(range, k, "Frequency classes need at least one class: FreqClasses is 0");
+  const double width = span / k;
+  ClassStarts_[0] = dsMin_ - span / (2 * k);
+  ClassEnds_[0] = width + ClassStarts_[0];
+  for (int i = 1; i < k; ++i) {
+    ClassStarts_[i] = ClassEnds_[i - 1];
+    ClassEnds_[i] = width + ClassStarts_[i];
+  }
+}
+
+void TSumoraStats::ClearClassCounts() {
+  for (int i = 0; i < FreqClasses_; ++i) ClassCounts_[i] = 0;
+}
+
+// Counts x into its class without touching the percentages. The classes tile their span, so the class
+// follows from the distance to the first start; a neighbour check settles rounding at the edges. A
+// value outside every class only through rounding, or on the exclusive end of the last class, goes
+// to the nearest end class, so every value of a positive range is counted exactly once.
+void TSumoraStats::CountClass(double x) {
+  if (dsDataCount_ == 0) throw EMathError("Class percentages are undefined: no values were loaded");
+  const int k = FreqClasses_;
+  if (k == 0) return;
+  const double first = ClassStarts_[0];
+  const double last = ClassEnds_[k - 1];
+  if (!(first < last)) return;  // a zero range: classes of width 0 hold nothing
+  int index;
+  if (x < first) {
+    index = 0;
+  } else if (x >= last) {
+    index = k - 1;
+  } else {
+    const double width = ClassEnds_[0] - ClassStarts_[0];
+    double guess = width > 0 ? std::floor((x - first) / width) : 0.0;
+    index = guess < 0 ? 0 : (guess >= k ? k - 1 : static_cast<int>(guess));
+    while (index > 0 && x < ClassStarts_[index]) --index;
+    while (index < k - 1 && x >= ClassEnds_[index]) ++index;
+  }
+  ++ClassCounts_[index];
+}
+
+void TSumoraStats::RefreshPercents() {
+  const int k = FreqClasses_;
+  if (dsDataCount_ == 0) throw EMathError("Class percentages are undefined: no values were loaded");
+  const double total = dsDataCount_;
+  ClassCounts_[k] = 0;
+  for (int i = 0; i <= k; ++i) {
+    ClassPercents_[i] = ClassCounts_[i] / total * 100;
+    ClassCumPercents_[i] = i == 0 ? ClassPercents_[0] : ClassPercents_[i] + ClassCumPercents_[i - 1];
+    if (i < k) ClassCounts_[k] += ClassCounts_[i];
+  }
+}
+
+void TSumoraStats::PlaceClass(double x) {
+  CountClass(x);
+  RefreshPercents();
+}
+
+double TSumoraStats::GetdsMode() {
+  std::uint32_t best = ClassCounts_[0];
+  int modal = 0;
+  for (int i = 1; i < FreqClasses_; ++i) {
+    if (ClassCounts_[i] > best) {
+      best = ClassCounts_[i];
+      modal = i;
+    }
+  }
+  dsMode_ = (ClassEnds_[modal] + ClassStarts_[modal]) * 0.5;
+  dsModeClass_ = best;
+  return dsMode_;
+}
+
+double TSumoraStats::GetdsClassStart(int classNo) const {
+  return classNo >= 1 && classNo <= MaxFreqClasses ? ClassStarts_[classNo - 1] : 0.0;
+}
+
+double TSumoraStats::GetdsClassEnd(int classNo) const {
+  return classNo >= 1 && classNo <= MaxFreqClasses ? ClassEnds_[classNo - 1] : 0.0;
+}
+
+std::uint32_t TSumoraStats::GetdsClassCount(int classNo) const {
+  return classNo >= 1 && classNo <= MaxFreqClasses + 1 ? ClassCounts_[classNo - 1] : 0u;
+}
+
+double TSumoraStats::GetdsClassPercent(int classNo) const {
+  return classNo >= 1 && classNo <= MaxFreqClasses + 1 ? ClassPercents_[classNo - 1] : 0.0;
+}
+
+double TSumoraStats::GetdsClassCumPercent(int classNo) const {
+  return classNo >= 1 && classNo <= MaxFreqClasses + 1 ? ClassCumPercents_[classNo - 1] : 0.0;
+}
+
+// --- Median and stored values -------------------------------------------------------------------------
+
+double TSumoraStats::GetdsMedian() {
+  if (!MedianCalculated_) {
+    if (GetdsDataCount() > MaxStoredValues) {
+      MessageDlg("Median is calculated based on\n\ronly the first " + std::to_string(MaxStoredValues) + " records.",
+                 TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+    }
+    const auto stored = static_cast<std::int32_t>(std::trunc(min(GetdsDataCount(), MaxStoredValues)));
+    sortDataset(*Values_, *SortedValues_, stored);
+    const std::int32_t half = stored / 2;
+    const TValueArray& sorted = *SortedValues_;
+    dsMedian_ = even(stored) ? (sorted[half] + sorted[half + 1]) * 0.5 : sorted[half + 1];
+  }
+  MedianCalculated_ = true;
+  return dsMedian_;
+}
+
+double TSumoraStats::GetdsValue(int recordNo) {
+  if (recordNo >= 1 && recordNo <= MaxStoredValues) return (*Values_)[recordNo];
+  if (recordNo == MaxStoredValues + 1) {
+    MessageDlg("Records above # " + std::to_string(MaxStoredValues) + " not stored.", TMsgDlgType::mtWarning,
+               TMsgDlgButtons::mbOK);
+  }
+  return 0.0;
+}
+
+// --- Windows ------------------------------------------------------------------------------------------------
+
+void TSumoraStats::FrequencyDisplay() { Windows().ClassWindow().Open(*this); }
+
+void TSumoraStats::SummaryChart() { Windows().PlotWin().Plot(*this); }
+
+}  // namespace sumora

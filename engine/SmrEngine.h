@@ -18,7 +18,7 @@
 namespace sumora {
 
 class TDataSet;
-struct SharedWindowPair;
+class SharedWindowPair;
 
 constexpr int MaxFreqClasses = 100;
 

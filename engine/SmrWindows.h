@@ -1,9 +1,11 @@
-// How components reach windows without depending on a window library. The Qt library registers a
-// WindowLibrary; each component class then shares one class frequency window and one plot window
-// among its live components, reference-counted: the pair is created with the first component (or on
-// first use when no library was registered yet) and freed with the last component.
+// How components reach windows without depending on a window library. The Qt library registers
+// factories for the class frequency window, the plot window and the summary output window; each
+// component class then shares one class frequency window and one plot window among its live
+// components, reference-counted: the pair is created with the first component (or on first use when
+// no factory was registered yet) and freed with the last component.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 namespace sumora {
@@ -24,27 +26,37 @@ class PlotWindow {
   virtual void Plot(TSumoraStats& source) = 0;
 };
 
-class WindowLibrary {
+using ClassFrequencyWindowFactory = std::function<std::unique_ptr<ClassFrequencyWindow>()>;
+using PlotWindowFactory = std::function<std::unique_ptr<PlotWindow>()>;
+// Creates a summary output window, shows the component's summary in it modally, then frees it.
+using OutputWindowRunner = std::function<void(TSumoraStats&)>;
+
+// Each registration replaces the former one and returns it; an empty function unregisters.
+ClassFrequencyWindowFactory RegisterClassFrequencyWindowFactory(ClassFrequencyWindowFactory factory);
+PlotWindowFactory RegisterPlotWindowFactory(PlotWindowFactory factory);
+OutputWindowRunner RegisterOutputWindowRunner(OutputWindowRunner runner);
+
+// The pair of windows one component class shares. Windows are created on first use when a factory
+// exists; using a window with no factory registered raises ENotAvailable.
+class SharedWindowPair {
  public:
-  virtual ~WindowLibrary() = default;
-  virtual std::unique_ptr<ClassFrequencyWindow> CreateClassFrequencyWindow() = 0;
-  virtual std::unique_ptr<PlotWindow> CreatePlotWindow() = 0;
-  // Creates a summary output window, shows the component's summary in it modally, then frees it.
-  virtual void ShowOutput(TSumoraStats& source) = 0;
-};
-
-// Registers the library in force (not owned; nullptr unregisters). Returns the former one.
-WindowLibrary* RegisterWindowLibrary(WindowLibrary* library);
-WindowLibrary* CurrentWindowLibrary();
-
-// The pair of windows one component class shares.
-struct SharedWindowPair {
-  std::unique_ptr<ClassFrequencyWindow> classWindow;
-  std::unique_ptr<PlotWindow> plotWindow;
   ~SharedWindowPair();
+  ClassFrequencyWindow& ClassWindow();
+  PlotWindow& PlotWin();
+  bool HasClassWindow() const { return classWindow_ != nullptr; }
+  bool HasPlotWindow() const { return plotWindow_ != nullptr; }
+
+ private:
+  friend std::shared_ptr<SharedWindowPair> AcquireSharedWindows(const char* classKey);
+  std::unique_ptr<ClassFrequencyWindow> classWindow_;
+  std::unique_ptr<PlotWindow> plotWindow_;
 };
 
-// The live pair of the component class `classKey`, created when there is none.
+// The live pair of the component class `classKey` ("TSumoraQuery" or "TSumoraTable"), created
+// (with its windows, when factories are registered) when no component of the class holds one.
 std::shared_ptr<SharedWindowPair> AcquireSharedWindows(const char* classKey);
+
+// Runs the registered summary output window on `source`; ENotAvailable when none is registered.
+void RunOutputWindow(TSumoraStats& source);
 
 }  // namespace sumora
