@@ -1,13 +1,329 @@
+// The SQLite data source: a forward cursor over one prepared statement of a database opened read-only.
+//
+// Field classes come from each column's declared type, read with SQLite's own affinity rules
+// (a type holding "INT" is an integer, "CHAR"/"CLOB"/"TEXT" is text, "REAL"/"FLOA"/"DOUB" is floating)
+// refined by the common type names (SMALLINT, BIGINT, MONEY, DATE, BOOLEAN, ...). A column without a
+// declared type (an expression in a query, an untyped table column) is classed by its values: the first
+// 1000 rows are looked at once before the cursor is rewound; when every non-null value there is an
+// integer the column is an integer field, when every one is an integer or a real it is a float field,
+// otherwise (text, blobs, or no value at all) it is a string field.
 #include "host/Drivers.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+
 #include "host/Errors.h"
+#include "host/ValueText.h"
 
 namespace sumora {
 
-std::unique_ptr<RecordSource> OpenSqliteTable(const std::string&, const std::string&) {
-  throw ENotAvailable("SQLite driver: work in progress");
+namespace {
+
+constexpr int kTypeSampleRows = 1000;
+
+std::string Upper(const char* text) {
+  std::string result = text != nullptr ? text : "";
+  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return result;
 }
-std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string&, const std::string&) {
-  throw ENotAvailable("SQLite driver: work in progress");
+
+bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// std::nullopt-like marker for "no declared type: decide by the values".
+constexpr int kUntyped = -1;
+
+int ClassOfDeclaredType(const char* declared) {
+  const std::string type = Upper(declared);
+  if (type.empty()) return kUntyped;
+  if (Has(type, "INT")) {
+    if (Has(type, "UNSIGNED") && (Has(type, "SMALLINT") || Has(type, "INT2"))) {
+      return static_cast<int>(TFieldType::ftWord);
+    }
+    if (Has(type, "SMALLINT") || Has(type, "TINYINT") || Has(type, "INT2")) {
+      return static_cast<int>(TFieldType::ftSmallint);
+    }
+    if (Has(type, "BIGINT") || Has(type, "INT8")) return static_cast<int>(TFieldType::ftLargeint);
+    return static_cast<int>(TFieldType::ftInteger);
+  }
+  if (Has(type, "CHAR") || Has(type, "CLOB") || Has(type, "TEXT")) return static_cast<int>(TFieldType::ftString);
+  if (Has(type, "BLOB")) return kUntyped;
+  if (Has(type, "REAL") || Has(type, "FLOA") || Has(type, "DOUB")) return static_cast<int>(TFieldType::ftFloat);
+  // NUMERIC affinity from here on: the name tells the class.
+  if (Has(type, "MONEY") || Has(type, "CURRENCY")) return static_cast<int>(TFieldType::ftCurrency);
+  if (Has(type, "WORD")) return static_cast<int>(TFieldType::ftWord);
+  if (Has(type, "DATETIME") || Has(type, "TIMESTAMP") || Has(type, "TIME")) {
+    return static_cast<int>(TFieldType::ftDateTime);
+  }
+  if (Has(type, "DATE")) return static_cast<int>(TFieldType::ftDate);
+  if (Has(type, "BOOL")) return static_cast<int>(TFieldType::ftBoolean);
+  return static_cast<int>(TFieldType::ftFloat);  // NUMERIC, DECIMAL, NUMBER and the like
+}
+
+bool OnlySeparators(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](unsigned char c) { return c == ';' || std::isspace(c) != 0; });
+}
+
+std::string QuoteIdentifier(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+class SqliteSource : public RecordSource {
+ public:
+  SqliteSource(const std::string& path, const std::string& sql, std::string countSql, std::string subject)
+      : path_(path), countSql_(std::move(countSql)), subject_(std::move(subject)) {
+    try {
+      OpenDatabase();
+      Prepare(sql);
+      DescribeColumns();
+      Step();
+    } catch (...) {
+      Release();
+      throw;
+    }
+  }
+  ~SqliteSource() override { Release(); }
+  SqliteSource(const SqliteSource&) = delete;
+  SqliteSource& operator=(const SqliteSource&) = delete;
+
+  const std::vector<FieldDef>& Fields() const override { return fields_; }
+
+  void First() override {
+    sqlite3_reset(statement_);
+    recordNumber_ = 0;
+    eof_ = false;
+    Step();
+  }
+
+  void Next() override {
+    if (!eof_) Step();
+  }
+
+  bool Eof() const override { return eof_; }
+
+  std::int64_t RecordCount() override {
+    if (recordCount_ < 0) recordCount_ = CountRecords();
+    return recordCount_;
+  }
+
+  bool IsNull(int column) override {
+    switch (sqlite3_column_type(statement_, column)) {
+      case SQLITE_NULL: return true;
+      case SQLITE_FLOAT: return std::isnan(sqlite3_column_double(statement_, column));
+      default: return false;
+    }
+  }
+
+  double AsFloat(int column) override {
+    switch (sqlite3_column_type(statement_, column)) {
+      case SQLITE_INTEGER:
+        // Through the 64-bit integer, so large values round once to the nearest double.
+        return static_cast<double>(sqlite3_column_int64(statement_, column));
+      case SQLITE_FLOAT:
+        return CheckedFloat(sqlite3_column_double(statement_, column), FieldName(column), recordNumber_);
+      case SQLITE_NULL:
+        return 0.0;
+      case SQLITE_TEXT: {
+        // SQLite's lax typing lets text into any column; it must read as a number to be used as one.
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+        int length = sqlite3_column_bytes(statement_, column);
+        return ParseFloatText(std::string_view(text, static_cast<std::size_t>(length)), FieldName(column),
+                              recordNumber_);
+      }
+      default:
+        throw EDatabaseError("A binary value is not a number (field '" + FieldName(column) + "', record " +
+                             std::to_string(recordNumber_) + ")");
+    }
+  }
+
+  std::string AsString(int column) override {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    if (text == nullptr) return std::string();
+    return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+  }
+
+  std::int64_t RecordNumber() const override { return recordNumber_; }
+
+ private:
+  void Release() {
+    sqlite3_finalize(statement_);
+    statement_ = nullptr;
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+
+  const std::string& FieldName(int column) const { return fields_[static_cast<std::size_t>(column)].name; }
+
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw EDatabaseError("SQLite: " + what + ": " + sqlite3_errmsg(db_) + " (" + subject_ + " in '" + path_ + "')");
+  }
+
+  void OpenDatabase() {
+    std::error_code ec;
+    if (!std::filesystem::exists(path_, ec)) {
+      throw EDatabaseError("SQLite database '" + path_ + "' does not exist; check DatabaseName");
+    }
+    // Read-only and never created: the library does not change a user's data.
+    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+      std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+      sqlite3_close(db_);
+      db_ = nullptr;
+      throw EDatabaseError("SQLite: cannot open database '" + path_ + "': " + message);
+    }
+  }
+
+  void Prepare(const std::string& sql) {
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement_, &tail) != SQLITE_OK) {
+      Fail("cannot prepare the statement");
+    }
+    if (statement_ == nullptr) throw EDatabaseError("SQLite: no SQL statement to run (" + subject_ + ")");
+    firstStatement_.assign(sql.c_str(), tail);
+    // Whatever follows the first statement must be empty: whitespace, semicolons or comments.
+    std::string_view rest(tail, static_cast<std::size_t>(sql.c_str() + sql.size() - tail));
+    while (!OnlySeparators(rest)) {
+      sqlite3_stmt* extra = nullptr;
+      const char* next = nullptr;
+      int rc = sqlite3_prepare_v2(db_, rest.data(), static_cast<int>(rest.size()), &extra, &next);
+      sqlite3_finalize(extra);
+      if (rc != SQLITE_OK || extra != nullptr) {
+        throw EDatabaseError("SQLite: only one statement can be run, but more text follows it: '" +
+                             std::string(rest) + "' (" + subject_ + ")");
+      }
+      auto consumed = static_cast<std::size_t>(next - rest.data());
+      if (consumed == 0) break;
+      rest.remove_prefix(consumed);
+    }
+    if (!sqlite3_stmt_readonly(statement_)) {
+      throw EDatabaseError("SQLite: the statement would change the database; only statements that read data "
+                           "(SELECT) can be opened (" + subject_ + ")");
+    }
+    if (sqlite3_column_count(statement_) == 0) {
+      throw EDatabaseError("SQLite: the statement returns no columns; open a SELECT (" + subject_ + ")");
+    }
+  }
+
+  void DescribeColumns() {
+    int count = sqlite3_column_count(statement_);
+    std::vector<int> classes(static_cast<std::size_t>(count));
+    bool anyUntyped = false;
+    for (int column = 0; column < count; ++column) {
+      classes[static_cast<std::size_t>(column)] = ClassOfDeclaredType(sqlite3_column_decltype(statement_, column));
+      anyUntyped = anyUntyped || classes[static_cast<std::size_t>(column)] == kUntyped;
+    }
+    if (anyUntyped) ClassifyByValues(classes);
+    for (int column = 0; column < count; ++column) {
+      const char* name = sqlite3_column_name(statement_, column);
+      fields_.push_back({name != nullptr ? name : "", static_cast<TFieldType>(classes[static_cast<std::size_t>(column)])});
+    }
+  }
+
+  void ClassifyByValues(std::vector<int>& classes) {
+    struct Seen {
+      bool value = false, real = false, other = false;
+    };
+    std::vector<Seen> seen(classes.size());
+    int rc = SQLITE_ROW;
+    for (int row = 0; row < kTypeSampleRows && (rc = sqlite3_step(statement_)) == SQLITE_ROW; ++row) {
+      for (std::size_t column = 0; column < classes.size(); ++column) {
+        if (classes[column] != kUntyped) continue;
+        switch (sqlite3_column_type(statement_, static_cast<int>(column))) {
+          case SQLITE_NULL: break;
+          case SQLITE_INTEGER: seen[column].value = true; break;
+          case SQLITE_FLOAT: seen[column].value = seen[column].real = true; break;
+          default: seen[column].value = seen[column].other = true; break;
+        }
+      }
+    }
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail("cannot read the result");
+    sqlite3_reset(statement_);
+    for (std::size_t column = 0; column < classes.size(); ++column) {
+      if (classes[column] != kUntyped) continue;
+      const Seen& s = seen[column];
+      TFieldType type = !s.value || s.other ? TFieldType::ftString
+                        : s.real            ? TFieldType::ftFloat
+                                            : TFieldType::ftInteger;
+      classes[column] = static_cast<int>(type);
+    }
+  }
+
+  void Step() {
+    int rc = sqlite3_step(statement_);
+    if (rc == SQLITE_ROW) {
+      ++recordNumber_;
+    } else if (rc == SQLITE_DONE) {
+      eof_ = true;
+    } else {
+      eof_ = true;
+      Fail("cannot read record " + std::to_string(recordNumber_ + 1));
+    }
+  }
+
+  // Counted once, on its own statement, so the cursor keeps its place.
+  std::int64_t CountRecords() {
+    sqlite3_stmt* counter = nullptr;
+    if (sqlite3_prepare_v2(db_, countSql_.c_str(), -1, &counter, nullptr) == SQLITE_OK && counter != nullptr) {
+      int rc = sqlite3_step(counter);
+      std::int64_t count = rc == SQLITE_ROW ? sqlite3_column_int64(counter, 0) : -1;
+      sqlite3_finalize(counter);
+      if (rc == SQLITE_ROW) return count;
+      Fail("cannot count the records");
+    }
+    sqlite3_finalize(counter);
+    // Statements that cannot be wrapped in a sub-select (PRAGMA, say) are counted by stepping a copy.
+    if (sqlite3_prepare_v2(db_, firstStatement_.c_str(), -1, &counter, nullptr) != SQLITE_OK) {
+      Fail("cannot count the records");
+    }
+    std::int64_t count = 0;
+    int rc;
+    while ((rc = sqlite3_step(counter)) == SQLITE_ROW) ++count;
+    sqlite3_finalize(counter);
+    if (rc != SQLITE_DONE) Fail("cannot count the records");
+    return count;
+  }
+
+  std::string path_;
+  std::string countSql_;
+  std::string subject_;  // "table 'X'" or "query 'SELECT ...'", for messages
+  std::string firstStatement_;
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* statement_ = nullptr;
+  std::vector<FieldDef> fields_;
+  std::int64_t recordNumber_ = 0;
+  std::int64_t recordCount_ = -1;
+  bool eof_ = false;
+};
+
+std::string StripTrailingSeparators(std::string sql) {
+  while (!sql.empty() && (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back())))) sql.pop_back();
+  return sql;
+}
+
+}  // namespace
+
+std::unique_ptr<RecordSource> OpenSqliteTable(const std::string& path, const std::string& tableName) {
+  // The name is only ever an identifier: quoting it keeps quotes and semicolons in it from becoming SQL.
+  const std::string table = QuoteIdentifier(tableName);
+  return std::make_unique<SqliteSource>(path, "SELECT * FROM " + table, "SELECT count(*) FROM " + table,
+                                        "table '" + tableName + "'");
+}
+
+std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string& path, const std::string& sql) {
+  std::string body = StripTrailingSeparators(sql);
+  // A newline before the closing parenthesis keeps a trailing "-- comment" from swallowing it.
+  return std::make_unique<SqliteSource>(path, sql, "SELECT count(*) FROM (" + body + "\n)", "query '" + body + "'");
 }
 
 }  // namespace sumora
