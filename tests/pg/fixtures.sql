@@ -1,0 +1,58 @@
+-- Tables the PostgreSQL driver tests read, loaded into a throwaway server by scripts/pg-test-server.sh.
+-- Every value is fixed here or computed by the server from generate_series, so every run sees the same rows.
+
+-- A role with a password, to check that a wrong password is reported (pg_hba asks this role for one).
+CREATE ROLE sumora_password_check LOGIN PASSWORD 'the-right-password';
+GRANT SELECT ON ALL TABLES IN SCHEMA public TO PUBLIC;
+
+-- One column of every mapped type, with nulls, NaN, the 64-bit limits and money signs.
+CREATE TABLE readings (
+  id int4, small int2, big int8, amount float8, ratio float4, price numeric, cost money,
+  label text, code varchar(10), letter char(3), flag bool, day date, taken timestamp, taken_tz timestamptz,
+  tag uuid
+);
+COPY readings FROM STDIN WITH (FORMAT csv, NULL 'NULL');
+1,-32768,9007199254740993,1.5,0.25,1234.5678,"1,234.50",alpha,a1,ab,true,2024-01-31,2024-01-31 12:30:00,2024-01-31 12:30:00+00,a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11
+2,32767,-9223372036854775808,-2.25,NaN,NaN,-1234.5,,b2,xyz,false,1999-12-31,1999-12-31 23:59:59.5,1999-12-31 23:59:59+00,NULL
+3,NULL,NULL,NaN,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL
+4,0,9223372036854775807,1e300,-0.125,123456789012345678901234567890.5,92233720368547758.07,"it's ""quoted""",c3,z,true,2000-02-29,2000-02-29 00:00:00,2000-02-29 00:00:00+00,NULL
+\.
+
+-- Infinite values must raise, not be summed.
+CREATE TABLE extremes (x float8, y numeric);
+COPY extremes FROM STDIN WITH (FORMAT csv, NULL 'NULL');
+1,1
+Infinity,2
+3,-Infinity
+\.
+
+-- Schema-qualified names and names that would change the SQL if they were pasted into it.
+CREATE SCHEMA sales;
+CREATE TABLE sales.orders (amount float8);
+COPY sales.orders FROM STDIN WITH (FORMAT csv, NULL 'NULL');
+10
+NULL
+20
+\.
+CREATE TABLE "we""ird; DROP TABLE readings; --" (v int4);
+COPY "we""ird; DROP TABLE readings; --" FROM STDIN;
+7
+\.
+CREATE TABLE "it's" (v int4);
+COPY "it's" FROM STDIN;
+8
+\.
+CREATE TABLE "MixedCase" (v int4);
+COPY "MixedCase" FROM STDIN;
+9
+\.
+CREATE TABLE empty_table (v float8);
+CREATE SEQUENCE counter;
+
+-- 100,000 rows for streaming, rewinding and killed connections: every 97th amount is null, the rest spread
+-- over about -700..730 with many distinct doubles.
+CREATE TABLE series (id int8, amount float8);
+INSERT INTO series
+SELECT i, CASE WHEN i % 97 = 0 THEN NULL ELSE ((i * 7919) % 10007) / 7.0 - 700 + (i % 13) * 0.001 END
+FROM generate_series(1, 100000) AS i;
+ANALYZE;
