@@ -59,7 +59,10 @@ class CsvReader {
   const std::string& Path() const { return path_; }
 
   // Goes back to the start of the file. The header is read again but not handed out as a row.
-  void Restart() {
+  // `trackLines` counts physical lines for error messages; the survey pass at Open needs them, the
+  // cursor's passes over the checked file do not.
+  void Restart(bool trackLines) {
+    trackLines_ = trackLines;
     // A fresh parser: drops any half-parsed row and a failed state.
     csv_free(&parser_);
     csv_init(&parser_, kParserOptions);
@@ -105,9 +108,11 @@ class CsvReader {
     if (length > 0) {
       text_.append(data, length);
       // Quoted cells may hold line breaks; count them so later rows get their true line numbers.
-      for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', length - (p - data)))) != nullptr;
+      if (trackLines_) {
+        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', length - (p - data)))) != nullptr;
            ++p) {
-        ++line_;
+          ++line_;
+        }
       }
     }
   }
@@ -122,6 +127,8 @@ class CsvReader {
         headerRead_ = true;
         cells_.resize(rowCellStart_);
         text_.resize(textRowStart_);
+      } else if (width != header_.size() && !trackLines_) {
+        error_ = "CSV file '" + path_ + "' changed after the table was opened; close and open the table again";
       } else if (width != header_.size()) {
         error_ = "CSV file '" + path_ + "', line " + std::to_string(rowLine_) + ": the row has " +
                  std::to_string(width) + " cells but the header names " + std::to_string(header_.size()) +
@@ -206,6 +213,7 @@ class CsvReader {
   std::size_t rowCellStart_ = 0;  // first cell of the row being parsed
   std::size_t textRowStart_ = 0;
 
+  bool trackLines_ = true;
   std::int64_t line_ = 1;     // physical line the parser has reached
   std::int64_t rowLine_ = 1;  // line the row being parsed started on
   std::string error_;         // set inside a callback, raised once libcsv returns
@@ -256,7 +264,7 @@ class CsvSource : public RecordSource {
   const std::vector<FieldDef>& Fields() const override { return fields_; }
 
   void First() override {
-    reader_.Restart();
+    reader_.Restart(false);
     row_ = 0;
     recordNumber_ = 0;
     eof_ = !reader_.NextBatch();
@@ -299,7 +307,7 @@ class CsvSource : public RecordSource {
  private:
   // Reads the whole file once: field names, record count, column classes.
   void Survey() {
-    reader_.Restart();
+    reader_.Restart(true);
     std::vector<ColumnEvidence> evidence;
     std::int64_t count = 0;
     bool more = reader_.NextBatch();
