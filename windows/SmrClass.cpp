@@ -1,0 +1,101 @@
+#include "windows/SmrClass.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <cmath>
+
+#include "engine/SmrEngine.h"
+#include "engine/SmrQuery.h"
+#include "engine/SmrTable.h"
+#include "host/SysUtils.h"
+#include "windows/BevelPanel.h"
+#include "windows/ClassGrid.h"
+#include "windows/FormLook.h"
+#include "windows/ModalRunner.h"
+#include "windows/SmrIcon.h"
+
+namespace sumora {
+
+namespace {
+
+constexpr int kColumns = 6;
+constexpr int kDesignRows = 20;
+constexpr int kColumnWidths[kColumns] = {35, 71, 71, 57, 70, 85};
+const char* const kHeadings[kColumns] = {"Class",      "Class Min", "Class Max", "Class Freq",
+                                         "Percentage", "Cumulative %"};
+// Scale factors closer to 1 than this are not worth a note.
+constexpr double kScaleNoteThreshold = 0.0001;
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+TClassDisplayForm::TClassDisplayForm(QWidget* parent) : QDialog(parent) {
+  MakeFixedDialog(this, 442, 375, QStringLiteral("Class Frequency Data Display"));
+  setFont(UiFont(11, true));
+
+  OKBtn = MakeOkButton(this, this, QRect(182, 343, 77, 27));
+
+  Panel1 = new BevelPanel(this, Bevel::Lowered, Bevel::Raised);
+  Panel1->setGeometry(7, 26, 429, 313);
+
+  StringGrid1 = new ClassGrid(kColumns, kDesignRows, Panel1);
+  StringGrid1->setGeometry(13, 44, 403, 254);
+  StringGrid1->setFont(ArialFont(11));
+  StringGrid1->SetDefaultRowHeight(20);
+  for (int column = 0; column < kColumns; ++column) StringGrid1->setColumnWidth(column, kColumnWidths[column]);
+
+  const Heading heading = MakeHeading(Panel1, QStringLiteral("Descriptive Statistics Class Summary"),
+                                      QRect(50, 8, 328, 24), QRect(51, 9, 328, 24), TimesFont(21, true));
+  Label1 = heading.shadow;
+  Label2 = heading.face;
+
+  Image1 = new QLabel(Panel1);
+  Image1->setPixmap(SumoraIcon());
+  Image1->setGeometry(11, 6, 31, 30);
+
+  labDataID = MakeAutoLabel(this, QStringLiteral("Dataset, Datafield identification"), 7, 7, ArialFont(13));
+
+  setTabOrder(OKBtn, StringGrid1);
+}
+
+TClassDisplayForm::~TClassDisplayForm() = default;
+
+void TClassDisplayForm::Open(TSumoraStats& source) {
+  for (int column = 0; column < kColumns; ++column)
+    StringGrid1->SetCell(column, 0, QString::fromLatin1(kHeadings[column]));
+
+  double scaleDifference = 0.0;
+  const bool known = dynamic_cast<TSumoraTable*>(&source) != nullptr || dynamic_cast<TSumoraQuery*>(&source) != nullptr;
+  if (known) {
+    Fill(source);
+    scaleDifference = source.ScaleBy() - 1.0;
+  }
+  if (std::fabs(scaleDifference) >= kScaleNoteThreshold)
+    SetAutoLabelText(labDataID, labDataID->text() + Text(" (Scaled by " + FloatToStr(scaleDifference + 1.0) + ")"));
+
+  CentreOnScreen(this);
+  OKBtn->setFocus();
+  RunModal(*this);
+}
+
+void TClassDisplayForm::Fill(TSumoraStats& source) {
+  // The source name comes first: it is what fails for a query without SQL text, and then the window
+  // must stay as it was.
+  const std::string identification = source.SourceName() + ": " + source.StatFieldName();
+
+  const int classes = source.FreqClasses();
+  StringGrid1->SetRowCount(classes + 1);
+  for (int classNo = 1; classNo <= classes; ++classNo) {
+    StringGrid1->SetCell(0, classNo, Text(IntToStr(classNo)));
+    StringGrid1->SetCell(1, classNo, Text(FormatFloat("000.000", source.GetdsClassStart(classNo))));
+    StringGrid1->SetCell(2, classNo, Text(FormatFloat("000.000", source.GetdsClassEnd(classNo))));
+    StringGrid1->SetCell(3, classNo, Text(IntToStr(source.GetdsClassCount(classNo))));
+    StringGrid1->SetCell(4, classNo, Text(FormatFloat("#000.00", source.GetdsClassPercent(classNo))));
+    StringGrid1->SetCell(5, classNo, Text(FormatFloat("000.000", source.GetdsClassCumPercent(classNo))));
+  }
+  SetAutoLabelText(labDataID, Text(identification));
+  setWindowTitle(Text(source.ComponentName() + " Class Frequency Data"));
+}
+
+}  // namespace sumora

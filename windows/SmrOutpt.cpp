@@ -1,0 +1,99 @@
+#include "windows/SmrOutpt.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include "engine/SmrEngine.h"
+#include "engine/SmrQuery.h"
+#include "engine/SmrTable.h"
+#include "host/Errors.h"
+#include "host/SysUtils.h"
+#include "windows/BevelPanel.h"
+#include "windows/FormLook.h"
+#include "windows/ModalRunner.h"
+
+namespace sumora {
+
+namespace {
+
+constexpr int kLeftColumn = 12;
+constexpr int kRightColumn = 161;
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+TOutputForm::TOutputForm(QWidget* parent) : QDialog(parent) {
+  MakeFixedDialog(this, 343, 335, QStringLiteral("Summary Output"));
+  setFont(UiFont(11, true));
+
+  BitBtn1 = MakeOkButton(this, this, QRect(133, 299, 77, 27));
+  const Heading heading = MakeHeading(this, QStringLiteral("Datafield Statistical Summary"), QRect(39, 8, 266, 24),
+                                      QRect(39, 9, 266, 24), TimesFont(21, true));
+  Label1 = heading.shadow;
+  Label2 = heading.face;
+
+  Panel1 = new BevelPanel(this, Bevel::Raised, Bevel::Lowered);
+  Panel1->setGeometry(9, 35, 325, 258);
+  Panel1->SetColour(Qt::white);
+
+  const QFont valueFont = UiFont(11);
+  auto value = [&](const char* text, int x, int y) {
+    return MakeAutoLabel(Panel1, QString::fromLatin1(text), x, y, valueFont);
+  };
+  labCount = value("DataCount", kLeftColumn, 54);
+  labRange = value("DataRange", kLeftColumn, 171);
+  labMin = value("DataMinimum", kLeftColumn, 113);
+  labMax = value("DataMaximum", kLeftColumn, 142);
+  labMean = value("DataMean", kRightColumn, 84);
+  labVariance = value("DataVariance", kRightColumn, 113);
+  labTotal = value("DataTotals", kLeftColumn, 84);
+  labStdDev = value("DataStdDev", kRightColumn, 142);
+  labMedian = value("DataMedian", kLeftColumn, 229);
+  labSkew = value("DataSkew", kRightColumn, 200);
+  labKurtosis = value("DataKurtosis", kRightColumn, 229);
+  labCoeff = value("DataCoeffVar", kRightColumn, 171);
+  labMode = value("DataMode", kLeftColumn, 200);
+  labTableName = MakeAutoLabel(Panel1, QStringLiteral("TableName"), kLeftColumn, 6, UiFont(11, true));
+  labFieldName = value("FieldName", kLeftColumn, 30);
+
+  Bevel1 = new QFrame(Panel1);
+  Bevel1->setFrameShape(QFrame::HLine);
+  Bevel1->setFrameShadow(QFrame::Sunken);
+  Bevel1->setGeometry(7, 74, 312, 3);
+
+  BitBtn1->setFocus();
+}
+
+TOutputForm::~TOutputForm() = default;
+
+void TOutputForm::ShowOutput(TSumoraStats& source) {
+  // Which variant decides the dataset line; anything else is refused before any work is done.
+  if (dynamic_cast<TSumoraTable*>(&source) == nullptr && dynamic_cast<TSumoraQuery*>(&source) == nullptr)
+    throw EInvalidCast("Invalid class typecast");
+
+  source.Summarize();
+
+  SetAutoLabelText(labTableName, Text(source.DatasetLine()));
+  SetAutoLabelText(labFieldName, Text("Field Analyzed: " + source.StatFieldName()));
+  SetAutoLabelText(labCount, Text("Record Count: " + IntToStr(source.GetdsDataCount())));
+  SetAutoLabelText(labMean, Text("Mean: " + FormatFloat("#.000", source.GetdsMean())));
+  SetAutoLabelText(labMin, Text("Minimum: " + FormatFloat("#.000", source.dsMin())));
+  SetAutoLabelText(labMax, Text("Maximum: " + FormatFloat("#.000", source.dsMax())));
+  SetAutoLabelText(labMode, Text("Mode: " + FormatFloat("#.000", source.GetdsMode())));
+  SetAutoLabelText(labMedian, Text("Median: " + FormatFloat("#.000", source.GetdsMedian())));
+  SetAutoLabelText(labTotal, Text("Total: " + FormatFloat("#.000", source.GetdsTotal())));
+  SetAutoLabelText(labCoeff, Text("Coeff of Variation: " + FormatFloat("#.000", source.GetdsCoeffVariation())));
+  SetAutoLabelText(labRange, Text(FormatFloat("Range: #.000", source.GetdsRange())));
+  SetAutoLabelText(labVariance, Text(FormatFloat("Variance: #.000", source.GetdsVariance())));
+  SetAutoLabelText(labStdDev, Text(FormatFloat("Standard Deviation: #.000", source.GetdsStdDev())));
+  SetAutoLabelText(labSkew, Text(FormatFloat("Skewness: #.000", source.GetdsSkew()) + " " + source.GetdsSkewSign()));
+  SetAutoLabelText(labKurtosis, Text(FormatFloat("Kurtosis: #.000", source.GetdsKurtosis())));
+
+  CentreOnScreen(this);
+  BitBtn1->setFocus();
+  RunModal(*this);
+}
+
+}  // namespace sumora
