@@ -105,49 +105,17 @@ const std::vector<std::string>& ComponentClassNames() {
   return names;
 }
 
-const std::vector<PublishedProperty>& PublishedProperties(const std::string& className) {
-  static const std::map<std::string, std::vector<PublishedProperty>> tables = {
-      {"TSumoraQuery", QueryProperties()},
-      {"TSumoraTable", TableProperties()},
-  };
-  static const std::vector<PublishedProperty> none;
-  auto it = tables.find(className);
-  return it == tables.end() ? none : it->second;
-}
-
-const PublishedProperty* FindProperty(const std::string& className, const std::string& propertyName) {
-  for (const auto& property : PublishedProperties(className)) {
-    if (property.name == propertyName) return &property;
-  }
-  return nullptr;
-}
-
-TComponent* CreateComponent(const std::string& className, TComponent* owner) {
-  if (className == "TSumoraQuery") return new TSumoraQuery(owner);
-  if (className == "TSumoraTable") return new TSumoraTable(owner);
-  return nullptr;
+void RegisterSumoraClasses() {
+  RegisterComponentClass(
+      {"TSumoraQuery", [](TComponent* owner) -> TComponent* { return new TSumoraQuery(owner); }, QueryProperties()});
+  RegisterComponentClass(
+      {"TSumoraTable", [](TComponent* owner) -> TComponent* { return new TSumoraTable(owner); }, TableProperties()});
 }
 
 TSumoraStats* StatsOf(TComponent* component) {
   if (auto* query = dynamic_cast<TSumoraQuery*>(component)) return query;
   if (auto* table = dynamic_cast<TSumoraTable*>(component)) return table;
   return nullptr;
-}
-
-const char* BoolPlusName(TBoolPlus value) {
-  switch (value) {
-    case TBoolPlus::Prompt: return "Prompt";
-    case TBoolPlus::Always: return "Always";
-    case TBoolPlus::Never: return "Never";
-  }
-  return "Prompt";
-}
-
-std::optional<TBoolPlus> BoolPlusFromName(const std::string& name) {
-  if (name == "Prompt") return TBoolPlus::Prompt;
-  if (name == "Always") return TBoolPlus::Always;
-  if (name == "Never") return TBoolPlus::Never;
-  return std::nullopt;
 }
 
 }  // namespace sumora

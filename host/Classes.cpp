@@ -20,6 +20,13 @@ TComponent::~TComponent() {
   if (owner_ != nullptr) owner_->RemoveOwned(this);
 }
 
+void TComponent::InsertComponent(TComponent* component) {
+  if (component->owner_ == this) return;
+  if (component->owner_ != nullptr) component->owner_->RemoveOwned(component);
+  component->owner_ = this;
+  owned_.push_back(component);
+}
+
 void TComponent::RemoveOwned(TComponent* child) {
   owned_.erase(std::remove(owned_.begin(), owned_.end(), child), owned_.end());
 }

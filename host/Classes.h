@@ -20,6 +20,8 @@ class TComponent {
   void SetName(std::string name) { name_ = std::move(name); }
   TComponent* Owner() const { return owner_; }
   const std::vector<TComponent*>& Components() const { return owned_; }
+  // Takes ownership of `component`, which leaves its former owner.
+  void InsertComponent(TComponent* component);
   // The class name as the host shows it ("TSumoraQuery").
   virtual std::string ClassName() const { return "TComponent"; }
 

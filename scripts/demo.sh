@@ -4,5 +4,19 @@ set -euo pipefail
 BUILD=${1:-build}
 cd "$(dirname "$0")/.."
 SUMORA="$BUILD/bin/sumora"
-echo "== sumora describe --db data/orders.sqlite --table ORDERS"
-"$SUMORA" describe --db data/orders.sqlite --table ORDERS
+run() {
+  echo
+  echo "\$ sumora $*"
+  "$SUMORA" "$@"
+}
+run summarize --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never
+run classes --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never
+if "$SUMORA" --help | grep -q '^  plot '; then
+  mkdir -p out
+  for kind in histogram cumulative polygon input-order; do
+    if "$SUMORA" plot --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never --kind "$kind" \
+        --seed 1 --out "out/plot-$kind.png" 2>/dev/null; then
+      echo "plot: out/plot-$kind.png"
+    fi
+  done
+fi

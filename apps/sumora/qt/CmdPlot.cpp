@@ -1,6 +1,183 @@
-// Placeholder until the plot window lands.
-#include "apps/sumora/Commands.h"
+// `sumora plot`: opens the plot window on a component offscreen, works it as a user would (colour
+// items, then the plot kind's button and menu item, or the record-set items) and writes a picture of
+// the plot area, or of the whole window, to a PNG file.
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QImage>
+#include <QMenu>
+#include <QString>
+#include <QToolButton>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "apps/sumora/Binding.h"
 #include "apps/sumora/CommandLine.h"
+#include "apps/sumora/Commands.h"
+#include "apps/sumora/qt/QtApp.h"
+#include "host/ConsoleServices.h"
+#include "plot/PlotImage.h"
+#include "plot/PlotRegistration.h"
+#include "plot/SmrPlot.h"
+#include "windows/ModalRunner.h"
+#include "windows/QtHost.h"
+#include "windows/WindowCapture.h"
+
 namespace sumora::cli {
-int CmdPlot(const Args&) { throw UsageError("plot is not available in this build yet"); }
+
+namespace {
+
+struct PlotRequest {
+  std::string kind;
+  int set = 1;
+  std::optional<std::string> dotColor;
+  std::optional<std::string> background;
+  std::string out;
+  bool wholeWindow = false;
+};
+
+QAction* DotColorItem(TSumoraPlotForm& form, const std::string& name) {
+  const std::map<std::string, QAction*> items{{"black", form.mnuBlack},
+                                              {"maroon", form.mnuMaroon},
+                                              {"gray", form.mnuGray},
+                                              {"navy", form.mnuBlue},
+                                              {"green", form.mnuGreen}};
+  return items.at(name);
+}
+
+QAction* BackgroundItem(TSumoraPlotForm& form, const std::string& name) {
+  const std::map<std::string, QAction*> items{
+      {"white", form.White1}, {"yellow", form.Yellow1}, {"aqua", form.Aqua1}, {"teal", form.Teal1}};
+  return items.at(name);
+}
+
+// Presses `button` (which opens `menu`), chooses `item` and lets the menu close, as a click would.
+void Choose(QToolButton* button, QMenu* menu, QAction* item) {
+  button->click();
+  QApplication::processEvents();
+  item->trigger();
+  menu->hide();
+  QApplication::processEvents();
+}
+
+// Shows the window and waits for it to become active, which clears it as every showing does.
+void ShowAndActivate(TSumoraPlotForm& form) {
+  form.show();
+  form.activateWindow();
+  QDeadlineTimer deadline(2000);
+  while (!form.isActiveWindow() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  if (!form.isActiveWindow()) form.FormActivate();
+}
+
+// Works the window; returns an error text, empty when the picture was written.
+std::string WorkWindow(TSumoraPlotForm& form, const PlotRequest& request) {
+  ShowAndActivate(form);
+  if (request.dotColor) Choose(form.sbtnColor, form.ColorPopup, DotColorItem(form, *request.dotColor));
+  if (request.background) Choose(form.sbtnColor, form.ColorPopup, BackgroundItem(form, *request.background));
+
+  if (request.kind == "input-order") {
+    Choose(form.sbtnInputOrder, form.ScatterPopup, form.FirstSet1);
+    for (int set = 2; set <= request.set; ++set) {
+      form.sbtnInputOrder->click();
+      QApplication::processEvents();
+      if (!form.NextSet1->isEnabled()) {
+        form.ScatterPopup->hide();
+        return "there is no record set " + std::to_string(request.set) + " (" +
+               GetLongHint(form.NextSet1->statusTip()).toStdString() + ")";
+      }
+      form.NextSet1->trigger();
+      form.ScatterPopup->hide();
+      QApplication::processEvents();
+    }
+  } else {
+    QToolButton* button = request.kind == "histogram"    ? form.sbtnHistogram
+                          : request.kind == "cumulative" ? form.sbtnCumHistogram
+                                                         : form.sbtnFreqPolygon;
+    Choose(button, form.HistogramPopup, form.PlotHistogram1);
+  }
+
+  QApplication::processEvents();
+  bool written = false;
+  if (request.wholeWindow) {
+    written = SaveWindowPicture(form, QString::fromStdString(request.out));
+  } else {
+    written = form.PlotImage->Canvas().Image().save(QString::fromStdString(request.out), "PNG");
+  }
+  return written ? std::string() : "cannot write " + request.out;
+}
+
+PlotRequest ReadRequest(const CommandLine& line) {
+  PlotRequest request;
+  request.kind = line.Require("kind");
+  if (request.kind != "histogram" && request.kind != "cumulative" && request.kind != "polygon" &&
+      request.kind != "input-order")
+    throw UsageError("--kind takes histogram, cumulative, polygon or input-order, not '" + request.kind + "'");
+  if (auto set = line.GetInteger("set", 1, 10000)) {
+    if (request.kind != "input-order") throw UsageError("--set belongs to --kind input-order");
+    request.set = static_cast<int>(*set);
+  }
+  request.dotColor = line.Get("dot-color");
+  if (request.dotColor && *request.dotColor != "black" && *request.dotColor != "maroon" &&
+      *request.dotColor != "gray" && *request.dotColor != "navy" && *request.dotColor != "green")
+    throw UsageError("--dot-color takes black, maroon, gray, navy or green, not '" + *request.dotColor + "'");
+  request.background = line.Get("background");
+  if (request.background && *request.background != "white" && *request.background != "yellow" &&
+      *request.background != "aqua" && *request.background != "teal")
+    throw UsageError("--background takes white, yellow, aqua or teal, not '" + *request.background + "'");
+  request.out = line.Require("out");
+  request.wholeWindow = line.Has("window");
+  return request;
+}
+
+}  // namespace
+
+int CmdPlot(const Args& args) {
+  const CommandLine line(args, WithBindingOptions({"kind", "set", "dot-color", "background", "seed", "out"}),
+                         {"window"});
+  if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
+  const PlotRequest request = ReadRequest(line);
+  const auto seed = line.GetInteger("seed", 0, 4294967295LL);
+
+  static int argc = 1;
+  static char name[] = "sumora";
+  static char* argv[] = {name, nullptr};
+  const auto application = MakeQtApplication(argc, argv);
+  QtHost host;
+  ScopedPlotWindow plotWindow;
+  // Questions go to the terminal as in the other commands; unanswered ones are No, so nothing waits.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> noAnswers(std::fopen("/dev/null", "r"), &std::fclose);
+  ConsoleMessageBoxes consoleMessages(noAnswers.get(), stderr);
+  ScopedServices services({&consoleMessages, nullptr, nullptr});
+  TSumoraPlotForm::FixBarColors(seed ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(*seed))
+                                     : std::nullopt);
+
+  std::string error;
+  bool shown = false;
+  ScopedModalRunner runner([&](QDialog& dialog) {
+    if (auto* form = dynamic_cast<TSumoraPlotForm*>(&dialog)) {
+      shown = true;
+      error = WorkWindow(*form, request);
+      form->hide();
+    }
+    return int{QDialog::Accepted};
+  });
+  {
+    BoundComponent bound = BindComponent(line, /*requireField=*/true);
+    OpenAndSummarize(bound);
+    bound.stats->SummaryChart();
+  }
+  TSumoraPlotForm::FixBarColors(std::nullopt);
+  if (!shown) error = "the plot window did not open";
+  if (!error.empty()) {
+    std::fprintf(stderr, "error: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace sumora::cli

@@ -1,0 +1,171 @@
+#include "host/FormFile.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "host/Errors.h"
+#include "host/Properties.h"
+
+namespace sumora {
+
+namespace {
+
+using nlohmann::json;
+
+const char* const kFormat = "sumora-form";
+constexpr int kVersion = 1;
+
+[[noreturn]] void Fail(const std::string& file, const std::string& what) { throw Exception(file + ": " + what); }
+
+std::string ComponentLabel(const std::string& name) { return "component '" + name + "'"; }
+
+json ValueToJson(const PropertyValue& value) {
+  return std::visit(
+      [](const auto& v) -> json {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, TBoolPlus>) {
+          return BoolPlusName(v);
+        } else {
+          return v;
+        }
+      },
+      value);
+}
+
+// Converts a stored value to the property's kind, or says what was expected.
+PropertyValue JsonToValue(const json& stored, PropertyKind kind, const std::string& where) {
+  switch (kind) {
+    case PropertyKind::String:
+      if (!stored.is_string()) throw Exception(where + " needs a text value");
+      return stored.get<std::string>();
+    case PropertyKind::Strings: {
+      if (!stored.is_array()) throw Exception(where + " needs a list of text lines");
+      std::vector<std::string> lines;
+      for (const auto& line : stored) {
+        if (!line.is_string()) throw Exception(where + " needs a list of text lines");
+        lines.push_back(line.get<std::string>());
+      }
+      return lines;
+    }
+    case PropertyKind::Double:
+      if (!stored.is_number()) throw Exception(where + " needs a number");
+      return stored.get<double>();
+    case PropertyKind::Word:
+      if (!stored.is_number_integer() || stored.get<std::int64_t>() < 0 || stored.get<std::int64_t>() > 65535) {
+        throw Exception(where + " needs a whole number from 0 to 65535");
+      }
+      return stored.get<std::int64_t>();
+    case PropertyKind::BoolPlus: {
+      TBoolPlus value{};
+      if (!stored.is_string() || !BoolPlusFromName(stored.get<std::string>(), &value)) {
+        throw Exception(where + " needs one of Prompt, Always, Never");
+      }
+      return value;
+    }
+  }
+  throw Exception(where + " has an unknown kind");
+}
+
+}  // namespace
+
+std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& file) {
+  json document;
+  try {
+    document = json::parse(text);
+  } catch (const json::parse_error& e) {
+    Fail(file, std::string("malformed form file: ") + e.what());
+  }
+  if (!document.is_object() || document.value("format", "") != kFormat) {
+    Fail(file, std::string("not a form file (expected \"format\": \"") + kFormat + "\")");
+  }
+  if (!document.contains("version") || !document["version"].is_number_integer() || document["version"] != kVersion) {
+    Fail(file, "unsupported form file version (this program reads version " + std::to_string(kVersion) + ")");
+  }
+  if (!document.contains("components") || !document["components"].is_array()) {
+    Fail(file, "malformed form file: \"components\" must be a list");
+  }
+  auto form = std::make_unique<TForm>();
+  if (document.contains("form")) {
+    if (!document["form"].is_string()) Fail(file, "malformed form file: \"form\" must be a text");
+    form->SetName(document["form"].get<std::string>());
+  }
+  for (const auto& entry : document["components"]) {
+    if (!entry.is_object() || !entry.contains("class") || !entry["class"].is_string() || !entry.contains("name") ||
+        !entry["name"].is_string()) {
+      Fail(file, "malformed form file: every component needs a \"class\" and a \"name\"");
+    }
+    const std::string name = entry["name"].get<std::string>();
+    const std::string className = entry["class"].get<std::string>();
+    const ComponentClassInfo* info = FindComponentClass(className);
+    if (info == nullptr) Fail(file, ComponentLabel(name) + ": unknown class '" + className + "'");
+    TComponent* component = info->create(form.get());
+    component->SetName(name);
+    if (!entry.contains("properties")) continue;
+    if (!entry["properties"].is_object()) Fail(file, ComponentLabel(name) + ": \"properties\" must be an object");
+    for (const auto& [propertyName, stored] : entry["properties"].items()) {
+      const PublishedProperty* property = FindProperty(*info, propertyName);
+      if (property == nullptr) {
+        Fail(file, ComponentLabel(name) + ": unknown property '" + propertyName + "' of class " + className);
+      }
+      try {
+        property->set(*component, JsonToValue(stored, property->kind, "property '" + propertyName + "'"));
+      } catch (const Exception& e) {
+        Fail(file, ComponentLabel(name) + ": " + e.what());
+      }
+    }
+  }
+  return form;
+}
+
+std::unique_ptr<TForm> ReadFormFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail(path, "cannot open the form file");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ParseForm(text.str(), path);
+}
+
+std::string FormToText(const TForm& form) {
+  json components = json::array();
+  for (TComponent* component : form.Components()) {
+    const ComponentClassInfo* info = FindComponentClass(component->ClassName());
+    if (info == nullptr) continue;
+    json properties = json::object();
+    for (const auto& property : info->properties) properties[property.name] = ValueToJson(property.get(*component));
+    components.push_back({{"class", info->className}, {"name", component->Name()}, {"properties", properties}});
+  }
+  json document = {{"format", kFormat}, {"version", kVersion}, {"form", form.Name()}, {"components", components}};
+  return document.dump(2) + "\n";
+}
+
+void WriteFormFile(const TForm& form, const std::string& path) {
+  const std::string text = FormToText(form);
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) Fail(path, "cannot write the form file");
+    out << text;
+    out.flush();
+    if (!out) Fail(path, "cannot write the form file");
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    std::filesystem::remove(temporary, ec);
+    Fail(path, "cannot replace the form file");
+  }
+}
+
+TComponent* FindFormComponent(const TForm& form, const std::string& name, const std::string& file) {
+  for (TComponent* component : form.Components()) {
+    if (FindComponentClass(component->ClassName()) == nullptr) continue;
+    if (name.empty() || component->Name() == name) return component;
+  }
+  if (name.empty()) Fail(file, "the form holds no component");
+  Fail(file, "the form holds no component named '" + name + "'");
+}
+
+}  // namespace sumora

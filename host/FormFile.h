@@ -1,0 +1,39 @@
+// Form files: a form and the components on it, each with its class, its Name and every published
+// property, stored as JSON. Every property is always written. Reading creates the components by class
+// name and sets each property through its setter, so a stored value a setter refuses is refused the
+// same way as when a user types it.
+//
+// {"format": "sumora-form", "version": 1, "form": "Form1",
+//  "components": [{"class": "TSumoraQuery", "name": "SumoraQuery1",
+//                  "properties": {"DatabaseName": "...", "SQL": ["SELECT ..."], "ScaleBy": 1.0, ...}}]}
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/Classes.h"
+
+namespace sumora {
+
+// A form: a named owner of components, in order of creation.
+class TForm : public TComponent {
+ public:
+  explicit TForm(TComponent* owner = nullptr) : TComponent(owner) {}
+  std::string ClassName() const override { return "TForm"; }
+};
+
+// Reads `path`. A missing or malformed file, an unknown class or property, or a value of the wrong
+// type raises Exception naming the file, the component and the property; nothing is returned then.
+std::unique_ptr<TForm> ReadFormFile(const std::string& path);
+std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fileNameForErrors);
+
+// Writes every component the form owns that has a registered class, with all its properties.
+// Raises Exception naming the file when it cannot be written; the file is replaced atomically.
+void WriteFormFile(const TForm& form, const std::string& path);
+std::string FormToText(const TForm& form);
+
+// The component called `name` (the first registered component when `name` is empty). Raises
+// Exception naming the file when there is none.
+TComponent* FindFormComponent(const TForm& form, const std::string& name, const std::string& fileNameForErrors);
+
+}  // namespace sumora
