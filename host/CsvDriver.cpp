@@ -109,8 +109,8 @@ class CsvReader {
       text_.append(data, length);
       // Quoted cells may hold line breaks; count them so later rows get their true line numbers.
       if (trackLines_) {
-        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', length - (p - data)))) != nullptr;
-           ++p) {
+        const char* end = data + length;
+        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr; ++p) {
           ++line_;
         }
       }

@@ -34,7 +34,7 @@ std::string Upper(const char* text) {
 
 bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
-// std::nullopt-like marker for "no declared type: decide by the values".
+// Marks a column without a usable declared type: its values decide its class.
 constexpr int kUntyped = -1;
 
 int ClassOfDeclaredType(const char* declared) {
