@@ -45,7 +45,7 @@ int sgn(double x);
 double raiseTo(double x, std::int32_t n);
 // True when n is divisible by 2 (0 and negative even numbers included).
 bool even(std::int32_t n);
-// 100 x truncated toward zero.
+// 100 x truncated toward zero (saturating at the 32-bit range; NaN gives 0).
 std::int32_t percentage(double x);
 // A copy of s with `count` characters removed from the 1-based position `index`; nothing is removed
 // when index < 1, index > length or count <= 0; a count past the end removes up to the end.
@@ -53,7 +53,8 @@ std::string deleteStr(const std::string& s, std::int32_t index, std::int32_t cou
 // True for float, currency, integer, small integer and word fields and their descendants.
 bool NumericField(const TField& field);
 
-// Copies all 10000 slots of `source` into `destination`, then sorts destination slots 1..n ascending.
+// Copies all 10000 slots of `source` into `destination`, then sorts destination slots 1..n ascending
+// (n is clipped to 0..10000).
 void sortDataset(const TValueArray& source, TValueArray& destination, std::int32_t n);
 // Sorts a[lo..hi] in place: recursive partition sort with the last element as pivot. Sorted input of
 // 10000 values recurses about 10000 levels deep, which the main thread's stack holds (~100 bytes a
@@ -69,5 +70,12 @@ double expdev(std::int32_t seed);
 double gasdev(std::int32_t seed);
 // Sets the spare-deviate flag: 0 discards a waiting spare.
 void initgliset(std::int32_t value);
+
+namespace detail {
+// The shuffle-table index check of ran1: an index inside 1..97 is returned as it is; any other shows
+// the error box "Problem with ran1 generator." and is clamped into 1..97. Exposed for tests, since
+// valid generator states never produce a bad index.
+std::int32_t CheckedTableIndex(std::int32_t index);
+}  // namespace detail
 
 }  // namespace sumora
