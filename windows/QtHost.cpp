@@ -1,6 +1,7 @@
 #include "windows/QtHost.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -15,6 +16,8 @@ namespace sumora {
 namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+constexpr int kExposeWaitMs = 200;
 
 struct BoxLook {
   QMessageBox::Icon icon;
@@ -94,7 +97,12 @@ void QtProgressDialog::SetGaugeProgress(GaugeKind kind, const std::string& messa
 void QtProgressDialog::Show() {
   CentreOnScreen(dialog_.get());
   dialog_->show();
-  // Activation would arrive through the event loop, which a pass never runs.
+  // A pass runs no event loop: give the platform a moment to put the window on screen, then activate
+  // it here, as its activation event may come late or never.
+  QElapsedTimer waited;
+  waited.start();
+  while (!dialog_->IsExposed() && waited.elapsed() < kExposeWaitMs)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
   dialog_->FormActivate();
   dialog_->repaint();
 }

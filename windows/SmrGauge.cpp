@@ -1,6 +1,8 @@
 #include "windows/SmrGauge.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QWindow>
 #include <QLabel>
 #include <cmath>
 
@@ -60,6 +62,7 @@ TSMRGaugeDlg::TSMRGaugeDlg(QWidget* parent) : QDialog(parent) {
 TSMRGaugeDlg::~TSMRGaugeDlg() = default;
 
 void TSMRGaugeDlg::SetGaugeProgress(GaugeKind kind, const QString& message, double fraction) {
+  LetPlatformExpose();
   const bool bar = kind == GaugeKind::Horizontal;
   const int percent = GaugePercent(fraction);
   const bool changed = Panel2->isHidden() == bar || Gauge3->isHidden() == !bar ||
@@ -77,6 +80,7 @@ void TSMRGaugeDlg::SetGaugeProgress(GaugeKind kind, const QString& message, doub
 }
 
 void TSMRGaugeDlg::SetLabels(const QString& value) {
+  LetPlatformExpose();
   if (Label1->text() == value && Label2->text() == value) return;
   Label1->setText(value);
   Label2->setText(value);
@@ -84,6 +88,7 @@ void TSMRGaugeDlg::SetLabels(const QString& value) {
 }
 
 void TSMRGaugeDlg::SetCaption(const QString& value) {
+  LetPlatformExpose();
   if (windowTitle() == value) return;
   setWindowTitle(value);
   RepaintNow();
@@ -97,6 +102,15 @@ void TSMRGaugeDlg::FormActivate() {
 bool TSMRGaugeDlg::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) FormActivate();
   return QDialog::event(event);
+}
+
+bool TSMRGaugeDlg::IsExposed() const { return windowHandle() != nullptr && windowHandle()->isExposed(); }
+
+void TSMRGaugeDlg::LetPlatformExpose() {
+  // A window just shown is drawn only once the platform has exposed it, and a pass runs no event
+  // loop: let the platform's window events (never user input) through until it has. Doing so before
+  // the values change keeps a late activation from resetting the bar after it was set.
+  if (isVisible() && !IsExposed()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TSMRGaugeDlg::RepaintNow() {

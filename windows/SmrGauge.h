@@ -32,6 +32,8 @@ class TSMRGaugeDlg : public QDialog {
   void SetCaption(const QString& value);
   // Handles activation: the bar (not the pie) goes back to 0.
   void FormActivate();
+  // True once the platform shows the window (it may lag behind show()).
+  bool IsExposed() const;
 
   // The dialog's controls, in declaration order.
   BevelPanel* Panel1;
@@ -46,6 +48,7 @@ class TSMRGaugeDlg : public QDialog {
   bool event(QEvent* event) override;
 
  private:
+  void LetPlatformExpose();
   // Paints every pending change now: a pass runs no event loop, so nothing else would.
   void RepaintNow();
 };
