@@ -58,23 +58,35 @@ void TPlotCanvas::MoveTo(int x, int y) {
 }
 
 void TPlotCanvas::LineTo(int x, int y) {
-  int x0 = penX_;
-  int y0 = penY_;
-  const int dx = std::abs(x - x0);
-  const int dy = -std::abs(y - y0);
-  const int sx = x0 < x ? 1 : -1;
-  const int sy = y0 < y ? 1 : -1;
-  int err = dx + dy;
-  while (x0 != x || y0 != y) {
-    SetPixel(x0, y0, PenColor);
-    const int e2 = 2 * err;
-    if (e2 >= dy) {
-      err += dy;
-      x0 += sx;
+  // Bresenham along the major axis; one pixel per major step, the end point left out. A tie in the
+  // error keeps the minor coordinate.
+  int cx = penX_;
+  int cy = penY_;
+  const int dx = std::abs(x - cx);
+  const int dy = std::abs(y - cy);
+  const int sx = cx < x ? 1 : -1;
+  const int sy = cy < y ? 1 : -1;
+  if (dx >= dy) {
+    int error = 2 * dy - dx;
+    for (int step = 0; step < dx; ++step) {
+      SetPixel(cx, cy, PenColor);
+      if (error > 0) {
+        cy += sy;
+        error -= 2 * dx;
+      }
+      error += 2 * dy;
+      cx += sx;
     }
-    if (e2 <= dx) {
-      err += dx;
-      y0 += sy;
+  } else {
+    int error = 2 * dx - dy;
+    for (int step = 0; step < dy; ++step) {
+      SetPixel(cx, cy, PenColor);
+      if (error > 0) {
+        cx += sx;
+        error -= 2 * dy;
+      }
+      error += 2 * dx;
+      cy += sy;
     }
   }
   MoveTo(x, y);
