@@ -114,6 +114,38 @@ TEST_F(SmrClassTest, QueryWithoutSqlFailsBeforeTheWindowIsShownAndLeavesItAsItWa
   EXPECT_EQ(form.windowTitle(), QStringLiteral("SumoraQuery1 Class Frequency Data"));
 }
 
+// A statistics component of neither known variant.
+class OtherComponent : public TSumoraStats {
+ public:
+  OtherComponent() : TSumoraStats("OtherComponent") {}
+  TDataSet& StatDataSet() override { return table_; }
+  std::string SourceName() const override { return "other"; }
+  std::string DatasetLine() const override { return "Other: other"; }
+  const std::string& ComponentName() const override { return name_; }
+  std::string ComponentClassName() const override { return "OtherComponent"; }
+
+ private:
+  TTable table_;
+  std::string name_ = "Other1";
+};
+
+TEST_F(SmrClassTest, AnUnknownComponentGetsOnlyTheHeaderRowAndTheWindowIsStillShown) {
+  auto query = MakeQuery(MakeValuesDb(dir, {1, 2, 3}), "SELECT AMOUNT FROM VALS", "AMOUNT");
+  TClassDisplayForm form;
+  form.Open(*query);
+  form.StringGrid1->SetCell(0, 0, "changed");
+  OtherComponent other;
+  other.SetdsScaleFactor(1000);
+
+  form.Open(other);
+
+  EXPECT_EQ(recorder.windows.size(), 2u);
+  EXPECT_EQ(Row(form, 0)[0], "Class");
+  EXPECT_EQ(form.StringGrid1->rowCount(), 11);
+  EXPECT_EQ(form.labDataID->text(), QStringLiteral(" FROM VALS: AMOUNT"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("SumoraQuery1 Class Frequency Data"));
+}
+
 TEST_F(SmrClassTest, EnterClosesTheWindowAndHidesIt) {
   auto query = MakeQuery(MakeValuesDb(dir, {1, 2, 3}), "SELECT AMOUNT FROM VALS", "AMOUNT");
   ScopedModalRunner realLoop{ModalRunner{}};  // QDialog::exec

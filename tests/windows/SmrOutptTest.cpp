@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -156,6 +157,15 @@ TEST_F(SmrOutptTest, EnterClosesTheWindowThroughTheOkButton) {
 
   EXPECT_TRUE(closedByKey);
   EXPECT_EQ(form.result(), QDialog::Accepted);
+}
+
+TEST_F(SmrOutptTest, FontsResolveToTheMetricCompatibleFaces) {
+  TOutputForm form;
+  EXPECT_EQ(QFontInfo(form.Label2->font()).family(), QStringLiteral("Liberation Serif"));
+  EXPECT_EQ(QFontInfo(form.Label2->font()).pixelSize(), 21);
+  EXPECT_EQ(QFontInfo(form.labMean->font()).family(), QStringLiteral("Liberation Sans"));
+  EXPECT_TRUE(QFontInfo(form.labTableName->font()).bold());
+  EXPECT_FALSE(QFontInfo(form.labMean->font()).bold());
 }
 
 }  // namespace
