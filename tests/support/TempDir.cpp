@@ -46,3 +46,31 @@ void ExecSql(const std::string& path, const std::string& sql) {
 }
 
 }  // namespace sumora::test
+
+namespace sumora::test {
+
+void WriteValuesTable(const std::string& path, const std::string& table, const std::string& column,
+                      const std::vector<std::optional<double>>& values) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  std::string create = "DROP TABLE IF EXISTS \"" + table + "\"; CREATE TABLE \"" + table + "\" (\"" + column +
+                       "\" REAL); BEGIN;";
+  ASSERT_EQ(sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_stmt* insert = nullptr;
+  std::string sql = "INSERT INTO \"" + table + "\" VALUES (?)";
+  ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr), SQLITE_OK);
+  for (const auto& value : values) {
+    if (value) {
+      sqlite3_bind_double(insert, 1, *value);
+    } else {
+      sqlite3_bind_null(insert, 1);
+    }
+    ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  ASSERT_EQ(sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+}
+
+}  // namespace sumora::test

@@ -27,3 +27,15 @@ class TempDir {
 void ExecSql(const std::string& path, const std::string& sql);
 
 }  // namespace sumora::test
+
+#include <optional>
+#include <vector>
+
+namespace sumora::test {
+
+// Creates (or replaces) `table` in the SQLite file at `path` with one REAL column `column` holding
+// `values` in order (nullopt is NULL). Fast enough for tens of thousands of rows.
+void WriteValuesTable(const std::string& path, const std::string& table, const std::string& column,
+                      const std::vector<std::optional<double>>& values);
+
+}  // namespace sumora::test

@@ -1,0 +1,67 @@
+// The median of the stored values and reading the store by record number.
+#include "tests/engine/EngineFixture.h"
+
+namespace sumora::test {
+namespace {
+
+TEST_F(EngineTest, MedianOfOddAndEvenCounts) {
+  auto odd = TableOver({5, 1, 3});
+  EXPECT_DOUBLE_EQ(odd->GetdsMedian(), 3.0);
+  auto even = TableOver({4, 1, 3, 2});
+  EXPECT_DOUBLE_EQ(even->GetdsMedian(), 2.5);
+}
+
+TEST_F(EngineTest, MoreThanTenThousandValuesWarnOnceAndUseTheFirstTenThousand) {
+  Values values = Sequence(12000, 12000, -1);  // 12000 down to 1: the first 10000 are 12000..2001
+  auto table = TableOver(values);
+  table->Summarize();
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Median is calculated based on\n\ronly the first 10000 records.");
+  EXPECT_EQ(host.messages[0].type, TMsgDlgType::mtWarning);
+  EXPECT_DOUBLE_EQ(table->GetdsMedian(), (7000.0 + 7001.0) / 2);
+  EXPECT_EQ(host.messages.size(), 1u);
+  table->Summarize();
+  EXPECT_EQ(host.messages.size(), 2u);
+}
+
+TEST_F(EngineTest, ExactlyTenThousandValuesUseAllWithoutWarning) {
+  auto table = TableOver(Sequence(10000));
+  table->Summarize();
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_DOUBLE_EQ(table->GetdsMedian(), 5000.5);
+}
+
+TEST_F(EngineTest, StoredValuesAreReadableUpToTheStoreCapacity) {
+  auto table = TableOver(Sequence(10000, 0.5, 1.0));
+  table->SetdsScaleFactor(0.5);
+  table->Summarize();
+  EXPECT_DOUBLE_EQ(table->GetdsValue(1), 1.0);
+  EXPECT_DOUBLE_EQ(table->GetdsValue(10000), 19999.0);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(table->GetdsValue(10001), 0.0);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Records above # 10000 not stored.");
+  EXPECT_EQ(host.messages[0].type, TMsgDlgType::mtWarning);
+  EXPECT_EQ(table->GetdsValue(10002), 0.0);
+  EXPECT_EQ(table->GetdsValue(0), 0.0);
+  EXPECT_EQ(host.messages.size(), 1u);
+}
+
+TEST_F(EngineTest, ASecondMedianIsCachedEvenIfTheDataChanged) {
+  auto table = TableOver({1, 2, 3});
+  EXPECT_DOUBLE_EQ(table->GetdsMedian(), 2.0);
+  table->Close();
+  table->SetDatabaseName(NextDatabase({10, 20, 30}));
+  table->Open();
+  EXPECT_DOUBLE_EQ(table->GetdsMedian(), 2.0);
+  table->Summarize();
+  EXPECT_DOUBLE_EQ(table->GetdsMedian(), 20.0);
+}
+
+TEST_F(EngineTest, AnUnloadedComponentTakesTheFirstStoredSlotAsMedian) {
+  auto table = TableOver({7});
+  EXPECT_DOUBLE_EQ(table->GetdsMedian(), 7.0);
+}
+
+}  // namespace
+}  // namespace sumora::test
