@@ -1,0 +1,187 @@
+// The `sumora` command's contract: options, output formats, JSON keys and exit statuses, run on real
+// SQLite and CSV files made by the test.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "tests/support/CommandRunner.h"
+#include "tests/support/TempDir.h"
+
+namespace sumora::test {
+namespace {
+
+class SumoraCommandTest : public ::testing::Test {
+ protected:
+  CommandResult Sumora(const std::vector<std::string>& args) { return RunCommand(SUMORA_BINARY, args); }
+
+  void SetUp() override {
+    db = dir.file("shop.sqlite");
+    ExecSql(db,
+            "CREATE TABLE ORDERS (ID INTEGER, AMOUNT REAL, NOTE TEXT);"
+            "INSERT INTO ORDERS VALUES (1, 1, 'a'), (2, 2, 'b'), (3, NULL, 'c'), (4, 6, 'd');");
+    std::filesystem::create_directory(dir.path() / "csv");
+    dir.write("csv/orders.csv", "ID,AMOUNT,NOTE\n1,1,a\n2,2,b\n3,,c\n4,6,d\n");
+  }
+
+  TempDir dir;
+  std::string db;
+};
+
+TEST_F(SumoraCommandTest, SummarizePrintsTheFifteenSummaryTexts) {
+  CommandResult run = Sumora({"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Table: ORDERS\n"
+            "Field Analyzed: AMOUNT\n"
+            "Record Count: 3\n"
+            "Mean: 3.000\n"
+            "Minimum: 1.000\n"
+            "Maximum: 6.000\n"
+            "Mode: 1.000\n"
+            "Median: 2.000\n"
+            "Total: 9.000\n"
+            "Coeff of Variation: 88.192\n"
+            "Range: 5.000\n"
+            "Variance: 7.000\n"
+            "Standard Deviation: 2.646\n"
+            "Skewness: .236 (+)\n"
+            "Kurtosis: 1.000\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(SumoraCommandTest, SummarizeAsJsonHoldsEveryKeyWithRoundTripDoubles) {
+  CommandResult run = Sumora({"summarize", "--db", db, "--sql", "SELECT * FROM ORDERS", "--field", "AMOUNT", "--classes", "4",
+                    "--scale-by", "2", "--plot-count", "60000", "--progress", "always", "--format", "json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["component"], "TSumoraQuery");
+  EXPECT_EQ(json["source"], " ORDERS");
+  EXPECT_EQ(json["StatFieldName"], "AMOUNT");
+  EXPECT_EQ(json["ScaleBy"], 2.0);
+  EXPECT_EQ(json["FreqClasses"], 4);
+  EXPECT_EQ(json["RecordPlotCount"], 10000);
+  EXPECT_EQ(json["ShowCalcProgress"], "Always");
+  EXPECT_EQ(json["dsDataCount"], 3);
+  EXPECT_EQ(json["dsTotal"], 4.5);
+  EXPECT_EQ(json["dsMean"], 1.5);
+  EXPECT_EQ(json["dsMin"], 0.5);
+  EXPECT_EQ(json["dsMax"], 3.0);
+  EXPECT_EQ(json["dsRange"], 2.5);
+  EXPECT_EQ(json["dsMedian"], 1.0);
+  EXPECT_EQ(json["dsSkewSign"], "(+)");
+  for (const char* key : {"dsVariance", "dsStdDev", "dsMu3", "dsMu4", "dsSkew", "dsKurtosis", "dsCoeffVariation",
+                          "dsMode", "dsModeClass"}) {
+    EXPECT_TRUE(json.contains(key)) << key;
+  }
+  EXPECT_NEAR(json["dsVariance"].get<double>(), 1.75, 1e-12);
+  ASSERT_EQ(json["classes"].size(), 4u);
+  EXPECT_EQ(json["classes"][0]["class"], 1);
+  for (const char* key : {"start", "end", "count", "percent", "cumPercent"}) {
+    EXPECT_TRUE(json["classes"][0].contains(key)) << key;
+  }
+  EXPECT_EQ(json["classTotal"]["count"], 3);
+  EXPECT_EQ(json["classTotal"]["percent"], 100.0);
+}
+
+TEST_F(SumoraCommandTest, ClassesPrintsCaptionIdentificationAndTabSeparatedGrid) {
+  CommandResult run = Sumora({"classes", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--classes", "2", "--scale-by",
+                    "1000"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::istringstream lines(run.out);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "SumoraTable1 Class Frequency Data");
+  std::getline(lines, line);
+  EXPECT_EQ(line, "ORDERS: AMOUNT (Scaled by 1000)");
+  std::getline(lines, line);
+  EXPECT_EQ(line, "Class\tClass Min\tClass Max\tClass Freq\tPercentage\tCumulative %");
+  std::getline(lines, line);
+  EXPECT_EQ(line.substr(0, 2), "1\t");
+  int rows = 1;
+  while (std::getline(lines, line)) ++rows;
+  EXPECT_EQ(rows, 2);
+}
+
+TEST_F(SumoraCommandTest, FieldsListsTheNumericFieldsAndDescribeEveryFieldClass) {
+  CommandResult fields = Sumora({"fields", "--db", db, "--table", "ORDERS"});
+  ASSERT_EQ(fields.status, 0) << fields.err;
+  EXPECT_EQ(fields.out, "ID\nAMOUNT\n");
+  CommandResult describe = Sumora({"describe", "--db", (dir.path() / "csv").string(), "--table", "orders.csv"});
+  ASSERT_EQ(describe.status, 0) << describe.err;
+  EXPECT_EQ(describe.out, "ID\tTIntegerField\nAMOUNT\tTIntegerField\nNOTE\tTStringField\n");
+}
+
+TEST_F(SumoraCommandTest, CsvAndSqliteGiveTheSameSummary) {
+  CommandResult sqlite = Sumora({"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--format", "json"});
+  CommandResult csv = Sumora({"summarize", "--db", (dir.path() / "csv").string(), "--table", "orders.csv", "--field", "AMOUNT",
+                    "--format", "json"});
+  ASSERT_EQ(sqlite.status, 0);
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  auto a = nlohmann::json::parse(sqlite.out);
+  auto b = nlohmann::json::parse(csv.out);
+  a.erase("source");
+  b.erase("source");
+  EXPECT_EQ(a, b);
+}
+
+TEST_F(SumoraCommandTest, ErrorsExitOneWithOneLineAndUsageMistakesExitTwo) {
+  CommandResult missingTable = Sumora({"summarize", "--db", db, "--table", "NOPE", "--field", "AMOUNT"});
+  EXPECT_EQ(missingTable.status, 1);
+  EXPECT_EQ(missingTable.err.rfind("error: ", 0), 0u) << missingTable.err;
+  EXPECT_NE(missingTable.err.find("NOPE"), std::string::npos);
+
+  CommandResult missingField = Sumora({"summarize", "--db", db, "--table", "ORDERS", "--field", "PRICE"});
+  EXPECT_EQ(missingField.status, 1);
+  EXPECT_NE(missingField.err.find("PRICE"), std::string::npos);
+
+  CommandResult textField = Sumora({"summarize", "--db", db, "--table", "ORDERS", "--field", "NOTE"});
+  EXPECT_EQ(textField.status, 1);
+  EXPECT_NE(textField.err.find("record 1"), std::string::npos) << textField.err;
+
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"summarize", "--db", db, "--field", "AMOUNT"},
+           {"summarize", "--db", db, "--table", "ORDERS", "--sql", "SELECT 1", "--field", "AMOUNT"},
+           {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--format", "xml"},
+           {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--classes", "-1"},
+           {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--progress", "maybe"},
+           {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--bogus", "1"},
+           {"frobnicate"},
+           {}}) {
+    CommandResult run = Sumora(bad);
+    EXPECT_EQ(run.status, 2) << (bad.empty() ? "" : bad.back()) << ": " << run.err;
+  }
+  EXPECT_EQ(Sumora({"--version"}).status, 0);
+  CommandResult help = Sumora({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("summarize"), std::string::npos);
+}
+
+TEST_F(SumoraCommandTest, MessageBoxesGoToStandardErrorOnOneLine) {
+  CommandResult run = Sumora({"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--scale-by", "0"});
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "Error: Cannot Scale by 0.\n");
+  EXPECT_NE(run.out.find("Total: 9.000"), std::string::npos);
+}
+
+TEST_F(SumoraCommandTest, TheLargeDatasetQuestionIsAnsweredNoWithoutATerminal) {
+  std::vector<std::optional<double>> values;
+  for (int i = 0; i < 1001; ++i) values.push_back(i);
+  WriteValuesTable(db, "BIG", "V", values);
+  CommandResult run = Sumora({"summarize", "--db", db, "--table", "BIG", "--field", "V"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "Confirmation: Large dataset. Show progress  during loading or calculating.\n"
+                     "(no terminal to answer: No)\n");
+}
+
+TEST_F(SumoraCommandTest, ADivisionByZeroIsAnErrorNotANumber) {
+  ExecSql(db, "CREATE TABLE SAME (V REAL); INSERT INTO SAME VALUES (4), (4), (4);");
+  CommandResult run = Sumora({"summarize", "--db", db, "--table", "SAME", "--field", "V", "--format", "json"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "error: Skewness is undefined: the variance is zero\n");
+  EXPECT_EQ(run.out, "");
+}
+
+}  // namespace
+}  // namespace sumora::test
