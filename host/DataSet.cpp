@@ -52,6 +52,9 @@ void TDataSet::SetActive(bool active) {
     return;
   }
   std::unique_ptr<RecordSource> source = CreateSource();
+  // A source may decline to open without an error; the dataset then stays closed, which callers
+  // learn by reading Active.
+  if (source == nullptr) return;
   std::vector<std::unique_ptr<TField>> fields;
   const auto& defs = source->Fields();
   for (std::size_t i = 0; i < defs.size(); ++i) {

@@ -51,7 +51,8 @@ class TDataSet : public TComponent {
   bool ControlsDisabled() const { return disableCount_ > 0; }
 
  protected:
-  // Builds the open cursor for this dataset's current properties. Raises EDatabaseError on failure.
+  // Builds the open cursor for this dataset's current properties. Raises EDatabaseError on failure;
+  // nullptr leaves the dataset closed without an error.
   virtual std::unique_ptr<RecordSource> CreateSource() = 0;
   // Throws EDatabaseError when a property this dataset may not change while open is changed.
   void CheckInactive(const char* property) const;
