@@ -75,10 +75,11 @@ std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fil
   json document;
   try {
     document = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {  // parse errors, and numbers too large for a double
     Fail(file, std::string("malformed form file: ") + e.what());
   }
-  if (!document.is_object() || document.value("format", "") != kFormat) {
+  if (!document.is_object() || !document.contains("format") || !document["format"].is_string() ||
+      document["format"].get<std::string>() != kFormat) {
     Fail(file, std::string("not a form file (expected \"format\": \"") + kFormat + "\")");
   }
   if (!document.contains("version") || !document["version"].is_number_integer() || document["version"] != kVersion) {
@@ -101,6 +102,9 @@ std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fil
     const std::string className = entry["class"].get<std::string>();
     const ComponentClassInfo* info = FindComponentClass(className);
     if (info == nullptr) Fail(file, ComponentLabel(name) + ": unknown class '" + className + "'");
+    for (const TComponent* existing : form->Components()) {
+      if (existing->Name() == name) Fail(file, ComponentLabel(name) + ": a component of that name already exists");
+    }
     TComponent* component = info->create(form.get());
     component->SetName(name);
     if (!entry.contains("properties")) continue;

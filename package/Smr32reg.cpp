@@ -1,0 +1,19 @@
+#include "package/Smr32reg.h"
+
+#include "engine/SmrProperties.h"
+#include "host/DesignIntf.h"
+#include "host/FieldEditor.h"
+
+namespace sumora {
+
+void Register() {
+  RegisterSumoraClasses();
+  RegisterComponents("Norvane Statistics", {"TSumoraTable"});
+  RegisterComponents("Norvane Statistics", {"TSumoraQuery"});
+  RegisterPropertyEditor(PropertyKind::String, "TSumoraTable", "StatFieldName",
+                         PropertyEditorClass<TVarFieldProperty>());
+  RegisterPropertyEditor(PropertyKind::String, "TSumoraQuery", "StatFieldName",
+                         PropertyEditorClass<TVarFieldProperty>());
+}
+
+}  // namespace sumora
