@@ -33,7 +33,11 @@ double Divide(double numerator, double divisor, const char* whatFailed) {
 struct TSumoraStats::PassScope {
   explicit PassScope(TSumoraStats& engine) : engine_(engine), dataSet_(engine.StatDataSet()) {}
   ~PassScope() {
-    EnableControls();
+    // Cleaning up after an error must not raise another one.
+    try {
+      EnableControls();
+    } catch (const std::exception&) {
+    }
     ReleaseDialog();
     if (!cursorRestored_) SetScreenCursor(TCursor::crDefault);
   }
@@ -52,14 +56,18 @@ struct TSumoraStats::PassScope {
       SetScreenCursor(TCursor::crHourGlass);
     }
   }
-  void DisableControls() {
+  // Disables the controls and, since a pass reads one field only, lets the data source fetch just
+  // that field.
+  void DisableControls(const std::string& fieldName) {
     dataSet_.DisableControls();
     controlsDisabled_ = true;
+    if (dataSet_.Active()) dataSet_.FocusField(dataSet_.FindField(fieldName));
   }
   void EnableControls() {
     if (!controlsDisabled_) return;
     controlsDisabled_ = false;
     dataSet_.EnableControls();
+    if (dataSet_.Active()) dataSet_.FocusField(nullptr);
   }
   void ReleaseDialog() { dialog_.reset(); }
   void RestoreCursor() {
@@ -175,7 +183,7 @@ bool TSumoraStats::LoadDataSet() {
   }
   scope.ApplyShowingRule();
 
-  scope.DisableControls();
+  scope.DisableControls(StatFieldName_);
   dataSet.First();
   // The extremes start from the first value that is not null (0 when there is none).
   TField& firstField = dataSet.FieldByName(StatFieldName_);
@@ -187,8 +195,9 @@ bool TSumoraStats::LoadDataSet() {
   std::int64_t count = 0;
   const std::string message = kLoadingMessage;
   TValueArray& values = *Values_;
+  // The field object stays valid for the whole pass, so it is looked up once.
+  TField& field = firstField;
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
-    TField& field = dataSet.FieldByName(StatFieldName_);
     if (field.IsNull()) continue;
     ++count;
     scope.Progress(GaugeKind::Horizontal, message,
@@ -273,14 +282,16 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visi
   TDataSet& dataSet = scope.DataSet();
   scope.CreateDialog();
   scope.ApplyShowingRule();
-  scope.DisableControls();
+  scope.DisableControls(StatFieldName_);
   std::int32_t count = 0;
+  // Looked up at the first record (an empty dataset never asks for the field) and kept for the pass.
+  TField* field = nullptr;
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
-    TField& field = dataSet.FieldByName(StatFieldName_);
-    if (field.IsNull()) continue;
+    if (field == nullptr) field = &dataSet.FieldByName(StatFieldName_);
+    if (field->IsNull()) continue;
     scope.Progress(GaugeKind::Round, message,
                    static_cast<double>(count) / static_cast<double>(dataSet.RecordCount()));
-    const double x = field.AsFloat() / ScaleBy_;
+    const double x = field->AsFloat() / ScaleBy_;
     visit(x);
     ++count;
   }

@@ -121,6 +121,10 @@ bool TDataSet::Eof() const {
   return source_->Eof();
 }
 
+void TDataSet::FocusField(const TField* field) {
+  if (source_ != nullptr) source_->FocusColumn(field != nullptr ? field->Index() : -1);
+}
+
 int TDataSet::RecordCount() {
   CheckActive();
   std::int64_t count = source_->RecordCount();

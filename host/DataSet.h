@@ -44,6 +44,11 @@ class TDataSet : public TComponent {
   // Number of records; counted once after Open. Saturates at INT32_MAX for larger sources.
   int RecordCount();
 
+  // Tells the data source that only `field` will be read until FocusField(nullptr), from the next
+  // First() on; a pass over one field reads less that way. Unfocusing leaves the cursor on the first
+  // record.
+  void FocusField(const TField* field);
+
   void DisableControls() { ++disableCount_; }
   void EnableControls() {
     if (disableCount_ > 0) --disableCount_;

@@ -54,6 +54,12 @@ class RecordSource {
   virtual std::string AsString(int column) = 0;
   // 1-based number of the current record, for error messages.
   virtual std::int64_t RecordNumber() const = 0;
+
+  // A hint for long scans: until FocusColumn(-1), only `column` will be read, so a source may fetch
+  // less per record. It takes effect at the next First(); FocusColumn(-1) takes effect at once and
+  // leaves the cursor on the first record. Reading another column while focused is an error. Sources
+  // that cannot use the hint ignore it.
+  virtual void FocusColumn(int /*column*/) {}
 };
 
 }  // namespace sumora

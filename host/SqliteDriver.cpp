@@ -81,11 +81,15 @@ std::string QuoteIdentifier(const std::string& name) {
 
 class SqliteSource : public RecordSource {
  public:
-  SqliteSource(const std::string& path, const std::string& sql, std::string countSql, std::string subject)
-      : path_(path), countSql_(std::move(countSql)), subject_(std::move(subject)) {
+  // `tableFrom` is the quoted table name when the source reads a whole table; a scan focused on one
+  // column then selects that column alone, in the same order.
+  SqliteSource(const std::string& path, const std::string& sql, std::string countSql, std::string subject,
+               std::string tableFrom = {})
+      : path_(path), countSql_(std::move(countSql)), subject_(std::move(subject)), tableFrom_(std::move(tableFrom)) {
     try {
       OpenDatabase();
       Prepare(sql);
+      current_ = statement_;
       DescribeColumns();
       Step();
     } catch (...) {
@@ -100,10 +104,21 @@ class SqliteSource : public RecordSource {
   const std::vector<FieldDef>& Fields() const override { return fields_; }
 
   void First() override {
-    sqlite3_reset(statement_);
+    if (pendingFocus_ >= 0 && focusedColumn_ != pendingFocus_) StartFocus();
+    sqlite3_reset(current_);
     recordNumber_ = 0;
     eof_ = false;
     Step();
+  }
+
+  void FocusColumn(int column) override {
+    if (tableFrom_.empty() || column >= static_cast<int>(fields_.size())) return;
+    pendingFocus_ = column;
+    if (column < 0 && focusedColumn_ >= 0) {
+      focusedColumn_ = -1;
+      current_ = statement_;
+      First();
+    }
   }
 
   void Next() override {
@@ -118,26 +133,26 @@ class SqliteSource : public RecordSource {
   }
 
   bool IsNull(int column) override {
-    switch (sqlite3_column_type(statement_, column)) {
+    switch (sqlite3_column_type(current_, Column(column))) {
       case SQLITE_NULL: return true;
-      case SQLITE_FLOAT: return std::isnan(sqlite3_column_double(statement_, column));
+      case SQLITE_FLOAT: return std::isnan(sqlite3_column_double(current_, Column(column)));
       default: return false;
     }
   }
 
   double AsFloat(int column) override {
-    switch (sqlite3_column_type(statement_, column)) {
+    switch (sqlite3_column_type(current_, Column(column))) {
       case SQLITE_INTEGER:
         // Through the 64-bit integer, so large values round once to the nearest double.
-        return static_cast<double>(sqlite3_column_int64(statement_, column));
+        return static_cast<double>(sqlite3_column_int64(current_, Column(column)));
       case SQLITE_FLOAT:
-        return CheckedFloat(sqlite3_column_double(statement_, column), FieldName(column), recordNumber_);
+        return CheckedFloat(sqlite3_column_double(current_, Column(column)), FieldName(column), recordNumber_);
       case SQLITE_NULL:
         return 0.0;
       case SQLITE_TEXT: {
         // SQLite's lax typing lets text into any column; it must read as a number to be used as one.
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
-        int length = sqlite3_column_bytes(statement_, column);
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(current_, Column(column)));
+        int length = sqlite3_column_bytes(current_, Column(column));
         return ParseFloatText(std::string_view(text, static_cast<std::size_t>(length)), FieldName(column),
                               recordNumber_);
       }
@@ -148,15 +163,43 @@ class SqliteSource : public RecordSource {
   }
 
   std::string AsString(int column) override {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(current_, Column(column)));
     if (text == nullptr) return std::string();
-    return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+    return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(current_, Column(column))));
   }
 
   std::int64_t RecordNumber() const override { return recordNumber_; }
 
  private:
+  // The statement's column for a field: the field itself, or 0 in a scan focused on that field.
+  int Column(int column) const {
+    if (focusedColumn_ < 0) return column;
+    if (column != focusedColumn_) {
+      throw EDatabaseError("SQLite: field '" + FieldName(column) + "' read during a scan of field '" +
+                           FieldName(focusedColumn_) + "' alone");
+    }
+    return 0;
+  }
+
+  // NOT INDEXED keeps the plan a scan of the table itself, so records come in the order SELECT * gives.
+  void StartFocus() {
+    sqlite3_finalize(focused_);
+    focused_ = nullptr;
+    const std::string sql = "SELECT " + QuoteIdentifier(FieldName(pendingFocus_)) + " FROM " + tableFrom_ +
+                            " NOT INDEXED";
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &focused_, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(focused_);
+      focused_ = nullptr;
+      pendingFocus_ = -1;  // fall back to reading whole records
+      return;
+    }
+    focusedColumn_ = pendingFocus_;
+    current_ = focused_;
+  }
+
   void Release() {
+    sqlite3_finalize(focused_);
+    focused_ = nullptr;
     sqlite3_finalize(statement_);
     statement_ = nullptr;
     sqlite3_close(db_);
@@ -261,7 +304,7 @@ class SqliteSource : public RecordSource {
   }
 
   void Step() {
-    int rc = sqlite3_step(statement_);
+    int rc = sqlite3_step(current_);
     if (rc == SQLITE_ROW) {
       ++recordNumber_;
     } else if (rc == SQLITE_DONE) {
@@ -301,6 +344,11 @@ class SqliteSource : public RecordSource {
   std::string firstStatement_;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* statement_ = nullptr;
+  std::string tableFrom_;
+  sqlite3_stmt* focused_ = nullptr;  // the one-column statement of a focused scan
+  sqlite3_stmt* current_ = nullptr;  // the statement records are read from
+  int pendingFocus_ = -1;
+  int focusedColumn_ = -1;
   std::vector<FieldDef> fields_;
   std::int64_t recordNumber_ = 0;
   std::int64_t recordCount_ = -1;
@@ -318,7 +366,7 @@ std::unique_ptr<RecordSource> OpenSqliteTable(const std::string& path, const std
   // The name is only ever an identifier: quoting it keeps quotes and semicolons in it from becoming SQL.
   const std::string table = QuoteIdentifier(tableName);
   return std::make_unique<SqliteSource>(path, "SELECT * FROM " + table, "SELECT count(*) FROM " + table,
-                                        "table '" + tableName + "'");
+                                        "table '" + tableName + "'", table);
 }
 
 std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string& path, const std::string& sql) {

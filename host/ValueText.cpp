@@ -45,12 +45,9 @@ bool ParseDouble(std::string_view text, double* value) {
 
 }  // namespace
 
-double CheckedFloat(double value, const std::string& fieldName, std::int64_t recordNumber) {
-  if (std::isinf(value)) {
-    throw EDatabaseError(std::string(value > 0 ? "+Inf" : "-Inf") + " is not a usable value (" +
-                         Where(fieldName, recordNumber) + ")");
-  }
-  return value;
+void ThrowInfiniteValue(double value, const std::string& fieldName, std::int64_t recordNumber) {
+  throw EDatabaseError(std::string(value > 0 ? "+Inf" : "-Inf") + " is not a usable value (" +
+                       Where(fieldName, recordNumber) + ")");
 }
 
 double ParseFloatText(std::string_view text, const std::string& fieldName, std::int64_t recordNumber) {

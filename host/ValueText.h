@@ -1,15 +1,22 @@
 // Conversions every driver shares, so a value reads the same whatever holds it.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace sumora {
 
+// Raises the error CheckedFloat gives for an infinite value.
+[[noreturn]] void ThrowInfiniteValue(double value, const std::string& fieldName, std::int64_t recordNumber);
+
 // `value` unchanged when finite; NaN is the caller's null. +-Inf raises EDatabaseError naming the
-// field and the record.
-double CheckedFloat(double value, const std::string& fieldName, std::int64_t recordNumber);
+// field and the record. Inline: every value a pass reads goes through it.
+inline double CheckedFloat(double value, const std::string& fieldName, std::int64_t recordNumber) {
+  if (std::isinf(value)) ThrowInfiniteValue(value, fieldName, recordNumber);
+  return value;
+}
 
 // Parses a whole cell as a number with std::from_chars (surrounding blanks allowed). Text that is not
 // a number, or that is +-Inf, raises EDatabaseError naming the field and the record. "nan" gives NaN.

@@ -11,6 +11,11 @@ PACKAGES=(
   fonts-liberation xvfb xauth libclang-rt-14-dev
 )
 
+# `setup.sh bench` adds what the peer comparisons need (the pandas peer and its data generator).
+if [ "${1:-}" = "bench" ]; then
+  PACKAGES+=(python3-numpy python3-pandas time)
+fi
+
 missing=()
 for pkg in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then

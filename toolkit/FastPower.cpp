@@ -15,8 +15,9 @@ namespace sumora {
 //   - the product: one rounding (2^-64) per multiplication, at most three.
 // When the whole interval p(1 - eta) .. p(1 + eta), with eta above both bounds together, rounds to
 // one double, the extended result lies in it and must round to that double too. Otherwise (near a
-// rounding boundary, or outside the range of normal doubles) the exact formula decides. With eta
-// twice the estimated bound the slow path is taken for a few per cent of typical values.
+// rounding boundary, or outside the range of normal doubles) the exact formula decides. The bound
+// used is (3 n lnBound + 8) 2^-63, twice the estimate above in its growing term and four times in its
+// constant; the slow path is then taken for a few per cent of typical values.
 namespace {
 
 constexpr long double kUnit = 1.0L / 9223372036854775808.0L;  // 2^-63
@@ -43,16 +44,24 @@ Powers234 RaisePowers234(double d) {
   // |ln|d|| < (|e| + 1) ln 2 for d = m 2^e with 1 <= m < 2.
   const int exponent = std::ilogb(d);
   const long double lnBound = (std::abs(exponent) + 1) * 0.6931471805599453L;
-  auto eta = [lnBound](int n) { return (4.0L * n * lnBound + 16.0L) * kUnit; };
+  auto eta = [lnBound](int n) { return (3.0L * n * lnBound + 8.0L) * kUnit; };
+
+  // The exact form shares one logarithm between the powers that need it, exactly as raiseTo takes it.
+  long double logMagnitude = 0.0L;
+  bool haveLog = false;
+  auto exact = [&](int n) {
+    if (!haveLog) {
+      logMagnitude = logl(magnitude);
+      haveLog = true;
+    }
+    return static_cast<double>(expl(static_cast<long double>(n) * logMagnitude));
+  };
 
   Powers234 powers{};
-  if (!RoundsUniquely(square, eta(2), &powers.p2)) powers.p2 = raiseTo(d, 2);
-  if (RoundsUniquely(cube, eta(3), &powers.p3)) {
-    if (d < 0) powers.p3 = -powers.p3;
-  } else {
-    powers.p3 = raiseTo(d, 3);
-  }
-  if (!RoundsUniquely(fourth, eta(4), &powers.p4)) powers.p4 = raiseTo(d, 4);
+  if (!RoundsUniquely(square, eta(2), &powers.p2)) powers.p2 = exact(2);
+  if (!RoundsUniquely(cube, eta(3), &powers.p3)) powers.p3 = exact(3);
+  if (d < 0) powers.p3 = -powers.p3;
+  if (!RoundsUniquely(fourth, eta(4), &powers.p4)) powers.p4 = exact(4);
   return powers;
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/SmrEngine.h"
 #include "engine/SmrQuery.h"
+#include "engine/SmrReport.h"
 #include "engine/SmrTable.h"
 #include "host/SysUtils.h"
 #include "windows/BevelPanel.h"
@@ -84,18 +85,16 @@ void TClassDisplayForm::Fill(TSumoraStats& source) {
   // must stay as it was.
   const std::string identification = source.SourceName() + ": " + source.StatFieldName();
 
-  const int classes = source.FreqClasses();
-  StringGrid1->SetRowCount(classes + 1);
-  for (int classNo = 1; classNo <= classes; ++classNo) {
-    StringGrid1->SetCell(0, classNo, Text(IntToStr(classNo)));
-    StringGrid1->SetCell(1, classNo, Text(FormatFloat("000.000", source.GetdsClassStart(classNo))));
-    StringGrid1->SetCell(2, classNo, Text(FormatFloat("000.000", source.GetdsClassEnd(classNo))));
-    StringGrid1->SetCell(3, classNo, Text(IntToStr(source.GetdsClassCount(classNo))));
-    StringGrid1->SetCell(4, classNo, Text(FormatFloat("#000.00", source.GetdsClassPercent(classNo))));
-    StringGrid1->SetCell(5, classNo, Text(FormatFloat("000.000", source.GetdsClassCumPercent(classNo))));
+  // The rows are the ones `sumora classes` prints; row 0 (the header) is written by Open.
+  const auto rows = ClassGridRows(source);
+  StringGrid1->SetRowCount(static_cast<int>(rows.size()));
+  for (std::size_t row = 1; row < rows.size(); ++row) {
+    for (int column = 0; column < kColumns; ++column) {
+      StringGrid1->SetCell(column, static_cast<int>(row), Text(rows[row][static_cast<std::size_t>(column)]));
+    }
   }
   SetAutoLabelText(labDataID, Text(identification));
-  setWindowTitle(Text(source.ComponentName() + " Class Frequency Data"));
+  setWindowTitle(Text(ClassCaption(source)));
 }
 
 }  // namespace sumora

@@ -6,6 +6,7 @@
 
 #include "engine/SmrEngine.h"
 #include "engine/SmrQuery.h"
+#include "engine/SmrReport.h"
 #include "engine/SmrTable.h"
 #include "host/Errors.h"
 #include "host/SysUtils.h"
@@ -75,21 +76,11 @@ void TOutputForm::ShowOutput(TSumoraStats& source) {
 
   source.Summarize();
 
-  SetAutoLabelText(labTableName, Text(source.DatasetLine()));
-  SetAutoLabelText(labFieldName, Text("Field Analyzed: " + source.StatFieldName()));
-  SetAutoLabelText(labCount, Text("Record Count: " + IntToStr(source.GetdsDataCount())));
-  SetAutoLabelText(labMean, Text("Mean: " + FormatFloat("#.000", source.GetdsMean())));
-  SetAutoLabelText(labMin, Text("Minimum: " + FormatFloat("#.000", source.dsMin())));
-  SetAutoLabelText(labMax, Text("Maximum: " + FormatFloat("#.000", source.dsMax())));
-  SetAutoLabelText(labMode, Text("Mode: " + FormatFloat("#.000", source.GetdsMode())));
-  SetAutoLabelText(labMedian, Text("Median: " + FormatFloat("#.000", source.GetdsMedian())));
-  SetAutoLabelText(labTotal, Text("Total: " + FormatFloat("#.000", source.GetdsTotal())));
-  SetAutoLabelText(labCoeff, Text("Coeff of Variation: " + FormatFloat("#.000", source.GetdsCoeffVariation())));
-  SetAutoLabelText(labRange, Text(FormatFloat("Range: #.000", source.GetdsRange())));
-  SetAutoLabelText(labVariance, Text(FormatFloat("Variance: #.000", source.GetdsVariance())));
-  SetAutoLabelText(labStdDev, Text(FormatFloat("Standard Deviation: #.000", source.GetdsStdDev())));
-  SetAutoLabelText(labSkew, Text(FormatFloat("Skewness: #.000", source.GetdsSkew()) + " " + source.GetdsSkewSign()));
-  SetAutoLabelText(labKurtosis, Text(FormatFloat("Kurtosis: #.000", source.GetdsKurtosis())));
+  // The texts are the ones `sumora summarize` prints, set in the same order.
+  const auto texts = SummaryTexts(source);
+  QLabel* const labels[] = {labTableName, labFieldName, labCount, labMean,  labMin,   labMax,      labMode,    labMedian,
+                            labTotal,     labCoeff,     labRange, labVariance, labStdDev, labSkew, labKurtosis};
+  for (std::size_t order = 0; order < texts.size(); ++order) SetAutoLabelText(labels[order], Text(texts[order]));
 
   CentreOnScreen(this);
   BitBtn1->setFocus();

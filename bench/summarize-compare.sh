@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Whole-process comparison of `sumora summarize` with its floors and peers on the same data, side by
+# side in one run: two bare sqlite3_step passes, two bare mmap + from_chars passes over the CSV, and
+# pandas reading the CSV and computing the same statistics. Prints seconds (median of REPEAT runs),
+# peak memory and the ratios the targets are stated in.
+#
+#   bench/summarize-compare.sh [BUILD=build] [ROWS...=1000000 10000000]
+#
+# Data goes to $SUMORA_BENCH_DATA (default /tmp/sumora-peers); it is generated once per size.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build}
+shift || true
+ROWS=("$@")
+[ ${#ROWS[@]} -eq 0 ] && ROWS=(1000000 10000000)
+REPEAT=${REPEAT:-3}
+TIMING=$(mktemp)
+trap 'rm -f "$TIMING"' EXIT
+DATA=${SUMORA_BENCH_DATA:-/tmp/sumora-peers}
+PEERS=../shared/peers
+PY=/usr/bin/python3
+
+bash scripts/setup.sh bench
+mkdir -p "$DATA" "$BUILD/peers"
+for probe in sqlite_scan csv_scan; do
+  [ -x "$BUILD/peers/$probe" ] || g++ -O2 -std=c++17 -o "$BUILD/peers/$probe" "$PEERS/c/$probe.cpp" -lsqlite3
+done
+
+# Runs a command REPEAT times; prints "median_seconds max_peak_kb".
+measure() {
+  local times=() peak=0
+  for _ in $(seq "$REPEAT"); do
+    local out
+    /usr/bin/time -f "%e %M" -o "$TIMING" "$@" >/dev/null 2>&1
+    out=$(tail -1 "$TIMING")
+    times+=("${out% *}")
+    local kb=${out#* }
+    [ "$kb" -gt "$peak" ] && peak=$kb
+  done
+  local median
+  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+  echo "$median $peak"
+}
+
+printf '%-10s %-34s %9s %10s\n' rows program seconds peak_MB
+for n in "${ROWS[@]}"; do
+  csv="$DATA/orders_$n.csv"
+  db="$DATA/orders_$n.sqlite"
+  [ -f "$csv" ] && [ -f "$db" ] || "$PY" "$PEERS/gen_data.py" --rows "$n" --out "$DATA" >/dev/null
+  declare -A secs=() mem=()
+  run() {
+    local name=$1
+    shift
+    read -r s k < <(measure "$@")
+    secs[$name]=$s
+    mem[$name]=$k
+    printf '%-10s %-34s %9s %10.1f\n' "$n" "$name" "$s" "$(echo "$k / 1024" | bc -l)"
+  }
+  run "bare sqlite3_step x2" "$BUILD/peers/sqlite_scan" "$db" 2 amount ORDERS
+  run "sumora summarize (SQLite)" "$BUILD/bin/sumora" summarize --db "$db" --table ORDERS --field amount --progress never
+  run "bare mmap+from_chars x2" "$BUILD/peers/csv_scan" "$csv" 2 amount
+  run "sumora summarize (CSV)" "$BUILD/bin/sumora" summarize --db "$DATA" --table "orders_$n.csv" --field amount --progress never
+  run "pandas (CSV)" "$PY" "$PEERS/pandas_stats.py" csv "$csv"
+  ratio() { echo "scale=2; $1 / $2" | bc -l; }
+  echo "  SQLite: sumora / bare = $(ratio "${secs[sumora summarize (SQLite)]}" "${secs[bare sqlite3_step x2]}")  (target <= 1.5)"
+  echo "  CSV:    sumora / bare = $(ratio "${secs[sumora summarize (CSV)]}" "${secs[bare mmap+from_chars x2]}")  (target <= 2)"
+  echo "  pandas / sumora (CSV) = $(ratio "${secs[pandas (CSV)]}" "${secs[sumora summarize (CSV)]}")  (target >= 2)"
+  unset secs mem
+done
