@@ -142,15 +142,18 @@ void CheckSum(benchmark::State& state, double sum) {
   }
 }
 
-// The loop every statistics pass runs.
+// The loop every statistics pass runs: one field, focused so the source may read that column alone.
 double DatasetSum(sumora::TDataSet& dataset) {
   const std::string fieldName = "amount";  // held as a string, as a component holds StatFieldName
   double sum = 0;
   dataset.DisableControls();
+  dataset.FocusField(dataset.FindField(fieldName));
+  sumora::TField* field = nullptr;
   for (dataset.First(); !dataset.Eof(); dataset.Next()) {
-    sumora::TField& field = dataset.FieldByName(fieldName);
-    if (!field.IsNull()) sum += field.AsFloat();
+    if (field == nullptr) field = &dataset.FieldByName(fieldName);
+    if (!field->IsNull()) sum += field->AsFloat();
   }
+  dataset.FocusField(nullptr);
   dataset.EnableControls();
   return sum;
 }
