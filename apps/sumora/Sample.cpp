@@ -13,6 +13,10 @@
 
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
+#include "engine/SmrProperties.h"
+#include "engine/SmrQuery.h"
+#include "engine/SmrTable.h"
+#include "host/FormFile.h"
 #include "host/Errors.h"
 #include "toolkit/SmrTools.h"
 
@@ -127,6 +131,25 @@ void WriteCsv(const std::vector<Order>& orders, const std::string& path) {
   if (!out) throw Exception("cannot write " + path);
 }
 
+// The workbench's sample form: a table component and a query component over the SQLite file.
+void WriteSampleForm(const std::string& database, const std::string& path) {
+  RegisterSumoraClasses();
+  TForm form;
+  form.SetName("OrdersForm");
+  auto* table = new TSumoraTable(&form);
+  table->SetName("OrdersTable");
+  table->SetDatabaseName(database);
+  table->SetTableName("ORDERS");
+  table->SetStatFieldName("AMOUNT");
+  auto* query = new TSumoraQuery(&form);
+  query->SetName("NorthQuery");
+  query->SetDatabaseName(database);
+  query->SQL().Add("SELECT AMOUNT, QTY FROM ORDERS WHERE REGION = 'North'");
+  query->SetStatFieldName("QTY");
+  query->SetdsFreqClasses(20);
+  WriteFormFile(form, path);
+}
+
 }  // namespace
 
 int CmdSample(const Args& args) {
@@ -136,8 +159,10 @@ int CmdSample(const Args& args) {
   const std::vector<Order> orders = MakeOrders();
   WriteSqlite(orders, (directory / "orders.sqlite").string());
   WriteCsv(orders, (directory / "csv" / "orders.csv").string());
+  WriteSampleForm((directory / "orders.sqlite").string(), (directory / "orders.form.json").string());
   std::printf("sample: %s and %s (ORDERS, %d rows)\n", (directory / "orders.sqlite").c_str(),
               (directory / "csv" / "orders.csv").c_str(), kRows);
+  std::printf("sample: %s (the workbench's sample form)\n", (directory / "orders.form.json").c_str());
   return 0;
 }
 

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
       {"describe", CmdDescribe}, {"fields", CmdFields}, {"summarize", CmdSummarize}, {"classes", CmdClasses},
       {"sample", CmdSample},     {"form", CmdForm},
 #ifdef SUMORA_WITH_WIDGETS
-      {"show", CmdShow}, {"plot", CmdPlot},
+      {"show", CmdShow}, {"plot", CmdPlot}, {"gui", CmdGui},
 #endif
   };
   auto it = commands.find(command);

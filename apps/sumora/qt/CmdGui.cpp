@@ -1,0 +1,68 @@
+// `sumora gui [FORM]`: the workbench. Without a FORM it opens the sample form that `sumora sample`
+// writes (data/orders.form.json) when there is one. `--screenshot FILE` (with `--summarize`) pictures
+// the window once it is laid out and exits, for documentation.
+#include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+#include "apps/sumora/CommandLine.h"
+#include "apps/sumora/Commands.h"
+#include "apps/sumora/qt/QtApp.h"
+#include "apps/workbench/Workbench.h"
+#include "package/Smr32reg.h"
+#include "plot/PlotRegistration.h"
+#include "windows/ModalRunner.h"
+#include "windows/QtHost.h"
+#include "windows/WindowCapture.h"
+
+namespace sumora::cli {
+
+namespace {
+
+const char* const kSampleForm = "data/orders.form.json";
+
+}  // namespace
+
+int CmdGui(const Args& args) {
+  const CommandLine line(args, {"screenshot"}, {"summarize"});
+  if (line.Positional().size() > 1) throw UsageError("gui takes at most one FORM");
+
+  static int argc = 1;
+  static char name[] = "sumora";
+  static char* argv[] = {name, nullptr};
+  const auto application = MakeQtApplication(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Sumora Workbench"));
+  QtHost host;
+  RegisterPlotWindow();
+  Register();
+
+  Workbench workbench;
+  QString form;
+  if (!line.Positional().empty()) {
+    form = QString::fromStdString(line.Positional().front());
+  } else if (QFileInfo::exists(QString::fromLatin1(kSampleForm))) {
+    form = QString::fromLatin1(kSampleForm);
+  }
+  if (!form.isEmpty() && !workbench.OpenForm(form) && !line.Positional().empty()) return 1;
+  workbench.show();
+
+  if (auto picture = line.Get("screenshot")) {
+    // Nothing may wait for a user: questions are answered No, windows are closed at once.
+    ScopedModalRunner noUser([](QDialog&) { return int{QMessageBox::No}; });
+    QApplication::processEvents();
+    if (line.Has("summarize")) workbench.Summarize();
+    QApplication::processEvents();
+    if (!SaveWindowPicture(workbench, QString::fromStdString(*picture))) {
+      std::fprintf(stderr, "error: cannot write %s\n", picture->c_str());
+      return 1;
+    }
+    return 0;
+  }
+  return QApplication::exec();
+}
+
+}  // namespace sumora::cli
