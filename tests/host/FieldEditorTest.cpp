@@ -9,6 +9,7 @@
 
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
+#include "host/Drivers.h"
 #include "host/Errors.h"
 #include "package/Smr32reg.h"
 #include "tests/support/ScriptedHost.h"
@@ -117,6 +118,21 @@ TEST_F(FieldEditorTest, OpenErrorPropagatesAndLeavesTheDatasetClosed) {
   EXPECT_EQ(offered, 0);
   EXPECT_FALSE(table_.Active());
   EXPECT_TRUE(host_.messages.empty());
+}
+
+TEST_F(FieldEditorTest, ADatasetThatDeclinesToOpenAsksToOpenTheTableFirst) {
+  RegisterMemoryDatabase("editor-declines", [](const std::string&) { return std::unique_ptr<RecordSource>(); });
+  TSumoraQuery declining;
+  declining.SetDatabaseName("memory:editor-declines");
+  declining.SQL().Add("SELECT 1");
+  auto editor = EditorFor({&declining});
+  EXPECT_TRUE(Offered(*editor).empty());
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0].text, "Please open the table first.");
+  EXPECT_EQ(host_.messages[0].type, TMsgDlgType::mtInformation);
+  EXPECT_EQ(host_.messages[0].buttons, TMsgDlgButtons::mbOK);
+  EXPECT_FALSE(declining.Active());
+  UnregisterMemoryDatabase("editor-declines");
 }
 
 TEST_F(FieldEditorTest, ErrorInsideTheCallbackStillRestoresActive) {
