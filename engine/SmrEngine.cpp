@@ -25,6 +25,16 @@ double Divide(double numerator, double divisor, const char* whatFailed) {
   return numerator / divisor;
 }
 
+// Powers of deviations overflow long before the values do (a deviation near 1e77 already has an
+// infinite fourth power), so the moment sums and the powers of the variance are checked before they
+// are divided; a result of inf or nan would otherwise be shown as if it were a statistic.
+void RequireFinite(double value, const char* what, const std::string& fieldName) {
+  if (!std::isfinite(value)) {
+    throw EMathError(std::string("The ") + what + " of " + fieldName +
+                     " overflows the range of a double; scale the values down with ScaleBy");
+  }
+}
+
 }  // namespace
 
 // Everything a pass must undo however it ends: the controls it disabled, the dialog it created and
@@ -319,16 +329,36 @@ void TSumoraStats::CalculateMoments() {
   // The percentages follow the counts of the whole pass; they are read only after it.
   if (placed) RefreshPercents();
   scope.ReleaseDialog();
+  RequireFinite(s2, "sum of squared deviations", StatFieldName_);
+  RequireFinite(s3, "sum of cubed deviations", StatFieldName_);
+  RequireFinite(s4, "sum of fourth powers of the deviations", StatFieldName_);
   const double divisor = static_cast<double>(count) - 1.0;
   dsVariance_ = Divide(s2, divisor, "Variance needs at least two values");
   dsMu3_ = Divide(s3, divisor, "Variance needs at least two values");
   dsMu4_ = Divide(s4, divisor, "Variance needs at least two values");
-  dsSkew_ = Divide(raiseTo(dsMu3_, 2), raiseTo(dsVariance_, 3), "Skewness is undefined: the variance is zero");
-  dsKurtosis_ = Divide(dsMu4_, dsVariance_ * dsVariance_, "Kurtosis is undefined: the variance is zero");
+  dsSkew_ = SkewnessOf(dsMu3_, dsVariance_);
+  dsKurtosis_ = KurtosisOf(dsMu4_, dsVariance_);
   VarianceCalculated_ = true;
   KurtosisCalculated_ = true;
   SkewCalculated_ = true;
   scope.RestoreCursor();
+}
+
+// Skewness mu3^2 / variance^3 and kurtosis mu4 / variance^2. The powers of the variance can overflow
+// where the sums did not (a variance above about 5.6e102 has an infinite cube); the quotient would
+// then read 0 or nan.
+double TSumoraStats::SkewnessOf(double mu3, double variance) const {
+  const double numerator = raiseTo(mu3, 2);
+  const double denominator = raiseTo(variance, 3);
+  RequireFinite(numerator, "squared third moment", StatFieldName_);
+  RequireFinite(denominator, "cubed variance", StatFieldName_);
+  return Divide(numerator, denominator, "Skewness is undefined: the variance is zero");
+}
+
+double TSumoraStats::KurtosisOf(double mu4, double variance) const {
+  const double denominator = variance * variance;
+  RequireFinite(denominator, "squared variance", StatFieldName_);
+  return Divide(mu4, denominator, "Kurtosis is undefined: the variance is zero");
 }
 
 double TSumoraStats::GetdsVariance() {
@@ -345,6 +375,7 @@ double TSumoraStats::GetdsVariance() {
       sum += d * d;
     });
     if (placed) RefreshPercents();
+    RequireFinite(sum, "sum of squared deviations", StatFieldName_);
     dsVariance_ = Divide(sum, static_cast<double>(count) - 1.0, "Variance needs at least two values");
     scope.ReleaseDialog();
   }
@@ -359,8 +390,9 @@ double TSumoraStats::GetdsSkew() {
     double sum = 0.0;
     const double mean = dsMean_;
     const std::int32_t count = RunPass(scope, PassKind::Skew, [&](double x) { sum += raiseTo(x - mean, 3); });
+    RequireFinite(sum, "sum of cubed deviations", StatFieldName_);
     dsMu3_ = Divide(sum, static_cast<double>(count) - 1.0, "Skewness needs at least two values");
-    dsSkew_ = Divide(raiseTo(dsMu3_, 2), raiseTo(dsVariance_, 3), "Skewness is undefined: the variance is zero");
+    dsSkew_ = SkewnessOf(dsMu3_, dsVariance_);
     scope.ReleaseDialog();
   }
   SkewCalculated_ = true;
@@ -374,8 +406,9 @@ double TSumoraStats::GetdsKurtosis() {
     double sum = 0.0;
     const double mean = dsMean_;
     const std::int32_t count = RunPass(scope, PassKind::Kurtosis, [&](double x) { sum += raiseTo(x - mean, 4); });
+    RequireFinite(sum, "sum of fourth powers of the deviations", StatFieldName_);
     dsMu4_ = Divide(sum, static_cast<double>(count) - 1.0, "Kurtosis needs at least two values");
-    dsKurtosis_ = Divide(dsMu4_, dsVariance_ * dsVariance_, "Kurtosis is undefined: the variance is zero");
+    dsKurtosis_ = KurtosisOf(dsMu4_, dsVariance_);
     scope.ReleaseDialog();
   }
   KurtosisCalculated_ = true;

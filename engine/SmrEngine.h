@@ -138,6 +138,8 @@ class TSumoraStats {
   std::int32_t RunPass(PassScope& scope, PassKind kind, Visit&& visit);
   void RefreshPercents();
   void CountClass(double x);
+  double SkewnessOf(double mu3, double variance) const;
+  double KurtosisOf(double mu4, double variance) const;
   SharedWindowPair& Windows();
 
   // Fields in the order of the component's data model.

@@ -243,8 +243,11 @@ class SqliteSource : public RecordSource {
       int rc = sqlite3_prepare_v2(db_, rest.data(), static_cast<int>(rest.size()), &extra, &next);
       sqlite3_finalize(extra);
       if (rc != SQLITE_OK || extra != nullptr) {
+        // The SQL text ends with a line break; quoting it would break the message over two lines.
+        std::string_view shown = rest;
+        while (!shown.empty() && std::isspace(static_cast<unsigned char>(shown.back()))) shown.remove_suffix(1);
         throw EDatabaseError("SQLite: only one statement can be run, but more text follows it: '" +
-                             std::string(rest) + "' (" + subject_ + ")");
+                             std::string(shown) + "' (" + subject_ + ")");
       }
       auto consumed = static_cast<std::size_t>(next - rest.data());
       if (consumed == 0) break;

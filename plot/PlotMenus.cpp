@@ -2,8 +2,10 @@
 #include <QAction>
 #include <QMenu>
 #include <QToolButton>
+#include <exception>
 
 #include "engine/SmrEngine.h"
+#include "host/Services.h"
 #include "host/SysUtils.h"
 #include "plot/PlotGlyphs.h"
 #include "plot/PlotImage.h"
@@ -19,6 +21,19 @@ using namespace SmrPlot;
 namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+// A command that reads the data source can fail (a table that cannot be read any more). Its error
+// goes to the application's default error handling: the message in an error box, the window staying
+// open with what it had drawn. An exception must not unwind through Qt's signal dispatch, which is
+// not built to pass one on.
+template <typename Command>
+void RunReportingErrors(Command&& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    MessageDlg(error.what(), TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+  }
+}
 
 QAction* AddItem(QMenu* menu, const QString& caption, const QString& hint, int tag = 0) {
   QAction* item = menu->addAction(caption);
@@ -126,7 +141,7 @@ void TSumoraPlotForm::BuildMenus() {
         AddItem(FrequencyClasses1, QStringLiteral("&") + number,
                 QStringLiteral("Set the number of distinct frequency classes to ") + number, count);
     item->setCheckable(true);
-    connect(item, &QAction::triggered, this, [this, item] { FreqClassSet(item); });
+    connect(item, &QAction::triggered, this, [this, item] { RunReportingErrors([&] { FreqClassSet(item); }); });
     return item;
   };
   N51 = classItem(5);

@@ -1,4 +1,4 @@
-# cmake -DBUILD_DIR=... -DWORK_DIR=... -DCONSUMER_SOURCE=... -DCXX_COMPILER=... -P ConsumerCheck.cmake
+# cmake -DBUILD_DIR=... -DWORK_DIR=... -DCONSUMER_SOURCE=... -DCXX_COMPILER=... [-DLINK_FLAGS=...] -P ConsumerCheck.cmake
 # Installs the build into WORK_DIR/prefix, builds the consumer project against it and runs it.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
@@ -20,7 +20,7 @@ foreach(file include/sumora/engine/SmrQuery.h include/sumora/host/DataSet.h incl
 endforeach()
 
 run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_BUILD_TYPE=Release "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer ${WORK_DIR}/consumer.sqlite)
 set(expected "count 4\nmean 2.5\nnumeric A,B\npalette Norvane Statistics: TSumoraTable TSumoraQuery\n")
@@ -37,7 +37,7 @@ if(PKG_CONFIG)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "pkg-config sumora failed: ${err}")
   endif()
-  separate_arguments(flags UNIX_COMMAND "${flags}")
+  separate_arguments(flags UNIX_COMMAND "${flags} ${LINK_FLAGS}")
   run(${CXX_COMPILER} ${CONSUMER_SOURCE}/main.cpp -o ${WORK_DIR}/consumer-pc ${flags})
   run(${WORK_DIR}/consumer-pc ${WORK_DIR}/consumer-pc.sqlite)
   if(NOT last_output STREQUAL expected)

@@ -1,0 +1,278 @@
+// The bad-input catalogue of the README, case by case: what the `sumora` command prints and its exit
+// status for each kind of bad data, bad property or bad file, run on real SQLite and CSV files. Each
+// row of the README's "Bad input" table has its case here under the same name.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/SmrTable.h"
+#include "host/Errors.h"
+#include "tests/support/CommandRunner.h"
+#include "tests/support/ScriptedHost.h"
+#include "tests/support/TempDir.h"
+
+namespace sumora::test {
+namespace {
+
+// One catalogue row: the command's arguments after "summarize" (or the whole command line when it
+// starts with another command) and what the user sees.
+struct BadInput {
+  std::string name;
+  std::vector<std::string> args;
+  int status;
+  std::string err;             // standard error, exactly
+  std::string outStartsWith;   // standard output starts with this ("" = prints nothing)
+};
+
+void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
+
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+const std::string kSummaryOfT = "Table: T\nField Analyzed: V\nRecord Count: 3\n";
+
+// The files every case reads, made once: shop.sqlite with tables for the numeric cases and a
+// directory of CSV files.
+class BadInputTest : public ::testing::TestWithParam<BadInput> {
+ public:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir();
+    const std::string db = Db();
+    ExecSql(db,
+            "CREATE TABLE T (V REAL, NOTE TEXT);"
+            "INSERT INTO T VALUES (1, 'a'), (2, 'b'), (4, 'c');"
+            "CREATE TABLE EMPTY (V REAL);"
+            "CREATE TABLE NULLS (V REAL); INSERT INTO NULLS VALUES (NULL), (NULL);"
+            "CREATE TABLE ONE (V REAL); INSERT INTO ONE VALUES (5);"
+            "CREATE TABLE SAME (V REAL); INSERT INTO SAME VALUES (4), (4), (4);"
+            "CREATE TABLE PINF (V REAL); INSERT INTO PINF VALUES (1), (9e999), (2);"
+            "CREATE TABLE NINF (V REAL); INSERT INTO NINF VALUES (1), (2), (-9e999);"
+            "CREATE TABLE NANS (V REAL); INSERT INTO NANS VALUES (1), (2), (0.0 * 9e999), (4);"
+            "CREATE TABLE HUGE (V REAL); INSERT INTO HUGE VALUES (1.7e308), (1.7e308), (1e308);"
+            "CREATE TABLE WIDE (V REAL); INSERT INTO WIDE VALUES (1e200), (-1e200), (3e199);"
+            "CREATE TABLE SPREAD (V REAL); INSERT INTO SPREAD VALUES (1e70), (-1e70), (3e70), (2e70);");
+    std::filesystem::create_directory(dir_->path() / "csv");
+    dir_->write("csv/text.csv", "ID,V\n1,1\n2,abc\n3,3\n");
+    dir_->write("csv/ragged.csv", "ID,V\n1,1\n2\n3,3\n");
+    dir_->write("csv/header.csv", "ID,V\n");
+    dir_->write("broken.sfm", "{\"format\": \"sumora-form\", \"version\": 1, \"form\": \"F\", \"comp");
+    dir_->write("wrongtype.sfm",
+                "{\"format\": \"sumora-form\", \"version\": 1, \"form\": \"F\", \"components\": [{\"class\": "
+                "\"TSumoraTable\", \"name\": \"T1\", \"properties\": {\"FreqClasses\": \"ten\"}}]}");
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static std::string Db() { return dir_->file("shop.sqlite"); }
+  static std::string Csv() { return (dir_->path() / "csv").string(); }
+  static std::string File(const std::string& name) { return dir_->file(name); }
+
+ protected:
+  static CommandResult Sumora(std::vector<std::string> args) {
+    if (args.empty() || args.front().rfind("--", 0) == 0) args.insert(args.begin(), "summarize");
+    return RunCommand(SUMORA_BINARY, args);
+  }
+
+ private:
+  static TempDir* dir_;
+};
+
+TempDir* BadInputTest::dir_ = nullptr;
+
+// Placeholders in the case table, replaced once the files exist.
+std::vector<std::string> Expand(std::vector<std::string> args) {
+  for (auto& arg : args) {
+    if (arg == "@db") arg = BadInputTest::Db();
+    if (arg == "@csv") arg = BadInputTest::Csv();
+    if (arg.rfind("@file:", 0) == 0) arg = BadInputTest::File(arg.substr(6));
+  }
+  return args;
+}
+
+std::string ExpandText(std::string text) {
+  for (const auto& [key, value] : {std::pair<std::string, std::string>{"@db", BadInputTest::Db()},
+                                   {"@csv", BadInputTest::Csv()}, {"@dir", BadInputTest::File("")}}) {
+    for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
+      text.replace(at, key.size(), value);
+  }
+  return text;
+}
+
+TEST_P(BadInputTest, TheUserSeesOneClearLine) {
+  const BadInput& input = GetParam();
+  CommandResult run = Sumora(Expand(input.args));
+  EXPECT_EQ(run.status, input.status) << run.err;
+  EXPECT_EQ(run.err, ExpandText(input.err));
+  if (input.outStartsWith.empty()) {
+    EXPECT_EQ(run.out, "");
+  } else {
+    EXPECT_TRUE(StartsWith(run.out, input.outStartsWith)) << run.out;
+  }
+}
+
+const std::string kOverflowHint = " overflows the range of a double; scale the values down with ScaleBy\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogue, BadInputTest,
+    ::testing::Values(
+        BadInput{"MissingDatabase", {"--db", "@file:nowhere.sqlite", "--table", "T", "--field", "V"}, 1,
+                 "error: SQLite database '@dirnowhere.sqlite' does not exist; check DatabaseName\n", ""},
+        BadInput{"MissingTable", {"--db", "@db", "--table", "NOPE", "--field", "V"}, 1,
+                 "error: SQLite: cannot prepare the statement: no such table: NOPE (table 'NOPE' in '@db')\n", ""},
+        BadInput{"UnknownField", {"--db", "@db", "--table", "T", "--field", "PRICE"}, 1,
+                 "error: SumoraTable1: Field 'PRICE' not found\n", ""},
+        BadInput{"NonNumericField", {"--db", "@db", "--table", "T", "--field", "NOTE"}, 1,
+                 "error: 'a' is not a valid number (field 'NOTE', record 1)\n", ""},
+        BadInput{"TextInNumericCsvColumn", {"--db", "@csv", "--table", "text.csv", "--field", "V"}, 1,
+                 "error: 'abc' is not a valid number (field 'V', record 2)\n", ""},
+        BadInput{"RaggedCsvRow", {"--db", "@csv", "--table", "ragged.csv", "--field", "V"}, 1,
+                 "error: CSV file '@csv/ragged.csv', line 3: the row has 1 cells but the header names 2 fields; "
+                 "every row needs one cell per field (quote cells that hold commas)\n",
+                 ""},
+        BadInput{"CsvWithOnlyAHeader", {"--db", "@csv", "--table", "header.csv", "--field", "V"}, 1,
+                 "error: Skewness is undefined: the variance is zero\n", ""},
+        BadInput{"EmptyField", {"--db", "@db", "--table", "EMPTY", "--field", "V"}, 1,
+                 "error: Skewness is undefined: the variance is zero\n", ""},
+        BadInput{"AllNullField", {"--db", "@db", "--table", "NULLS", "--field", "V"}, 1,
+                 "error: Skewness is undefined: the variance is zero\n", ""},
+        BadInput{"OneValue", {"--db", "@db", "--table", "ONE", "--field", "V"}, 1,
+                 "error: Variance needs at least two values\n", ""},
+        BadInput{"AllValuesEqual", {"--db", "@db", "--table", "SAME", "--field", "V"}, 1,
+                 "error: Skewness is undefined: the variance is zero\n", ""},
+        BadInput{"PlusInfinity", {"--db", "@db", "--table", "PINF", "--field", "V"}, 1,
+                 "error: +Inf is not a usable value (field 'V', record 2)\n", ""},
+        BadInput{"MinusInfinity", {"--db", "@db", "--table", "NINF", "--field", "V"}, 1,
+                 "error: -Inf is not a usable value (field 'V', record 3)\n", ""},
+        BadInput{"NaNIsSkippedLikeNull", {"--db", "@db", "--table", "NANS", "--field", "V"}, 0, "",
+                 "Table: NANS\nField Analyzed: V\nRecord Count: 3\nMean: 2.333\n"},
+        BadInput{"TotalOverflows", {"--db", "@db", "--table", "HUGE", "--field", "V"}, 1,
+                 "error: The total of V" + kOverflowHint, ""},
+        BadInput{"SumOfSquaresOverflows", {"--db", "@db", "--table", "WIDE", "--field", "V"}, 1,
+                 "error: The sum of squared deviations of V" + kOverflowHint, ""},
+        BadInput{"PowersOfTheVarianceOverflow", {"--db", "@db", "--table", "SPREAD", "--field", "V"}, 1,
+                 "error: The squared third moment of V" + kOverflowHint, ""},
+        BadInput{"OverflowScaledDown", {"--db", "@db", "--table", "WIDE", "--field", "V", "--scale-by", "1e150"}, 0,
+                 "", "Table: WIDE\nField Analyzed: V\nRecord Count: 3\n"},
+        BadInput{"ScaleByZero", {"--db", "@db", "--table", "T", "--field", "V", "--scale-by", "0"}, 0,
+                 "Error: Cannot Scale by 0.\n", "Table: T\nField Analyzed: V\nRecord Count: 3\nMean: 2.333\n"},
+        BadInput{"ScaleByTiny", {"--db", "@db", "--table", "T", "--field", "V", "--scale-by", "1e-300"}, 0,
+                 "Error: Cannot Scale by 0.\n", "Table: T\nField Analyzed: V\nRecord Count: 3\nMean: 2.333\n"},
+        BadInput{"ZeroClasses", {"--db", "@db", "--table", "T", "--field", "V", "--classes", "0"}, 1,
+                 "error: Frequency classes need at least one class: FreqClasses is 0\n", ""},
+        BadInput{"TwoHundredFiftyClasses",
+                 {"classes", "--db", "@db", "--table", "T", "--field", "V", "--classes", "250"}, 0, "",
+                 "SumoraTable1 Class Frequency Data\n"},
+        BadInput{"SqlThatWrites", {"--db", "@db", "--sql", "DELETE FROM T", "--field", "V"}, 1,
+                 "error: SQLite: the statement would change the database; only statements that read data (SELECT) "
+                 "can be opened (query 'DELETE FROM T')\n",
+                 ""},
+        BadInput{"SqlThatWritesAfterASelect", {"--db", "@db", "--sql", "SELECT V FROM T; DELETE FROM T", "--field", "V"},
+                 1,
+                 "error: SQLite: only one statement can be run, but more text follows it: ' DELETE FROM T' "
+                 "(query 'SELECT V FROM T; DELETE FROM T')\n",
+                 ""},
+        BadInput{"TableNameWithQuotes", {"--db", "@db", "--table", "T\"; DROP TABLE T; --", "--field", "V"}, 1,
+                 "error: SQLite: cannot prepare the statement: no such table: T\"; DROP TABLE T; -- "
+                 "(table 'T\"; DROP TABLE T; --' in '@db')\n",
+                 ""},
+        BadInput{"TableNameWithASemicolon", {"--db", "@db", "--table", "T;", "--field", "V"}, 1,
+                 "error: SQLite: cannot prepare the statement: no such table: T; (table 'T;' in '@db')\n", ""},
+        BadInput{"MalformedFormFile", {"--form", "@file:broken.sfm"}, 1,
+                 "error: @dirbroken.sfm: malformed form file: [json.exception.parse_error.101] parse error at line 1, "
+                 "column 59: syntax error while parsing object key - invalid string: missing closing quote; last "
+                 "read: '\"comp'; expected string literal\n",
+                 ""},
+        BadInput{"FormFileWithAWrongType", {"--form", "@file:wrongtype.sfm"}, 1,
+                 "error: @dirwrongtype.sfm: component 'T1': property 'FreqClasses' needs a whole number from 0 to "
+                 "65535\n",
+                 ""}),
+    [](const auto& info) { return info.param.name; });
+
+// Nothing a refused statement or table name carried was run: the table is whole afterwards.
+TEST_F(BadInputTest, RefusedStatementsAndTableNamesChangeNothing) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--db", Db(), "--sql", "DELETE FROM T", "--field", "V"},
+           {"--db", Db(), "--sql", "SELECT V FROM T; DROP TABLE T", "--field", "V"},
+           {"--db", Db(), "--sql", "INSERT INTO T VALUES (9, 'x') RETURNING V", "--field", "V"},
+           {"--db", Db(), "--table", "T\"; DROP TABLE T; --", "--field", "V"}}) {
+    EXPECT_EQ(Sumora(args).status, 1) << args[3];
+  }
+  CommandResult after = Sumora({"--db", Db(), "--table", "T", "--field", "V"});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_TRUE(StartsWith(after.out, kSummaryOfT)) << after.out;
+}
+
+// Another connection holding the database: a writer that has only reserved it (BEGIN IMMEDIATE, rows
+// written but not committed) does not stop reading, and the reader sees the committed rows only; a
+// writer holding it exclusively makes the read fail at once with SQLite's "database is locked".
+TEST_F(BadInputTest, ADatabaseLockedByAnotherWriter) {
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(Db().c_str(), &writer), SQLITE_OK);
+  auto exec = [&](const char* sql) { ASSERT_EQ(sqlite3_exec(writer, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql; };
+
+  exec("BEGIN IMMEDIATE; INSERT INTO T VALUES (100, 'z');");
+  CommandResult reserved = Sumora({"--db", Db(), "--table", "T", "--field", "V"});
+  EXPECT_EQ(reserved.status, 0) << reserved.err;
+  EXPECT_TRUE(StartsWith(reserved.out, kSummaryOfT)) << reserved.out;
+  exec("ROLLBACK;");
+
+  exec("BEGIN EXCLUSIVE; INSERT INTO T VALUES (100, 'z');");
+  CommandResult exclusive = Sumora({"--db", Db(), "--table", "T", "--field", "V"});
+  EXPECT_EQ(exclusive.status, 1);
+  EXPECT_EQ(exclusive.err, "error: SQLite: cannot prepare the statement: database is locked (table 'T' in '" + Db() + "')\n");
+  EXPECT_EQ(exclusive.out, "");
+  exec("ROLLBACK;");
+  sqlite3_close(writer);
+}
+
+// The overflow checks of the moment sums hold for the single-purpose passes as well, and a failed
+// check leaves the pass's flag false.
+TEST_F(BadInputTest, EveryMomentPassRefusesSumsThatOverflow) {
+  ScriptedHost host;
+  TSumoraTable table;
+  table.SetDatabaseName(Db());
+  table.SetTableName("WIDE");
+  table.SetStatFieldName("V");
+  table.SetShowCalcProgress(TBoolPlus::Never);
+  table.Open();
+  table.Initialize();
+  table.GetdsMean();
+  const std::string hint = kOverflowHint.substr(0, kOverflowHint.size() - 1);
+  auto messageOf = [](auto&& call) -> std::string {
+    try {
+      call();
+    } catch (const EMathError& e) {
+      return e.what();
+    }
+    return "no EMathError";
+  };
+  EXPECT_EQ(messageOf([&] { table.GetdsVariance(); }), "The sum of squared deviations of V" + hint);
+  EXPECT_FALSE(table.VarianceCalculated());
+  EXPECT_EQ(messageOf([&] { table.GetdsSkew(); }), "The sum of cubed deviations of V" + hint);
+  EXPECT_FALSE(table.SkewCalculated());
+  EXPECT_EQ(messageOf([&] { table.GetdsKurtosis(); }), "The sum of fourth powers of the deviations of V" + hint);
+  EXPECT_FALSE(table.KurtosisCalculated());
+  EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+  EXPECT_EQ(host.DialogsLive(), 0);
+  table.Close();
+
+  // Values near 1e70 keep their fourth powers and the variance's square finite, but not its cube.
+  table.SetTableName("SPREAD");
+  table.Open();
+  table.Initialize();
+  table.GetdsMean();
+  table.GetdsVariance();
+  EXPECT_EQ(messageOf([&] { table.GetdsSkew(); }), "The squared third moment of V" + hint);
+  EXPECT_FALSE(table.SkewCalculated());
+  EXPECT_TRUE(std::isfinite(table.GetdsKurtosis()));
+  EXPECT_GT(table.dsKurtosisValue(), 0.0);
+}
+
+}  // namespace
+}  // namespace sumora::test
