@@ -8,7 +8,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3 libcsv-dev libpq-dev postgresql
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  fonts-liberation xvfb xauth libclang-rt-14-dev
+  fonts-liberation xvfb xauth libclang-rt-14-dev locales
 )
 
 # `setup.sh bench` adds what the peer comparisons need (the pandas peer and its data generator).

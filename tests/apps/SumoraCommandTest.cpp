@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -181,6 +182,77 @@ TEST_F(SumoraCommandTest, ADivisionByZeroIsAnErrorNotANumber) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "error: Skewness is undefined: the variance is zero\n");
   EXPECT_EQ(run.out, "");
+}
+
+}  // namespace
+}  // namespace sumora::test
+
+namespace sumora::test {
+namespace {
+
+// Width and height from a PNG file's IHDR chunk; {0, 0} when the file is not a PNG.
+std::pair<unsigned, unsigned> PngSize(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char header[24] = {};
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  if (!in || header[1] != 'P' || header[2] != 'N' || header[3] != 'G') return {0, 0};
+  auto be32 = [&](int at) {
+    return (unsigned{header[at]} << 24) | (unsigned{header[at + 1]} << 16) | (unsigned{header[at + 2]} << 8) |
+           unsigned{header[at + 3]};
+  };
+  return {be32(16), be32(20)};
+}
+
+class SumoraPictureTest : public SumoraCommandTest {
+ protected:
+  void SetUp() override {
+    SumoraCommandTest::SetUp();
+    if (RunCommand(SUMORA_BINARY, {"--help"}).out.find("  show ") == std::string::npos) {
+      GTEST_SKIP() << "this sumora was built without the windows";
+    }
+  }
+};
+
+TEST_F(SumoraPictureTest, ShowWritesThePictureOfEachWholeWindow) {
+  for (const char* window : {"output", "classes", "progress"}) {
+    const std::string png = dir.file(std::string(window) + ".png");
+    CommandResult run = RunCommand(SUMORA_BINARY, {"show", window, "--db", db, "--table", "ORDERS", "--field", "AMOUNT",
+                                                   "--progress", "always", "--out", png});
+    ASSERT_EQ(run.status, 0) << window << ": " << run.err;
+    auto [width, height] = PngSize(png);
+    // The client areas are 343 x 335, 442 x 375 and 224 x 150; the frame adds to each.
+    EXPECT_GE(width, 224u) << window;
+    EXPECT_GE(height, 150u) << window;
+  }
+  auto [outputWidth, outputHeight] = PngSize(dir.file("output.png"));
+  EXPECT_GE(outputWidth, 343u);
+  EXPECT_GE(outputHeight, 335u);
+  EXPECT_EQ(RunCommand(SUMORA_BINARY, {"show", "sideways", "--db", db, "--table", "ORDERS", "--field", "AMOUNT",
+                                       "--out", dir.file("x.png")})
+                .status,
+            2);
+}
+
+TEST_F(SumoraPictureTest, PlotWritesThePlotAreaOrTheWholeWindow) {
+  for (const char* kind : {"histogram", "cumulative", "polygon", "input-order"}) {
+    const std::string png = dir.file(std::string(kind) + ".png");
+    CommandResult run = RunCommand(SUMORA_BINARY, {"plot", "--db", db, "--table", "ORDERS", "--field", "AMOUNT",
+                                                   "--kind", kind, "--seed", "7", "--out", png});
+    ASSERT_EQ(run.status, 0) << kind << ": " << run.err;
+    EXPECT_EQ(PngSize(png), (std::pair<unsigned, unsigned>{306u, 213u})) << kind;
+  }
+  const std::string window = dir.file("window.png");
+  ASSERT_EQ(RunCommand(SUMORA_BINARY, {"plot", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--kind",
+                                       "histogram", "--window", "--out", window})
+                .status,
+            0);
+  auto [width, height] = PngSize(window);
+  EXPECT_GE(width, 418u);
+  EXPECT_GE(height, 272u);
+  EXPECT_EQ(RunCommand(SUMORA_BINARY, {"plot", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--kind", "pie",
+                                       "--out", dir.file("pie.png")})
+                .status,
+            2);
 }
 
 }  // namespace
