@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 
 #include "host/Drivers.h"
 #include "host/Errors.h"
@@ -64,8 +63,8 @@ void TDataSet::SetActive(bool active) {
   fields_ = std::move(fields);
 }
 
-void TDataSet::CheckActive() const {
-  if (!Active()) throw EDatabaseError(DisplayName() + ": Cannot perform this operation on a closed dataset");
+void TDataSet::ThrowClosed() const {
+  throw EDatabaseError(DisplayName() + ": Cannot perform this operation on a closed dataset");
 }
 
 void TDataSet::CheckInactive(const char* property) const {
@@ -106,29 +105,8 @@ TField& TDataSet::Fields(int index) const {
   return *fields_[static_cast<std::size_t>(index)];
 }
 
-void TDataSet::First() {
-  CheckActive();
-  source_->First();
-}
-
-void TDataSet::Next() {
-  CheckActive();
-  source_->Next();
-}
-
-bool TDataSet::Eof() const {
-  CheckActive();
-  return source_->Eof();
-}
-
 void TDataSet::FocusField(const TField* field) {
   if (source_ != nullptr) source_->FocusColumn(field != nullptr ? field->Index() : -1);
-}
-
-int TDataSet::RecordCount() {
-  CheckActive();
-  std::int64_t count = source_->RecordCount();
-  return count > INT_MAX ? INT_MAX : static_cast<int>(count);
 }
 
 void TQuery::SetDatabaseName(std::string name) {

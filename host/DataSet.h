@@ -37,12 +37,26 @@ class TDataSet : public TComponent {
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   TField& Fields(int index) const;
 
-  void First();
-  void Next();
+  // Every pass calls these once per record, so they are inline.
+  void First() {
+    CheckActive();
+    source_->First();
+  }
+  void Next() {
+    CheckActive();
+    source_->Next();
+  }
   // True past the last record. (Named Eof: EOF is a macro of the C library.)
-  bool Eof() const;
+  bool Eof() const {
+    CheckActive();
+    return source_->Eof();
+  }
   // Number of records; counted once after Open. Saturates at INT32_MAX for larger sources.
-  int RecordCount();
+  int RecordCount() {
+    CheckActive();
+    const std::int64_t count = source_->RecordCount();
+    return count > 2147483647 ? 2147483647 : static_cast<int>(count);
+  }
 
   // Tells the data source that only `field` will be read until FocusField(nullptr), from the next
   // First() on; a pass over one field reads less that way. Unfocusing leaves the cursor on the first
@@ -64,7 +78,10 @@ class TDataSet : public TComponent {
   std::string DisplayName() const;
 
  private:
-  void CheckActive() const;
+  void CheckActive() const {
+    if (source_ == nullptr) ThrowClosed();
+  }
+  [[noreturn]] void ThrowClosed() const;
 
   std::unique_ptr<RecordSource> source_;
   std::vector<std::unique_ptr<TField>> fields_;
