@@ -7,11 +7,13 @@
 
 #include "host/DataSet.h"
 #include "host/Errors.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/TempDir.h"
 
 namespace sumora {
 namespace {
 
+using test::DatabaseErrorOf;
 using test::TempDir;
 
 class CsvDriverTest : public ::testing::Test {
@@ -26,16 +28,6 @@ class CsvDriverTest : public ::testing::Test {
   std::unique_ptr<TTable> OpenCsv(const std::string& contents) {
     dir_.write("data.csv", contents);
     return OpenTable("data.csv");
-  }
-  template <class Open>
-  std::string ErrorOf(Open open) {
-    try {
-      open();
-    } catch (const EDatabaseError& error) {
-      return error.what();
-    }
-    ADD_FAILURE() << "no EDatabaseError raised";
-    return "";
   }
   static std::vector<std::string> Column(TTable& table, const std::string& field) {
     std::vector<std::string> values;
@@ -80,7 +72,7 @@ TEST_F(CsvDriverTest, NaNIsNullAndInfinityIsAnError) {
   EXPECT_TRUE(table->FieldByName("x").IsNull());
   table->Next();
   EXPECT_FALSE(table->FieldByName("x").IsNull());
-  std::string message = ErrorOf([&] { table->FieldByName("x").AsFloat(); });
+  std::string message = DatabaseErrorOf([&] { table->FieldByName("x").AsFloat(); });
   EXPECT_NE(message.find("'x'"), std::string::npos) << message;
   EXPECT_NE(message.find("record 3"), std::string::npos) << message;
 }
@@ -88,17 +80,17 @@ TEST_F(CsvDriverTest, NaNIsNullAndInfinityIsAnError) {
 TEST_F(CsvDriverTest, RaggedRowIsErrorNamingFileAndLine) {
   // The quoted line break pushes the short row "4" down to line 5.
   dir_.write("bad.csv", "a,b\n1,\"x\ny\"\n2,3\n4\n5,6\n");
-  std::string message = ErrorOf([&] { OpenTable("bad.csv"); });
+  std::string message = DatabaseErrorOf([&] { OpenTable("bad.csv"); });
   EXPECT_NE(message.find("bad.csv"), std::string::npos) << message;
   EXPECT_NE(message.find("line 5"), std::string::npos) << message;
   dir_.write("wide.csv", "a,b\r\n1,2\r\n3,4,5\r\n");
-  message = ErrorOf([&] { OpenTable("wide.csv"); });
+  message = DatabaseErrorOf([&] { OpenTable("wide.csv"); });
   EXPECT_NE(message.find("line 3"), std::string::npos) << message;
 }
 
 TEST_F(CsvDriverTest, UnclosedQuoteIsError) {
   dir_.write("open.csv", "a,b\n1,\"never closed\n");
-  std::string message = ErrorOf([&] { OpenTable("open.csv"); });
+  std::string message = DatabaseErrorOf([&] { OpenTable("open.csv"); });
   EXPECT_NE(message.find("open.csv"), std::string::npos) << message;
 }
 
@@ -111,7 +103,7 @@ TEST_F(CsvDriverTest, HeaderOnlyFileHasNoRecords) {
 
 TEST_F(CsvDriverTest, EmptyFileIsError) {
   dir_.write("empty.csv", "");
-  std::string message = ErrorOf([&] { OpenTable("empty.csv"); });
+  std::string message = DatabaseErrorOf([&] { OpenTable("empty.csv"); });
   EXPECT_NE(message.find("empty.csv"), std::string::npos) << message;
 }
 
@@ -136,7 +128,7 @@ TEST_F(CsvDriverTest, TextReadAsNumberNamesFieldAndRecord) {
   auto table = OpenCsv("code\n12\n12abc\n");
   EXPECT_DOUBLE_EQ(table->FieldByName("code").AsFloat(), 12.0);
   table->Next();
-  std::string message = ErrorOf([&] { table->FieldByName("code").AsFloat(); });
+  std::string message = DatabaseErrorOf([&] { table->FieldByName("code").AsFloat(); });
   EXPECT_NE(message.find("12abc"), std::string::npos) << message;
   EXPECT_NE(message.find("'code'"), std::string::npos) << message;
   EXPECT_NE(message.find("record 2"), std::string::npos) << message;
@@ -145,13 +137,13 @@ TEST_F(CsvDriverTest, TextReadAsNumberNamesFieldAndRecord) {
 TEST_F(CsvDriverTest, TableNameWithoutExtensionAndMissingNames) {
   dir_.write("orders.csv", "id\n1\n");
   EXPECT_EQ(OpenTable("orders")->RecordCount(), 1);
-  std::string message = ErrorOf([&] { OpenTable("customers.csv"); });
+  std::string message = DatabaseErrorOf([&] { OpenTable("customers.csv"); });
   EXPECT_NE(message.find("customers.csv"), std::string::npos) << message;
 
   TTable table;
   table.SetDatabaseName(dir_.file("no-such-dir") + "/");
   table.SetTableName("orders.csv");
-  message = ErrorOf([&] { table.Open(); });
+  message = DatabaseErrorOf([&] { table.Open(); });
   EXPECT_NE(message.find("no-such-dir"), std::string::npos) << message;
   EXPECT_FALSE(table.Active());
 }

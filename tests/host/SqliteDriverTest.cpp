@@ -7,12 +7,14 @@
 
 #include "host/DataSet.h"
 #include "host/Errors.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/TempDir.h"
 
 namespace sumora {
 namespace {
 
 using test::ExecSql;
+using test::DatabaseErrorOf;
 using test::TempDir;
 
 class SqliteDriverTest : public ::testing::Test {
@@ -32,16 +34,6 @@ class SqliteDriverTest : public ::testing::Test {
     query->SQL().Add(sql);
     query->Open();
     return query;
-  }
-  template <class Open>
-  std::string ErrorOf(Open open) {
-    try {
-      open();
-    } catch (const EDatabaseError& error) {
-      return error.what();
-    }
-    ADD_FAILURE() << "no EDatabaseError raised";
-    return "";
   }
 
   TempDir dir_;
@@ -72,7 +64,7 @@ TEST_F(SqliteDriverTest, InfinityRaisesErrorNamingFieldAndRecord) {
   ExecSql(db_, "CREATE TABLE t(x REAL); INSERT INTO t VALUES (1), (9e999), (-9e999);");
   auto table = OpenTable("t");
   table->Next();
-  std::string message = ErrorOf([&] { table->FieldByName("x").AsFloat(); });
+  std::string message = DatabaseErrorOf([&] { table->FieldByName("x").AsFloat(); });
   EXPECT_NE(message.find("'x'"), std::string::npos) << message;
   EXPECT_NE(message.find("record 2"), std::string::npos) << message;
   table->Next();
@@ -96,7 +88,7 @@ TEST_F(SqliteDriverTest, TextInNumericColumnRaisesErrorNamingFieldAndRecord) {
   table->Next();
   EXPECT_DOUBLE_EQ(table->FieldByName("price").AsFloat(), 12.5);  // stored as a number by REAL affinity
   table->Next();
-  std::string message = ErrorOf([&] { table->FieldByName("price").AsFloat(); });
+  std::string message = DatabaseErrorOf([&] { table->FieldByName("price").AsFloat(); });
   EXPECT_NE(message.find("cheap"), std::string::npos) << message;
   EXPECT_NE(message.find("'price'"), std::string::npos) << message;
   EXPECT_NE(message.find("record 3"), std::string::npos) << message;
@@ -148,14 +140,14 @@ TEST_F(SqliteDriverTest, QueryExpressionsGetNumericClasses) {
 
 TEST_F(SqliteDriverTest, MissingDatabaseFileIsErrorAndNotCreated) {
   db_ = dir_.file("absent.db");
-  std::string message = ErrorOf([&] { OpenTable("t"); });
+  std::string message = DatabaseErrorOf([&] { OpenTable("t"); });
   EXPECT_NE(message.find(db_), std::string::npos) << message;
   EXPECT_FALSE(std::filesystem::exists(db_));
 }
 
 TEST_F(SqliteDriverTest, UnknownTableIsErrorNamingIt) {
   ExecSql(db_, "CREATE TABLE t(x REAL);");
-  std::string message = ErrorOf([&] { OpenTable("orders"); });
+  std::string message = DatabaseErrorOf([&] { OpenTable("orders"); });
   EXPECT_NE(message.find("no such table"), std::string::npos) << message;
   EXPECT_NE(message.find("orders"), std::string::npos) << message;
 }
@@ -163,7 +155,7 @@ TEST_F(SqliteDriverTest, UnknownTableIsErrorNamingIt) {
 TEST_F(SqliteDriverTest, TableNameIsOnlyEverAnIdentifier) {
   ExecSql(db_, "CREATE TABLE x(v REAL); INSERT INTO x VALUES (7); CREATE TABLE \"we\"\"ird; name\"(v REAL);"
                "INSERT INTO \"we\"\"ird; name\" VALUES (8);");
-  std::string message = ErrorOf([&] { OpenTable("a\"b; DROP TABLE x"); });
+  std::string message = DatabaseErrorOf([&] { OpenTable("a\"b; DROP TABLE x"); });
   EXPECT_NE(message.find("no such table"), std::string::npos) << message;
   EXPECT_DOUBLE_EQ(OpenTable("x")->FieldByName("v").AsFloat(), 7.0);  // still there
   EXPECT_DOUBLE_EQ(OpenTable("we\"ird; name")->FieldByName("v").AsFloat(), 8.0);
@@ -171,9 +163,9 @@ TEST_F(SqliteDriverTest, TableNameIsOnlyEverAnIdentifier) {
 
 TEST_F(SqliteDriverTest, SqlErrorsCarrySqliteMessage) {
   ExecSql(db_, "CREATE TABLE t(x REAL);");
-  std::string message = ErrorOf([&] { OpenQuery("SELEC x FROM t"); });
+  std::string message = DatabaseErrorOf([&] { OpenQuery("SELEC x FROM t"); });
   EXPECT_NE(message.find("syntax error"), std::string::npos) << message;
-  message = ErrorOf([&] { OpenQuery("SELECT nope FROM t"); });
+  message = DatabaseErrorOf([&] { OpenQuery("SELECT nope FROM t"); });
   EXPECT_NE(message.find("no such column: nope"), std::string::npos) << message;
 }
 
@@ -181,7 +173,7 @@ TEST_F(SqliteDriverTest, StatementsThatWriteAreRefused) {
   ExecSql(db_, "CREATE TABLE t(x REAL); INSERT INTO t VALUES (1);");
   for (const char* sql : {"DELETE FROM t", "INSERT INTO t VALUES (2)", "DROP TABLE t",
                           "UPDATE t SET x = 5 RETURNING x"}) {
-    std::string message = ErrorOf([&] { OpenQuery(sql); });
+    std::string message = DatabaseErrorOf([&] { OpenQuery(sql); });
     EXPECT_NE(message.find("change the database"), std::string::npos) << sql << ": " << message;
   }
   auto check = OpenQuery("SELECT count(*) AS n, max(x) AS m FROM t");
@@ -191,9 +183,9 @@ TEST_F(SqliteDriverTest, StatementsThatWriteAreRefused) {
 
 TEST_F(SqliteDriverTest, OnlyOneStatementRuns) {
   ExecSql(db_, "CREATE TABLE t(x REAL); INSERT INTO t VALUES (1);");
-  std::string message = ErrorOf([&] { OpenQuery("SELECT x FROM t; DELETE FROM t"); });
+  std::string message = DatabaseErrorOf([&] { OpenQuery("SELECT x FROM t; DELETE FROM t"); });
   EXPECT_NE(message.find("only one statement"), std::string::npos) << message;
-  message = ErrorOf([&] { OpenQuery("SELECT x FROM t; SELECT 2"); });
+  message = DatabaseErrorOf([&] { OpenQuery("SELECT x FROM t; SELECT 2"); });
   EXPECT_NE(message.find("only one statement"), std::string::npos) << message;
   // Trailing separators and comments are not a second statement.
   auto query = OpenQuery("SELECT x FROM t ;;  -- the amounts\n");

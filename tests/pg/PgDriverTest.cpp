@@ -10,23 +10,13 @@
 #include "host/Drivers.h"
 #include "host/Errors.h"
 #include "tests/pg/PgTestServer.h"
+#include "tests/support/ErrorText.h"
 
 namespace sumora {
 namespace {
 
+using test::DatabaseErrorOf;
 using test::PgTestUrl;
-
-// The message of the EDatabaseError `action` raises ("" when it raises none, which fails the test).
-template <class Action>
-std::string DatabaseErrorOf(Action action) {
-  try {
-    action();
-  } catch (const EDatabaseError& error) {
-    return error.what();
-  }
-  ADD_FAILURE() << "no EDatabaseError was raised";
-  return "";
-}
 
 class PgDriverTest : public ::testing::Test {
  protected:
