@@ -222,10 +222,7 @@ bool TSumoraStats::LoadDataSet() {
   if (count > std::numeric_limits<std::int32_t>::max()) {
     throw EMathError("The field holds more than 2147483647 values, more than one summary can count");
   }
-  if (!std::isfinite(dsTotal_)) {
-    throw EMathError("The total of " + StatFieldName_ +
-                     " overflows the range of a double; scale the values down with ScaleBy");
-  }
+  RequireFinite(dsTotal_, "total", StatFieldName_);
   dataSet.First();
   GetdsClasses();
   scope.EnableControls();
@@ -317,17 +314,16 @@ void TSumoraStats::CalculateMoments() {
   double s3 = 0.0;
   double s4 = 0.0;
   const double mean = dsMean_;
-  bool placed = false;
   const std::int32_t count = RunPass(scope, PassKind::Moments, [&](double x) {
     const Powers234 powers = RaisePowers234(x - mean);
     s2 += powers.p2;
     s3 += powers.p3;
     s4 += powers.p4;
     CountClass(x);
-    placed = true;
   });
-  // The percentages follow the counts of the whole pass; they are read only after it.
-  if (placed) RefreshPercents();
+  // The percentages follow the counts of the whole pass; they are read only after it, and a pass
+  // that placed no value leaves them as they were.
+  if (count > 0) RefreshPercents();
   scope.ReleaseDialog();
   RequireFinite(s2, "sum of squared deviations", StatFieldName_);
   RequireFinite(s3, "sum of cubed deviations", StatFieldName_);
@@ -366,15 +362,13 @@ double TSumoraStats::GetdsVariance() {
   if (!VarianceCalculated_) {
     double sum = 0.0;
     const double mean = dsMean_;
-    bool placed = false;
     ClearClassCounts();
     const std::int32_t count = RunPass(scope, PassKind::Variance, [&](double x) {
       CountClass(x);
-      placed = true;
       const double d = x - mean;
       sum += d * d;
     });
-    if (placed) RefreshPercents();
+    if (count > 0) RefreshPercents();
     RequireFinite(sum, "sum of squared deviations", StatFieldName_);
     dsVariance_ = Divide(sum, static_cast<double>(count) - 1.0, "Variance needs at least two values");
     scope.ReleaseDialog();
