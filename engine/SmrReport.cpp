@@ -36,9 +36,15 @@ std::string ClassIdentification(const TSumoraStats& source) {
 
 std::string ClassCaption(const TSumoraStats& source) { return source.ComponentName() + " Class Frequency Data"; }
 
+const std::array<std::string, 6>& ClassGridHeader() {
+  static const std::array<std::string, 6> header = {"Class",      "Class Min",  "Class Max",
+                                                    "Class Freq", "Percentage", "Cumulative %"};
+  return header;
+}
+
 std::vector<std::array<std::string, 6>> ClassGridRows(const TSumoraStats& source) {
   std::vector<std::array<std::string, 6>> rows;
-  rows.push_back({"Class", "Class Min", "Class Max", "Class Freq", "Percentage", "Cumulative %"});
+  rows.push_back(ClassGridHeader());
   for (int classNo = 1; classNo <= source.FreqClasses(); ++classNo) {
     rows.push_back({
         IntToStr(classNo),

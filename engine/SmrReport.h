@@ -21,6 +21,8 @@ std::array<std::string, 15> SummaryTexts(TSumoraStats& source);
 std::string ClassIdentification(const TSumoraStats& source);
 // Its caption: the component's Name + " Class Frequency Data".
 std::string ClassCaption(const TSumoraStats& source);
+// The grid's header row.
+const std::array<std::string, 6>& ClassGridHeader();
 // The grid's header row and one row per class 1..FreqClasses, in the window's formats.
 std::vector<std::array<std::string, 6>> ClassGridRows(const TSumoraStats& source);
 

@@ -2,13 +2,11 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <cmath>
 
 #include "engine/SmrEngine.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
 #include "engine/SmrTable.h"
-#include "host/SysUtils.h"
 #include "windows/BevelPanel.h"
 #include "windows/ClassGrid.h"
 #include "windows/FormLook.h"
@@ -22,10 +20,6 @@ namespace {
 constexpr int kColumns = 6;
 constexpr int kDesignRows = 20;
 constexpr int kColumnWidths[kColumns] = {35, 71, 71, 57, 70, 85};
-const char* const kHeadings[kColumns] = {"Class",      "Class Min", "Class Max", "Class Freq",
-                                         "Percentage", "Cumulative %"};
-// Scale factors closer to 1 than this are not worth a note.
-constexpr double kScaleNoteThreshold = 0.0001;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
@@ -63,17 +57,13 @@ TClassDisplayForm::TClassDisplayForm(QWidget* parent) : QDialog(parent) {
 TClassDisplayForm::~TClassDisplayForm() = default;
 
 void TClassDisplayForm::Open(TSumoraStats& source) {
+  const auto& header = ClassGridHeader();
   for (int column = 0; column < kColumns; ++column)
-    StringGrid1->SetCell(column, 0, QString::fromLatin1(kHeadings[column]));
+    StringGrid1->SetCell(column, 0, Text(header[static_cast<std::size_t>(column)]));
 
-  double scaleDifference = 0.0;
+  // A component of neither variant only gets the header row rewritten.
   const bool known = dynamic_cast<TSumoraTable*>(&source) != nullptr || dynamic_cast<TSumoraQuery*>(&source) != nullptr;
-  if (known) {
-    Fill(source);
-    scaleDifference = source.ScaleBy() - 1.0;
-  }
-  if (std::fabs(scaleDifference) >= kScaleNoteThreshold)
-    SetAutoLabelText(labDataID, labDataID->text() + Text(" (Scaled by " + FloatToStr(scaleDifference + 1.0) + ")"));
+  if (known) Fill(source);
 
   CentreOnScreen(this);
   OKBtn->setFocus();
@@ -81,9 +71,9 @@ void TClassDisplayForm::Open(TSumoraStats& source) {
 }
 
 void TClassDisplayForm::Fill(TSumoraStats& source) {
-  // The source name comes first: it is what fails for a query without SQL text, and then the window
-  // must stay as it was.
-  const std::string identification = source.SourceName() + ": " + source.StatFieldName();
+  // The identification line (with its scale note) comes first: its source name is what fails for a
+  // query without SQL text, and then the window must stay as it was.
+  const std::string identification = ClassIdentification(source);
 
   // The rows are the ones `sumora classes` prints; row 0 (the header) is written by Open.
   const auto rows = ClassGridRows(source);
