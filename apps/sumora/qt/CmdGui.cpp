@@ -31,10 +31,7 @@ int CmdGui(const Args& args) {
   const CommandLine line(args, {"screenshot"}, {"summarize"});
   if (line.Positional().size() > 1) throw UsageError("gui takes at most one FORM");
 
-  static int argc = 1;
-  static char name[] = "sumora";
-  static char* argv[] = {name, nullptr};
-  const auto application = MakeQtApplication(argc, argv);
+  const auto application = MakeQtApplication();
   QApplication::setApplicationName(QStringLiteral("Sumora Workbench"));
   QtHost host;
   RegisterPlotWindow();

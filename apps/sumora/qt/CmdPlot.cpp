@@ -20,7 +20,6 @@
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/qt/QtApp.h"
-#include "host/ConsoleServices.h"
 #include "plot/PlotImage.h"
 #include "plot/PlotRegistration.h"
 #include "plot/SmrPlot.h"
@@ -143,16 +142,8 @@ int CmdPlot(const Args& args) {
   const PlotRequest request = ReadRequest(line);
   const auto seed = line.GetInteger("seed", 0, 4294967295LL);
 
-  static int argc = 1;
-  static char name[] = "sumora";
-  static char* argv[] = {name, nullptr};
-  const auto application = MakeQtApplication(argc, argv);
-  QtHost host;
+  PictureSession session;
   ScopedPlotWindow plotWindow;
-  // Questions go to the terminal as in the other commands; unanswered ones are No, so nothing waits.
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> noAnswers(std::fopen("/dev/null", "r"), &std::fclose);
-  ConsoleMessageBoxes consoleMessages(noAnswers.get(), stderr);
-  ScopedServices services({&consoleMessages, nullptr, nullptr});
   TSumoraPlotForm::FixBarColors(seed ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(*seed))
                                      : std::nullopt);
 

@@ -12,7 +12,6 @@
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/qt/QtApp.h"
-#include "host/ConsoleServices.h"
 #include "windows/ModalRunner.h"
 #include "windows/QtHost.h"
 #include "windows/SmrGauge.h"
@@ -81,17 +80,8 @@ int CmdShow(const Args& args) {
   if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
   const std::string out = line.Require("out");
 
-  static int argc = 1;
-  static char name[] = "sumora";
-  static char* argv[] = {name, nullptr};
-  const auto application = MakeQtApplication(argc, argv);
-  QtHost host;
-  // Questions and warnings go to the terminal as in the other commands; with no terminal to answer
-  // (stdin not read) a question is answered No, so the command never waits.
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> noAnswers(std::fopen("/dev/null", "r"), &std::fclose);
-  ConsoleMessageBoxes consoleMessages(noAnswers.get(), stderr);
   HalfwayPicture halfway(out);
-  ScopedServices services({&consoleMessages, nullptr, window == "progress" ? &halfway : nullptr});
+  PictureSession session(window == "progress" ? &halfway : nullptr);
   ScopedModalRunner runner(PictureRunner(out));
 
   int status = 0;
