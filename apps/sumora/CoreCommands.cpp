@@ -1,4 +1,6 @@
 // The commands that need no window library: describe, fields, summarize, classes and form save.
+// They run with the host's default console services: message boxes on stderr, questions asked on the
+// terminal.
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -9,7 +11,6 @@
 #include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
 #include "engine/SmrTable.h"
-#include "host/ConsoleServices.h"
 #include "host/FormFile.h"
 #include "host/Properties.h"
 
@@ -71,14 +72,6 @@ nlohmann::ordered_json SummaryJson(BoundComponent& bound) {
   return result;
 }
 
-// Binding commands print message boxes on stderr and answer questions on the terminal.
-struct ConsoleHost {
-  ConsoleMessageBoxes messages;
-  ConsoleCursor cursor;
-  ConsoleProgressFactory progress;
-  ScopedServices scope{{&messages, &cursor, &progress}};
-};
-
 BoundComponent BindForListing(const CommandLine& line) {
   for (const char* option : {"field", "scale-by", "classes", "plot-count", "progress"}) {
     if (line.Has(option)) throw UsageError(std::string("option --") + option + " does not apply here");
@@ -89,7 +82,6 @@ BoundComponent BindForListing(const CommandLine& line) {
 }  // namespace
 
 int CmdDescribe(const Args& args) {
-  ConsoleHost host;
   CommandLine line(args, BindingOptions());
   BoundComponent bound = BindForListing(line);
   bound.dataset->Open();
@@ -101,7 +93,6 @@ int CmdDescribe(const Args& args) {
 }
 
 int CmdFields(const Args& args) {
-  ConsoleHost host;
   CommandLine line(args, BindingOptions());
   BoundComponent bound = BindForListing(line);
   for (const auto& name : bound.stats->GetNumericFields().Items()) PrintLine(name);
@@ -109,7 +100,6 @@ int CmdFields(const Args& args) {
 }
 
 int CmdSummarize(const Args& args) {
-  ConsoleHost host;
   CommandLine line(args, WithBindingOptions({"format"}));
   const std::string format = line.Get("format").value_or("text");
   if (format != "text" && format != "json") throw UsageError("--format takes text or json, not '" + format + "'");
@@ -124,7 +114,6 @@ int CmdSummarize(const Args& args) {
 }
 
 int CmdClasses(const Args& args) {
-  ConsoleHost host;
   CommandLine line(args, BindingOptions());
   BoundComponent bound = BindComponent(line, true);
   OpenAndSummarize(bound);
@@ -142,7 +131,6 @@ int CmdClasses(const Args& args) {
 }
 
 int CmdForm(const Args& args) {
-  ConsoleHost host;
   if (args.empty() || args.front() != "save") throw UsageError("form takes: form save FILE (binding options)");
   Args rest(args.begin() + 1, args.end());
   CommandLine line(rest, BindingOptions());
