@@ -100,8 +100,7 @@ struct TSumoraStats::PassScope {
 TSumoraStats::TSumoraStats(const char* windowClassKey)
     : Values_(std::make_unique<TValueArray>()),
       SortedValues_(std::make_unique<TValueArray>()),
-      windows_(AcquireSharedWindows(windowClassKey)),
-      windowClassKey_(windowClassKey) {}
+      windows_(AcquireSharedWindows(windowClassKey)) {}
 
 TSumoraStats::~TSumoraStats() = default;
 

@@ -97,13 +97,8 @@ class TSumoraStats {
   // Fields as they stand, without computing (for windows and tests).
   double dsMeanValue() const { return dsMean_; }
   double dsVarianceValue() const { return dsVariance_; }
-  double dsStdDevValue() const { return dsStdDev_; }
-  double dsTotalValue() const { return dsTotal_; }
-  double dsMedianValue() const { return dsMedian_; }
-  double dsRangeValue() const { return dsRange_; }
   double dsSkewValue() const { return dsSkew_; }
   double dsKurtosisValue() const { return dsKurtosis_; }
-  double dsModeValue() const { return dsMode_; }
   double dsCoeffVariationValue() const { return dsCoeffVariation_; }
   std::int32_t dsDataCountValue() const { return dsDataCount_; }
   bool dsLoadedFlag() const { return dsLoaded_; }
@@ -181,7 +176,6 @@ class TSumoraStats {
   TStringList NumericFields_;
 
   std::shared_ptr<SharedWindowPair> windows_;
-  const char* windowClassKey_;
 };
 
 }  // namespace sumora

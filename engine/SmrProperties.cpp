@@ -100,11 +100,6 @@ std::vector<PublishedProperty> TableProperties() {
 
 }  // namespace
 
-const std::vector<std::string>& ComponentClassNames() {
-  static const std::vector<std::string> names = {"TSumoraTable", "TSumoraQuery"};
-  return names;
-}
-
 void RegisterSumoraClasses() {
   RegisterComponentClass(
       {"TSumoraQuery", [](TComponent* owner) -> TComponent* { return new TSumoraQuery(owner); }, QueryProperties()});

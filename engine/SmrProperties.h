@@ -2,9 +2,6 @@
 // as classes that form files and the workbench can create by name.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "host/Properties.h"
 
 namespace sumora {
@@ -13,8 +10,6 @@ class TSumoraStats;
 
 // Registers both component classes with their property tables; safe to call more than once.
 void RegisterSumoraClasses();
-// The component classes in palette order.
-const std::vector<std::string>& ComponentClassNames();
 // The statistics engine of a component (nullptr for anything else).
 TSumoraStats* StatsOf(TComponent* component);
 
