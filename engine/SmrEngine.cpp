@@ -455,9 +455,9 @@ void TSumoraStats::CountClass(double x) {
   ++ClassCounts_[index];
 }
 
+// Runs only after CountClass placed a value, and CountClass refuses a zero dsDataCount.
 void TSumoraStats::RefreshPercents() {
   const int k = FreqClasses_;
-  if (dsDataCount_ == 0) throw EMathError("Class percentages are undefined: no values were loaded");
   const double total = dsDataCount_;
   ClassCounts_[k] = 0;
   for (int i = 0; i <= k; ++i) {
