@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: setup configure build demo test test-asan bench sample clean
+.PHONY: setup configure build build-command demo test test-asan bench sample clean
 
 setup:
 	@bash scripts/setup.sh
@@ -15,7 +15,11 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-sample: build
+# The demo needs only the command and the libraries it links, not the test suite.
+build-command: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target sumora
+
+sample: build-command
 	@$(BUILD)/bin/sumora sample --out data
 
 demo: sample

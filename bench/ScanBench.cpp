@@ -27,7 +27,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 
 namespace {
 

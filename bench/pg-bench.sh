@@ -16,7 +16,7 @@ SUMORA="$BUILD/bin/sumora"
 [ -x "$SUMORA" ] || { echo "pg-bench: build $SUMORA first (cmake --build $BUILD --target sumora)" >&2; exit 1; }
 
 # The floor program, built beside our binaries from the peers' source.
-PEERS=${SUMORA_PEERS_DIR:-/work/shared/peers/c}
+PEERS=${SUMORA_PEERS_DIR:-../shared/peers/c}
 SCAN="$BUILD/bench/pg_scan"
 if [ ! -x "$SCAN" ] || [ "$PEERS/pg_scan.cpp" -nt "$SCAN" ]; then
   mkdir -p "$BUILD/bench"

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "engine/SmrWindows.h"
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 #include "host/Errors.h"
 #include "toolkit/FastPower.h"
 

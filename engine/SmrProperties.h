@@ -2,7 +2,7 @@
 // as classes that form files and the workbench can create by name.
 #pragma once
 
-#include "host/Properties.h"
+#include "design/Properties.h"
 
 namespace sumora {
 

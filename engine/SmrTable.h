@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/SmrEngine.h"
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 
 namespace sumora {
 

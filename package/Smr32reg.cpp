@@ -1,8 +1,8 @@
 #include "package/Smr32reg.h"
 
 #include "engine/SmrProperties.h"
-#include "host/DesignIntf.h"
-#include "host/FieldEditor.h"
+#include "design/DesignIntf.h"
+#include "design/FieldEditor.h"
 
 namespace sumora {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "host/Fields.h"
+#include "dataset/Fields.h"
 #include "host/Services.h"
 
 namespace sumora {

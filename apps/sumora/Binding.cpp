@@ -3,7 +3,7 @@
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
-#include "host/FormFile.h"
+#include "design/FormFile.h"
 
 namespace sumora::cli {
 

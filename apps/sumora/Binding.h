@@ -9,7 +9,7 @@
 
 #include "apps/sumora/CommandLine.h"
 #include "engine/SmrEngine.h"
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 
 namespace sumora::cli {
 

@@ -11,8 +11,8 @@
 #include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
 #include "engine/SmrTable.h"
-#include "host/FormFile.h"
-#include "host/Properties.h"
+#include "design/FormFile.h"
+#include "design/Properties.h"
 
 namespace sumora::cli {
 

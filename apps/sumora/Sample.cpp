@@ -16,7 +16,7 @@
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
-#include "host/FormFile.h"
+#include "design/FormFile.h"
 #include "host/Errors.h"
 #include "toolkit/SmrTools.h"
 

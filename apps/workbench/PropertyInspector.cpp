@@ -17,8 +17,8 @@
 
 #include "apps/workbench/ValueListCombo.h"
 #include "host/Classes.h"
-#include "host/DesignIntf.h"
-#include "host/Properties.h"
+#include "design/DesignIntf.h"
+#include "design/Properties.h"
 #include "host/Services.h"
 #include "windows/ModalRunner.h"
 

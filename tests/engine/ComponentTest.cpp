@@ -1,7 +1,7 @@
 // Properties, defaults, setters, the numeric-field listing and the lifecycle flags.
 #include "tests/engine/EngineFixture.h"
 
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 #include "host/Errors.h"
 
 namespace sumora::test {

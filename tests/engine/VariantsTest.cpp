@@ -1,9 +1,9 @@
 // The two component variants: source names, shared windows per class, and what a pass that a dataset
 // error cuts short leaves behind.
 #include "engine/SmrWindows.h"
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 #include "host/Errors.h"
-#include "host/MemorySource.h"
+#include "dataset/MemorySource.h"
 #include "tests/engine/EngineFixture.h"
 #include "tests/support/FaultySource.h"
 

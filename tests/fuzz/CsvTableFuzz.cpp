@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 #include "host/Errors.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "engine/SmrProperties.h"
 #include "host/Errors.h"
-#include "host/FormFile.h"
+#include "design/FormFile.h"
 #include "tests/support/ScriptedHost.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

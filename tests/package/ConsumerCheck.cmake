@@ -12,7 +12,7 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(file include/sumora/engine/SmrQuery.h include/sumora/host/DataSet.h include/sumora/package/Smr32reg.h
+foreach(file include/sumora/engine/SmrQuery.h include/sumora/dataset/DataSet.h include/sumora/package/Smr32reg.h
         lib/cmake/Sumora/SumoraConfig.cmake lib/pkgconfig/sumora.pc)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "the install holds no ${file}")

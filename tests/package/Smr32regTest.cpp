@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/SmrTable.h"
-#include "host/DesignIntf.h"
-#include "host/FieldEditor.h"
+#include "design/DesignIntf.h"
+#include "design/FieldEditor.h"
 
 namespace sumora {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 #include "host/Errors.h"
 #include "tests/pg/PgTestServer.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "host/DataSet.h"
-#include "host/Drivers.h"
+#include "dataset/DataSet.h"
+#include "dataset/Drivers.h"
 #include "host/Errors.h"
 #include "tests/pg/PgTestServer.h"
 #include "tests/support/ErrorText.h"

@@ -10,7 +10,7 @@
 
 #include "engine/SmrTable.h"
 #include "host/Errors.h"
-#include "host/MemorySource.h"
+#include "dataset/MemorySource.h"
 #include "plot/PlotImage.h"
 #include "plot/SmrPlot.h"
 #include "tests/support/FaultySource.h"

@@ -12,7 +12,7 @@
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
 #include "host/Errors.h"
-#include "host/MemorySource.h"
+#include "dataset/MemorySource.h"
 #include "tests/support/FaultySource.h"
 #include "tests/support/ScriptedHost.h"
 

@@ -1,6 +1,6 @@
 #include "tests/support/FaultySource.h"
 
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 #include "host/Errors.h"
 
 namespace sumora::test {

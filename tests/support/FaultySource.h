@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "host/MemorySource.h"
+#include "dataset/MemorySource.h"
 
 namespace sumora::test {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "host/Fields.h"
+#include "dataset/Fields.h"
 #include "toolkit/SmrTools.h"
 
 namespace sumora {

@@ -7,7 +7,7 @@
 #include <QLabel>
 
 #include "host/Errors.h"
-#include "host/MemorySource.h"
+#include "dataset/MemorySource.h"
 #include "tests/support/FaultySource.h"
 #include "tests/windows/WindowFixtures.h"
 #include "windows/ClassGrid.h"

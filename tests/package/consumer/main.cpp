@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/SmrTable.h"
-#include "host/DesignIntf.h"
+#include "design/DesignIntf.h"
 #include "host/Errors.h"
 #include "package/Smr32reg.h"
 #include "sqlite3.h"

@@ -1,6 +1,6 @@
 // Form files: every published property written and read back exactly, reading through the setters,
 // and a clear error naming the file, the component and the property for each kind of broken file.
-#include "host/FormFile.h"
+#include "design/FormFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "host/MemorySource.h"
+#include "dataset/MemorySource.h"
 
 #include <cmath>
 
 #include "host/Errors.h"
-#include "host/ValueText.h"
+#include "dataset/ValueText.h"
 
 namespace sumora {
 

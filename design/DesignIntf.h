@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host/Classes.h"
-#include "host/Properties.h"
+#include "design/Properties.h"
 
 namespace sumora {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 #include "host/Errors.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/TempDir.h"

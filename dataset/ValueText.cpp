@@ -1,4 +1,4 @@
-#include "host/ValueText.h"
+#include "dataset/ValueText.h"
 
 #include <charconv>
 #include <cmath>

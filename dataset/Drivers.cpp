@@ -1,4 +1,4 @@
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 
 #include <filesystem>
 #include <map>

@@ -3,7 +3,7 @@
 // property.
 #pragma once
 
-#include "host/DesignIntf.h"
+#include "design/DesignIntf.h"
 
 namespace sumora {
 

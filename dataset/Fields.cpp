@@ -1,6 +1,6 @@
-#include "host/Fields.h"
+#include "dataset/Fields.h"
 
-#include "host/RecordSource.h"
+#include "dataset/RecordSource.h"
 
 namespace sumora {
 

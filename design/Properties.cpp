@@ -1,4 +1,4 @@
-#include "host/Properties.h"
+#include "design/Properties.h"
 
 #include <map>
 

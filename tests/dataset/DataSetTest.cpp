@@ -1,5 +1,5 @@
 // TDataSet behaviour common to every driver, exercised on a real SQLite file and a real CSV directory.
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The StatFieldName editor over real SQLite files: which fields it offers, and that it leaves the
 // dataset as it found it.
-#include "host/FieldEditor.h"
+#include "design/FieldEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 #include "host/Errors.h"
 #include "package/Smr32reg.h"
 #include "tests/support/ScriptedHost.h"

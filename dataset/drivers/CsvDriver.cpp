@@ -6,7 +6,7 @@
 // cells: all integers make an integer field (a large-integer field when one exceeds 32 bits), all
 // numbers a float field, anything else a string field. The cursor then streams the file again in
 // blocks, holding only the rows parsed from the current block, so memory does not grow with the file.
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 
 #include <csv.h>
 #include <fcntl.h>
@@ -23,7 +23,7 @@
 #include <system_error>
 
 #include "host/Errors.h"
-#include "host/ValueText.h"
+#include "dataset/ValueText.h"
 
 namespace sumora {
 

@@ -1,8 +1,8 @@
-#include "host/FieldEditor.h"
+#include "design/FieldEditor.h"
 
 #include <memory>
 
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 #include "host/Errors.h"
 #include "host/Services.h"
 #include "toolkit/SmrTools.h"

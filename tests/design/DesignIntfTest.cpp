@@ -1,6 +1,6 @@
 // The design-time layer: palette pages, which editor a property gets, and the standard editors'
 // text conversions through the components' own setters.
-#include "host/DesignIntf.h"
+#include "design/DesignIntf.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 // 1000 rows are looked at once before the cursor is rewound; when every non-null value there is an
 // integer the column is an integer field, when every one is an integer or a real it is a float field,
 // otherwise (text, blobs, or no value at all) it is a string field.
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 
 #include <sqlite3.h>
 
@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "host/Errors.h"
-#include "host/ValueText.h"
+#include "dataset/ValueText.h"
 
 namespace sumora {
 

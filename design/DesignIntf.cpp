@@ -1,4 +1,4 @@
-#include "host/DesignIntf.h"
+#include "design/DesignIntf.h"
 
 #include <charconv>
 #include <cmath>

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "host/RecordSource.h"
+#include "dataset/RecordSource.h"
 
 namespace sumora {
 

@@ -1,9 +1,9 @@
-#include "host/DataSet.h"
+#include "dataset/DataSet.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 #include "host/Errors.h"
 
 namespace sumora {

@@ -1,6 +1,6 @@
 // Datasets: a cursor over the records of a table or of a query's result, with field objects,
 // record count and the controls-disabled bracket. TQuery and TTable choose their data source from
-// DatabaseName (see host/Drivers.h).
+// DatabaseName (see dataset/Drivers.h).
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/Classes.h"
-#include "host/Fields.h"
-#include "host/RecordSource.h"
+#include "dataset/Fields.h"
+#include "dataset/RecordSource.h"
 
 namespace sumora {
 

@@ -1,7 +1,7 @@
 // PostgreSQL data source (libpq). Rows stream through a scrollable server-side cursor inside a
 // read-only transaction that lives as long as the dataset is open, fetched a batch at a time, so the
 // client holds one batch however large the table. Values arrive as text and are parsed in place.
-#include "host/Drivers.h"
+#include "dataset/Drivers.h"
 
 #include "host/Errors.h"
 
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/ValueText.h"
+#include "dataset/ValueText.h"
 
 namespace sumora {
 

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "host/RecordSource.h"
+#include "dataset/RecordSource.h"
 
 namespace sumora {
 

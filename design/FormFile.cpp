@@ -1,4 +1,4 @@
-#include "host/FormFile.h"
+#include "design/FormFile.h"
 
 #include <cmath>
 #include <filesystem>
@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "host/Errors.h"
-#include "host/Properties.h"
+#include "design/Properties.h"
 
 namespace sumora {
 
