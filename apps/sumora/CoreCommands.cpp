@@ -13,6 +13,7 @@
 #include "engine/SmrTable.h"
 #include "design/FormFile.h"
 #include "design/Properties.h"
+#include "host/SafeFile.h"
 
 namespace sumora::cli {
 
@@ -136,6 +137,7 @@ int CmdForm(const Args& args) {
   CommandLine line(rest, BindingOptions());
   if (line.Positional().size() != 1) throw UsageError("form save needs exactly one FILE");
   if (line.Has("form")) throw UsageError("form save binds from options; --form cannot be given");
+  CheckOutputTarget(line.Positional().front());
   BoundComponent bound = BindComponent(line, false);
   TForm form;
   form.SetName("Form1");
