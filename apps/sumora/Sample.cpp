@@ -252,7 +252,6 @@ void WriteSampleForm(const std::string& database, const std::string& path) {
 
 int CmdSample(const Args& args) {
   CommandLine line(args, {"out"});
-  if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
   const std::filesystem::path directory = line.Get("out").value_or("data");
   const std::filesystem::path database = directory / "orders.sqlite";
   const std::filesystem::path csv = directory / "csv" / "orders.csv";

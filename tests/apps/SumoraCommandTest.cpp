@@ -151,6 +151,11 @@ TEST_F(SumoraCommandTest, ErrorsExitOneWithOneLineAndUsageMistakesExitTwo) {
            {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--classes", "-1"},
            {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--progress", "maybe"},
            {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--bogus", "1"},
+           {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "NOTE"},
+           {"classes", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "NOTE"},
+           {"fields", "--db", db, "--table", "ORDERS", "ORDERS"},
+           {"describe", "--db", db, "--table", "ORDERS", "ORDERS"},
+           {"form", "save", dir.file("f.form.json"), "--db", db, "--table", "ORDERS", "extra"},
            {"frobnicate"},
            {}}) {
     CommandResult run = Sumora(bad);

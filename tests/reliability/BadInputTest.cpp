@@ -207,6 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "error: cannot write '@dirpipe.form.json': it is a named pipe (FIFO), not a regular file; remove it "
                  "or choose another file name\n",
                  ""},
+        BadInput{"ExtraArgumentAfterTheOptions", {"--db", "@db", "--table", "T", "--field", "V", "NOTE"}, 2,
+                 "sumora summarize: unexpected argument 'NOTE' (see sumora --help)\n", ""},
         BadInput{"SampleOverAnotherFile", {"sample", "--out", "@file:mine"}, 1,
                  "error: '@dirmine/orders.sqlite' is not a file the sample wrote; remove it or choose another --out "
                  "folder\n",

@@ -29,8 +29,7 @@ const char* const kSampleForm = "data/orders.form.json";
 }  // namespace
 
 int CmdGui(const Args& args) {
-  const CommandLine line(args, {"screenshot"}, {"summarize"});
-  if (line.Positional().size() > 1) throw UsageError("gui takes at most one FORM");
+  const CommandLine line(args, {"screenshot"}, {"summarize"}, 1);
 
   if (auto picture = line.Get("screenshot")) CheckOutputTarget(*picture);
   const auto application = MakeQtApplication();

@@ -80,7 +80,6 @@ int CmdShow(const Args& args) {
   if (window != "output" && window != "classes" && window != "progress")
     throw UsageError("show takes output, classes or progress, not '" + window + "'");
   const CommandLine line(Args(args.begin() + 1, args.end()), WithBindingOptions({"out"}));
-  if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
   const std::string out = line.Require("out");
   CheckOutputTarget(out);
 
