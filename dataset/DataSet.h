@@ -63,6 +63,11 @@ class TDataSet : public TComponent {
   // record.
   void FocusField(const TField* field);
 
+  // See RecordSource::HoldSnapshot; does nothing on a closed dataset.
+  void HoldSnapshot(bool hold) {
+    if (source_ != nullptr) source_->HoldSnapshot(hold);
+  }
+
   void DisableControls() { ++disableCount_; }
   void EnableControls() {
     if (disableCount_ > 0) --disableCount_;

@@ -60,6 +60,12 @@ class RecordSource {
   // leaves the cursor on the first record. Reading another column while focused is an error. Sources
   // that cannot use the hint ignore it.
   virtual void FocusColumn(int /*column*/) {}
+
+  // Between HoldSnapshot(true) and HoldSnapshot(false) every First() reads the same data, even while
+  // others write: a source with transactions keeps one read transaction open. Released as soon as the
+  // caller is done, since a held read can keep writers waiting. Sources that read one snapshot anyway
+  // (a server-side cursor) or cannot hold one ignore it.
+  virtual void HoldSnapshot(bool /*hold*/) {}
 };
 
 }  // namespace sumora

@@ -6,6 +6,7 @@
 #include "engine/SmrWindows.h"
 #include "dataset/DataSet.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 #include "toolkit/FastPower.h"
 
 namespace sumora {
@@ -98,9 +99,14 @@ struct TSumoraStats::PassScope {
 };
 
 TSumoraStats::TSumoraStats(const char* windowClassKey)
-    : Values_(std::make_unique<TValueArray>()),
-      SortedValues_(std::make_unique<TValueArray>()),
-      windows_(AcquireSharedWindows(windowClassKey)) {}
+    : windows_(AcquireSharedWindows(windowClassKey)) {}
+
+// The stores hold 10000 values each (160 kB together); a form may carry many components that are
+// never summarized, so they are made on first use.
+TValueArray& TSumoraStats::Store(std::unique_ptr<TValueArray>& store) {
+  if (store == nullptr) store = std::make_unique<TValueArray>();
+  return *store;
+}
 
 TSumoraStats::~TSumoraStats() = default;
 
@@ -142,6 +148,19 @@ void TSumoraStats::Initialize() {
 }
 
 void TSumoraStats::Summarize() {
+  // Every pass of one summary reads the same data where the source can promise it; the hold ends
+  // with the summary, so writers wait no longer than that.
+  struct SnapshotHold {
+    TDataSet& dataSet;
+    explicit SnapshotHold(TDataSet& held) : dataSet(held) { dataSet.HoldSnapshot(true); }
+    ~SnapshotHold() {
+      try {
+        dataSet.HoldSnapshot(false);
+      } catch (const Exception&) {
+        // Ending a read cannot lose anything, and the summary's own outcome is what the caller needs.
+      }
+    }
+  } hold(StatDataSet());
   Initialize();
   GetdsMean();
   GetdsMedian();
@@ -203,7 +222,7 @@ bool TSumoraStats::LoadDataSet() {
   dsTotal_ = 0.0;
   std::int64_t count = 0;
   const std::string message = kLoadingMessage;
-  TValueArray& values = *Values_;
+  TValueArray& values = Store(Values_);
   // The field object stays valid for the whole pass, so it is looked up once.
   TField& field = firstField;
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
@@ -302,8 +321,26 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visi
     ++count;
   }
   dataSet.First();
+  if (count != dsDataCount_) ThrowSourceChanged(count);
   scope.EnableControls();
   return count;
+}
+
+// A pass that met another number of values than the loading pass read another dataset (rows were
+// written or removed in between); mixing the two would report figures of neither.
+void TSumoraStats::ThrowSourceChanged(std::int32_t passCount) {
+  TDataSet& dataSet = StatDataSet();
+  std::string source = SourceName();
+  if (const auto* table = dynamic_cast<const TTable*>(&dataSet)) {
+    source = "table '" + ShownText(table->TableName()) + "' in '" + ShownText(table->DatabaseName()) + "'";
+  } else if (const auto* query = dynamic_cast<const TQuery*>(&dataSet)) {
+    std::string sql;
+    for (const auto& line : query->SQL().Items()) sql += (sql.empty() ? "" : " ") + line;
+    source = "query '" + ShownText(sql) + "' on '" + ShownText(query->DatabaseName()) + "'";
+  }
+  throw EDatabaseError("The data of " + source + " changed during the summary: the loading pass read " +
+                       std::to_string(dsDataCount_) + " values of " + StatFieldName_ + ", a later pass " +
+                       std::to_string(passCount) + "; summarize again when nothing is writing to it");
 }
 
 void TSumoraStats::CalculateMoments() {
@@ -439,9 +476,15 @@ void TSumoraStats::CountClass(double x) {
   if (k == 0) return;
   const double first = ClassStarts_[0];
   const double last = ClassEnds_[k - 1];
-  if (!(first < last)) return;  // a zero range: classes of width 0 hold nothing
   int index;
-  if (x < first) {
+  if (!(first < last)) {
+    if (!(dsMax_ > dsMin_)) return;  // all values equal: classes of width 0 hold nothing
+    // A range of a few ulps: the class bounds round onto each other, but the values still differ.
+    // The class follows from the value's place in the range, as the bounds would give it unrounded.
+    const double width = (dsMax_ - dsMin_) * (k + 1) / k / k;
+    const double guess = std::floor((x - dsMin_) / width + 0.5);
+    index = guess < 0 ? 0 : (guess >= k ? k - 1 : static_cast<int>(guess));
+  } else if (x < first) {
     index = 0;
   } else if (x >= last) {
     index = k - 1;
@@ -515,7 +558,7 @@ double TSumoraStats::GetdsMedian() {
                  TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     }
     const auto stored = static_cast<std::int32_t>(std::trunc(min(GetdsDataCount(), MaxStoredValues)));
-    sortDataset(*Values_, *SortedValues_, stored);
+    sortDataset(Store(Values_), Store(SortedValues_), stored);
     const std::int32_t half = stored / 2;
     const TValueArray& sorted = *SortedValues_;
     dsMedian_ = even(stored) ? (sorted[half] + sorted[half + 1]) * 0.5 : sorted[half + 1];
@@ -525,7 +568,7 @@ double TSumoraStats::GetdsMedian() {
 }
 
 double TSumoraStats::GetdsValue(int recordNo) {
-  if (recordNo >= 1 && recordNo <= MaxStoredValues) return (*Values_)[recordNo];
+  if (recordNo >= 1 && recordNo <= MaxStoredValues) return Values_ != nullptr ? (*Values_)[recordNo] : 0.0;
   if (recordNo == MaxStoredValues + 1) {
     MessageDlg("Records above # " + std::to_string(MaxStoredValues) + " not stored.", TMsgDlgType::mtWarning,
                TMsgDlgButtons::mbOK);

@@ -14,10 +14,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
 #include <string_view>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
+#include "host/SafeFile.h"
 #include "dataset/ValueText.h"
 
 namespace sumora {
@@ -136,6 +137,12 @@ class SqliteSource : public RecordSource {
     switch (sqlite3_column_type(current_, Column(column))) {
       case SQLITE_NULL: return true;
       case SQLITE_FLOAT: return std::isnan(sqlite3_column_double(current_, Column(column)));
+      case SQLITE_TEXT: {
+        // Text NaN (a CSV import, a "nan" written by a script) is null, as a stored NaN is.
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(current_, Column(column)));
+        const int length = sqlite3_column_bytes(current_, Column(column));
+        return length <= 8 && IsNanText(std::string_view(text, static_cast<std::size_t>(length)));
+      }
       default: return false;
     }
   }
@@ -170,6 +177,17 @@ class SqliteSource : public RecordSource {
 
   std::int64_t RecordNumber() const override { return recordNumber_; }
 
+  // Outside a transaction each pass is its own read, so a writer committing between two passes would
+  // give them different data. BEGIN keeps the read that the next step starts (or the one the cursor
+  // already holds) until COMMIT.
+  void HoldSnapshot(bool hold) override {
+    if (hold == holding_) return;
+    if (sqlite3_exec(db_, hold ? "BEGIN" : "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      Fail(hold ? "cannot start a read transaction" : "cannot end the read transaction");
+    }
+    holding_ = hold;
+  }
+
  private:
   // The statement's column for a field: the field itself, or 0 in a scan focused on that field.
   int Column(int column) const {
@@ -195,6 +213,9 @@ class SqliteSource : public RecordSource {
     }
     focusedColumn_ = pendingFocus_;
     current_ = focused_;
+    // The whole-record statement still stands on its first record; reset, it stops holding a read of
+    // its own, so each pass (or the held snapshot) decides what is read.
+    sqlite3_reset(statement_);
   }
 
   void Release() {
@@ -209,13 +230,20 @@ class SqliteSource : public RecordSource {
   const std::string& FieldName(int column) const { return fields_[static_cast<std::size_t>(column)].name; }
 
   [[noreturn]] void Fail(const std::string& what) const {
-    throw EDatabaseError("SQLite: " + what + ": " + sqlite3_errmsg(db_) + " (" + subject_ + " in '" + path_ + "')");
+    throw EDatabaseError("SQLite: " + what + ": " + ShownText(sqlite3_errmsg(db_)) + " (" + subject_ + " in '" +
+                         ShownText(path_) + "')");
   }
 
   void OpenDatabase() {
-    std::error_code ec;
-    if (!std::filesystem::exists(path_, ec)) {
-      throw EDatabaseError("SQLite database '" + path_ + "' does not exist; check DatabaseName");
+    // Checked before SQLite opens it: opening a FIFO would wait for a writer forever, and "does not
+    // exist" must not stand for a link loop or a folder that cannot be searched.
+    const std::string problem = RegularFileProblem(path_);
+    if (problem == kNoSuchFile) {
+      throw EDatabaseError("SQLite database '" + ShownText(path_) + "' does not exist; check DatabaseName");
+    }
+    if (!problem.empty()) {
+      throw EDatabaseError("SQLite database '" + ShownText(path_) + "' cannot be opened: " + problem +
+                           "; check DatabaseName");
     }
     // Read-only and never created: the library does not change a user's data. A source is used by one
     // thread at a time, so the connection needs no mutex of its own (it would cost two locks per value).
@@ -224,7 +252,7 @@ class SqliteSource : public RecordSource {
       std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
       sqlite3_close(db_);
       db_ = nullptr;
-      throw EDatabaseError("SQLite: cannot open database '" + path_ + "': " + message);
+      throw EDatabaseError("SQLite: cannot open database '" + ShownText(path_) + "': " + message);
     }
   }
 
@@ -247,7 +275,7 @@ class SqliteSource : public RecordSource {
         std::string_view shown = rest;
         while (!shown.empty() && std::isspace(static_cast<unsigned char>(shown.back()))) shown.remove_suffix(1);
         throw EDatabaseError("SQLite: only one statement can be run, but more text follows it: '" +
-                             std::string(shown) + "' (" + subject_ + ")");
+                             ShownText(shown) + "' (" + subject_ + ")");
       }
       auto consumed = static_cast<std::size_t>(next - rest.data());
       if (consumed == 0) break;
@@ -356,6 +384,7 @@ class SqliteSource : public RecordSource {
   std::int64_t recordNumber_ = 0;
   std::int64_t recordCount_ = -1;
   bool eof_ = false;
+  bool holding_ = false;
 };
 
 std::string StripTrailingSeparators(std::string sql) {
@@ -369,13 +398,14 @@ std::unique_ptr<RecordSource> OpenSqliteTable(const std::string& path, const std
   // The name is only ever an identifier: quoting it keeps quotes and semicolons in it from becoming SQL.
   const std::string table = QuoteIdentifier(tableName);
   return std::make_unique<SqliteSource>(path, "SELECT * FROM " + table, "SELECT count(*) FROM " + table,
-                                        "table '" + tableName + "'", table);
+                                        "table '" + ShownText(tableName) + "'", table);
 }
 
 std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string& path, const std::string& sql) {
   std::string body = StripTrailingSeparators(sql);
   // A newline before the closing parenthesis keeps a trailing "-- comment" from swallowing it.
-  return std::make_unique<SqliteSource>(path, sql, "SELECT count(*) FROM (" + body + "\n)", "query '" + body + "'");
+  return std::make_unique<SqliteSource>(path, sql, "SELECT count(*) FROM (" + body + "\n)",
+                                        "query '" + ShownText(body) + "'");
 }
 
 }  // namespace sumora
