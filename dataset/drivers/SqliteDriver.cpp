@@ -9,11 +9,16 @@
 // otherwise (text, blobs, or no value at all) it is a string field.
 #include "dataset/Drivers.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <string_view>
 
 #include "host/Errors.h"
@@ -78,6 +83,57 @@ std::string QuoteIdentifier(const std::string& name) {
   }
   quoted += '"';
   return quoted;
+}
+
+// How a database is opened so that reading it leaves nothing behind. Reading a rollback-journal
+// database read-only creates no file. A WAL database needs its -wal and -shm files: a read-only
+// connection creates them when they are missing and, unable to checkpoint, leaves them behind; in a
+// folder it cannot write it cannot open the database at all.
+enum class WalOpening {
+  ReadOnly,   // rollback journal, or a WAL whose files exist already (in use, or left by a crash)
+  QueryOnly,  // a WAL database nobody has open, in a folder we may write: a read-write connection
+              // with query_only set, which removes the -wal and -shm it made when it closes
+  Immutable,  // a WAL database nobody has open on a read-only file system or in a folder nobody may
+              // write: no writer can appear, so SQLite may read the file without locks or a -shm
+};
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+WalOpening ChooseWalOpening(const std::string& path) {
+  unsigned char header[20] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return WalOpening::ReadOnly;
+  const ssize_t got = ::pread(fd, header, sizeof header, 0);
+  ::close(fd);
+  // Bytes 18 and 19 are the write and read versions: 2 in WAL mode.
+  if (got != static_cast<ssize_t>(sizeof header) || header[18] != 2 || header[19] != 2) return WalOpening::ReadOnly;
+  if (Exists(path + "-wal") || Exists(path + "-shm")) return WalOpening::ReadOnly;
+  const auto slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (::access(folder.c_str(), W_OK) == 0 && ::access(path.c_str(), W_OK) == 0) return WalOpening::QueryOnly;
+  struct statvfs fileSystem {};
+  struct stat folderInfo {};
+  const bool readOnlyFileSystem = ::statvfs(folder.c_str(), &fileSystem) == 0 && (fileSystem.f_flag & ST_RDONLY) != 0;
+  const bool nobodyWrites = ::stat(folder.c_str(), &folderInfo) == 0 && (folderInfo.st_mode & 0222) == 0;
+  return readOnlyFileSystem || nobodyWrites ? WalOpening::Immutable : WalOpening::ReadOnly;
+}
+
+// "file:" URI of `path` with immutable=1; characters that end a URI path are escaped.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      uri += escaped;
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
 }
 
 class SqliteSource : public RecordSource {
@@ -245,9 +301,20 @@ class SqliteSource : public RecordSource {
       throw EDatabaseError("SQLite database '" + ShownText(path_) + "' cannot be opened: " + problem +
                            "; check DatabaseName");
     }
-    // Read-only and never created: the library does not change a user's data. A source is used by one
+    // Never created, and never written: statements are checked to be read-only. A source is used by one
     // thread at a time, so the connection needs no mutex of its own (it would cost two locks per value).
-    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const WalOpening opening = ChooseWalOpening(path_);
+    int rc = SQLITE_OK;
+    if (opening == WalOpening::Immutable) {
+      rc = sqlite3_open_v2(ImmutableUri(path_).c_str(), &db_,
+                           SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    } else {
+      const int access = opening == WalOpening::QueryOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+      rc = sqlite3_open_v2(path_.c_str(), &db_, access | SQLITE_OPEN_NOMUTEX, nullptr);
+      if (rc == SQLITE_OK && opening == WalOpening::QueryOnly) {
+        rc = sqlite3_exec(db_, "PRAGMA query_only = ON", nullptr, nullptr, nullptr);
+      }
+    }
     if (rc != SQLITE_OK) {
       std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
       sqlite3_close(db_);
