@@ -321,7 +321,8 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visi
     ++count;
   }
   dataSet.First();
-  if (count != dsDataCount_) ThrowSourceChanged(count);
+  // Only against a loading pass that ran: a pass may also run on the fields as they stand.
+  if (dsLoaded_ && count != dsDataCount_) ThrowSourceChanged(count);
   scope.EnableControls();
   return count;
 }
