@@ -7,6 +7,7 @@
 
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/QuantileOption.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
@@ -100,15 +101,23 @@ int CmdFields(const Args& args) {
 }
 
 int CmdSummarize(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}));
+  Args rest = args;
+  const std::optional<std::vector<double>> quantiles = TakeQuantilesOption(rest);
+  CommandLine line(rest, WithBindingOptions({"format"}));
   const std::string format = line.Get("format").value_or("text");
   if (format != "text" && format != "json") throw UsageError("--format takes text or json, not '" + format + "'");
   BoundComponent bound = BindComponent(line, true);
+  // The moment pass then takes the quantile selection's first pass along.
+  if (quantiles) bound.stats->SetQuantilesPrepared(true);
   OpenAndSummarize(bound);
+  const QuantileReport report = quantiles ? ComputeQuantiles(*bound.stats, *quantiles) : QuantileReport{};
   if (format == "json") {
-    PrintLine(SummaryJson(bound).dump());
+    nlohmann::ordered_json summary = SummaryJson(bound);
+    if (quantiles) AddQuantilesJson(summary, report);
+    PrintLine(summary.dump());
   } else {
     for (const auto& text : SummaryTexts(*bound.stats)) PrintLine(text);
+    for (const auto& text : QuantileTexts(report)) PrintLine(text);
   }
   return 0;
 }
