@@ -14,9 +14,34 @@ RadixSelect& QuantileState::Selection(std::int64_t count, double min, double max
   return *select_;
 }
 
+namespace {
+
+// The order statistics the quantiles of `probabilities` read among `count` values.
+std::vector<std::int64_t> RanksFor(const std::vector<double>& probabilities, std::int64_t count) {
+  std::vector<std::int64_t> ranks;
+  for (double p : probabilities) {
+    const QuantileRanks r = RanksOf(p, count);
+    ranks.push_back(r.lower);
+    ranks.push_back(r.upper);
+  }
+  return ranks;
+}
+
+}  // namespace
+
+RadixSelect* QuantileState::BeginLoadingRide(std::int64_t atMost) {
+  riding_ = false;
+  select_.reset();
+  if (prepared.empty()) return nullptr;
+  select_ = std::make_unique<RadixSelect>(RadixSelect::OverAllKeys(atMost));
+  select_->BeginPass();
+  riding_ = true;
+  return select_.get();
+}
+
 RadixSelect* QuantileState::BeginRide(std::int64_t count, double min, double max) {
   riding_ = false;
-  if (!prepared || count < 1) return nullptr;
+  if (prepared.empty() || count < 1) return nullptr;
   RadixSelect& select = Selection(count, min, max);
   if (!select.NeedsPass()) return nullptr;
   select.BeginPass();
@@ -29,14 +54,22 @@ void QuantileState::EndRide() {
   riding_ = false;
   try {
     select_->EndPass();
+    if (select_->Count() > 0) select_->Want(RanksFor(prepared, select_->Count()));
   } catch (const EMathError&) {
     select_.reset();
   }
 }
 
-void TSumoraStats::SetQuantilesPrepared(bool prepared) { quantiles_->prepared = prepared; }
+void TSumoraStats::PrepareQuantiles(std::vector<double> probabilities) {
+  for (double p : probabilities) {
+    if (!(p >= 0.0 && p <= 1.0)) {
+      throw EMathError("A quantile needs a probability from 0 to 1, not " + FloatToStr(p));
+    }
+  }
+  quantiles_->prepared = std::move(probabilities);
+}
 
-bool TSumoraStats::QuantilesPrepared() const { return quantiles_->prepared; }
+const std::vector<double>& TSumoraStats::PreparedQuantiles() const { return quantiles_->prepared; }
 
 int TSumoraStats::QuantilePasses() const { return quantiles_->Passes(); }
 
@@ -52,19 +85,13 @@ std::vector<double> TSumoraStats::GetdsQuantiles(const std::vector<double>& prob
   const std::int64_t count = dsDataCount_;
   if (count < 1) throw EMathError("Field '" + StatFieldName_ + "' has no values");
   RadixSelect& select = quantiles_->Selection(count, dsMin_, dsMax_);
-  std::vector<QuantileRanks> ranks;
-  std::vector<std::int64_t> wanted;
-  for (double p : probabilities) {
-    ranks.push_back(RanksOf(p, count));
-    wanted.push_back(ranks.back().lower);
-    wanted.push_back(ranks.back().upper);
-  }
-  select.Want(wanted);
+  select.Want(RanksFor(probabilities, count));
   while (select.NeedsPass()) {
     RunQuantilePass(select, "Calculating Quantiles (pass " + std::to_string(select.Passes() + 1) + ")");
   }
   std::vector<double> results;
-  for (const QuantileRanks& r : ranks) {
+  for (double p : probabilities) {
+    const QuantileRanks r = RanksOf(p, count);
     results.push_back(Interpolate(select.ValueAt(r.lower), select.ValueAt(r.upper), r.fraction));
   }
   return results;

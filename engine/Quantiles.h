@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "toolkit/RadixSelect.h"
 
@@ -11,8 +12,8 @@ namespace sumora {
 
 class QuantileState {
  public:
-  // Whether moment passes take the selection's next pass along (see SetQuantilesPrepared).
-  bool prepared = false;
+  // The probabilities whose passes the loading and moment passes take along (PrepareQuantiles).
+  std::vector<double> prepared;
 
   // Forgets everything the passes found (Initialize).
   void Reset() { select_.reset(); }
@@ -21,9 +22,13 @@ class QuantileState {
   bool HasSelection() const { return select_ != nullptr; }
   int Passes() const { return select_ ? select_->Passes() : 0; }
 
-  // A moment pass over `count` values lets the selection count along when it is prepared and has a
-  // pass to take: returns the selection to feed, or nullptr. EndRide finishes that pass; values that
-  // do not match the loading pass's only drop the selection, which its own passes then redo.
+  // Passes of the summary that let a prepared selection take its own pass along. Each returns the
+  // selection to feed every value, or nullptr; EndRide finishes the pass. The loading pass (at most
+  // `atMost` values) starts a new selection over all keys and asks for the prepared probabilities'
+  // ranks once it knows the count; a moment pass over `count` values between min and max takes the
+  // next pass. Values that do not match an earlier pass's only drop the selection, which its own
+  // passes then redo.
+  RadixSelect* BeginLoadingRide(std::int64_t atMost);
   RadixSelect* BeginRide(std::int64_t count, double min, double max);
   void EndRide();
 

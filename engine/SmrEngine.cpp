@@ -207,6 +207,8 @@ bool TSumoraStats::LoadDataSet() {
   std::int64_t count = 0;
   const std::string message = kLoadingMessage;
   TValueArray& values = *Values_;
+  // A prepared quantile selection counts its first pass along with this one.
+  RadixSelect* select = quantiles_->BeginLoadingRide(dataSet.RecordCount());
   // The field object stays valid for the whole pass, so it is looked up once.
   TField& field = firstField;
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
@@ -220,7 +222,9 @@ bool TSumoraStats::LoadDataSet() {
     dsTotal_ += x;
     if (x > dsMax_) dsMax_ = x;
     if (x < dsMin_) dsMin_ = x;
+    if (select != nullptr) select->Add(x);
   }
+  quantiles_->EndRide();
   if (count > std::numeric_limits<std::int32_t>::max()) {
     throw EMathError("The field holds more than 2147483647 values, more than one summary can count");
   }
@@ -329,7 +333,7 @@ void TSumoraStats::CalculateMoments() {
   double s3 = 0.0;
   double s4 = 0.0;
   const double mean = dsMean_;
-  // A prepared quantile selection counts its next pass along with this one.
+  // A prepared quantile selection takes its next pass along.
   RadixSelect* select = quantiles_->BeginRide(dsDataCount_, dsMin_, dsMax_);
   const std::int32_t count = RunPass(scope, PassKind::Moments, [&](double x) {
     const Powers234 powers = RaisePowers234(x - mean);

@@ -101,10 +101,12 @@ class TSumoraStats {
   // for a field without values.
   double GetdsQuantile(double p);
   std::vector<double> GetdsQuantiles(const std::vector<double>& probabilities);
-  // Prepared, the combined moment pass also takes the quantile selection's first pass, so quantiles
-  // asked for after a summary need one pass fewer (at the cost of about 1.5 MB while they are kept).
-  void SetQuantilesPrepared(bool prepared);
-  bool QuantilesPrepared() const;
+  // The loading and combined moment passes of the following summaries also take the quantile
+  // selection's passes for these probabilities (an empty list stops it), so that GetdsQuantiles for
+  // them after a summary typically needs no pass of its own; what the selection keeps (about 1.5 MB
+  // of histogram) is held until Initialize. Raises EMathError for a probability outside 0..1.
+  void PrepareQuantiles(std::vector<double> probabilities);
+  const std::vector<double>& PreparedQuantiles() const;
   // Passes the quantile selection has taken since Initialize, the one a moment pass took included.
   int QuantilePasses() const;
   // Stored value `recordNo` (1..10000). 10001 warns "Records above # 10000 not stored." and gives 0;

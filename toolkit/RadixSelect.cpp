@@ -72,6 +72,15 @@ RadixSelect::RadixSelect(std::int64_t count, double min, double max, Limits limi
   }
 }
 
+RadixSelect RadixSelect::OverAllKeys(std::int64_t atMost, Limits limits) {
+  RadixSelect select(0, 0.0, 0.0, limits);
+  select.count_ = -1;
+  select.root_ = Range{0, ~std::uint64_t{0}, 0, 0, atMost};
+  select.rootWork_ = Work{};
+  select.rootCounted_ = false;
+  return select;
+}
+
 std::vector<std::int64_t> RadixSelect::WantedIn(const Range& range) const {
   std::vector<std::int64_t> ranks;
   for (std::int64_t rank : wanted_) {
@@ -81,14 +90,19 @@ std::vector<std::int64_t> RadixSelect::WantedIn(const Range& range) const {
 }
 
 void RadixSelect::Want(const std::vector<std::int64_t>& ranks) {
+  bool added = false;
   for (std::int64_t rank : ranks) {
     if (rank < 0 || rank >= count_) throw EMathError("A quantile rank lies outside the values");
     const bool known = rootCounted_ && rootWork_.collect ? true : known_.count(rank) != 0;
-    if (!known && std::find(wanted_.begin(), wanted_.end(), rank) == wanted_.end()) wanted_.push_back(rank);
+    if (!known && std::find(wanted_.begin(), wanted_.end(), rank) == wanted_.end()) {
+      wanted_.push_back(rank);
+      added = true;
+    }
   }
+  // Ranks already being narrowed keep their ranges; new ones start again below the first histogram,
+  // with the others.
+  if (!added) return;
   std::sort(wanted_.begin(), wanted_.end());
-  // Every request starts again below the first histogram; an earlier request cut short by an error
-  // leaves nothing half-narrowed behind.
   pending_.clear();
   if (rootCounted_) {
     std::vector<Range> next;
@@ -215,13 +229,19 @@ void RadixSelect::EndPass() {
   std::vector<Range> next;
   if (!rootCounted_) {
     Work& work = pass_.front();
+    std::int64_t total = static_cast<std::int64_t>(work.values.size());
     if (work.collect) {
-      if (static_cast<std::int64_t>(work.values.size()) != work.range.count) ThrowChanged();
       std::sort(work.values.begin(), work.values.end());
     } else {
-      std::int64_t total = 0;
       for (std::uint32_t cell : work.cells) total += cell;
-      if (total != work.range.count) ThrowChanged();
+    }
+    if (count_ < 0) {
+      if (total > work.range.count) ThrowChanged();
+      count_ = total;
+      root_.count = total;
+      work.range.count = total;
+    } else if (total != work.range.count) {
+      ThrowChanged();
     }
     rootWork_ = std::move(work);
     rootCounted_ = true;

@@ -46,6 +46,12 @@ class RadixSelect {
   // `count` values, all finite, lying between `min` and `max`.
   RadixSelect(std::int64_t count, double min, double max, Limits limits);
   RadixSelect(std::int64_t count, double min, double max) : RadixSelect(count, min, max, Limits{}) {}
+  // A selection whose first pass counts before the count and the extremes are known (at most
+  // `atMost` values, any key): the count is what that pass sees.
+  static RadixSelect OverAllKeys(std::int64_t atMost, Limits limits);
+  static RadixSelect OverAllKeys(std::int64_t atMost) { return OverAllKeys(atMost, Limits{}); }
+
+  std::int64_t Count() const { return count_; }
 
   // Asks for the values at these 0-based ranks (each below the count). Ranks already known cost
   // nothing; the others make NeedsPass true until the passes have found them.
@@ -100,7 +106,7 @@ class RadixSelect {
   std::vector<std::int64_t> WantedIn(const Range& range) const;
 
   Limits limits_;
-  std::int64_t count_;
+  std::int64_t count_;  // -1 until the first pass of OverAllKeys has counted
   Range root_;
   Work rootWork_;  // the first histogram, kept once counted
   bool rootCounted_ = false;

@@ -107,8 +107,8 @@ int CmdSummarize(const Args& args) {
   const std::string format = line.Get("format").value_or("text");
   if (format != "text" && format != "json") throw UsageError("--format takes text or json, not '" + format + "'");
   BoundComponent bound = BindComponent(line, true);
-  // The moment pass then takes the quantile selection's first pass along.
-  if (quantiles) bound.stats->SetQuantilesPrepared(true);
+  // The summary's passes then take the quantile selection's passes along.
+  if (quantiles) bound.stats->PrepareQuantiles(QuantilesWithMedian(*quantiles));
   OpenAndSummarize(bound);
   const QuantileReport report = quantiles ? ComputeQuantiles(*bound.stats, *quantiles) : QuantileReport{};
   if (format == "json") {

@@ -66,10 +66,14 @@ std::optional<std::vector<double>> TakeQuantilesOption(Args& args) {
   return result;
 }
 
-QuantileReport ComputeQuantiles(TSumoraStats& stats, const std::vector<double>& probabilities) {
+std::vector<double> QuantilesWithMedian(const std::vector<double>& probabilities) {
   std::vector<double> asked = probabilities;
   asked.push_back(0.5);
-  std::vector<double> values = stats.GetdsQuantiles(asked);
+  return asked;
+}
+
+QuantileReport ComputeQuantiles(TSumoraStats& stats, const std::vector<double>& probabilities) {
+  std::vector<double> values = stats.GetdsQuantiles(QuantilesWithMedian(probabilities));
   QuantileReport report;
   report.probabilities = probabilities;
   report.medianAll = values.back();

@@ -28,6 +28,8 @@ struct QuantileReport {
   double medianAll = 0.0;
 };
 
+// The probabilities asked for and 0.5 (for medianAll), as they are computed.
+std::vector<double> QuantilesWithMedian(const std::vector<double>& probabilities);
 // Computes the quantiles asked for and the exact median in the same passes.
 QuantileReport ComputeQuantiles(TSumoraStats& stats, const std::vector<double>& probabilities);
 

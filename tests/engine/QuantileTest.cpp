@@ -106,22 +106,23 @@ TEST_F(EngineTest, TheMedianOfAllValuesLeavesTheStoredValuesMedianAsItWas) {
   EXPECT_EQ(host.messages[0].text, "Median is calculated based on\n\ronly the first 10000 records.");
 }
 
-TEST_F(EngineTest, QuantilePassesAreCachedUntilInitializeAndAPreparedSummaryTakesOneAlong) {
-  auto table = TableOver(Sequence(3000, -1.5, 0.5));
+TEST_F(EngineTest, QuantilePassesAreCachedUntilInitializeAndAPreparedSummaryTakesThemAlong) {
+  const Values values = Sequence(3000, -1.5, 0.5);
+  auto table = TableOver(values);
   table->Summarize();
   table->GetdsQuantiles({0.25, 0.75});
   EXPECT_EQ(table->QuantilePasses(), 1);
-  EXPECT_DOUBLE_EQ(table->GetdsQuantile(0.3), NumpyPercentile(NonNull(Sequence(3000, -1.5, 0.5), 1), 0.3));
+  EXPECT_DOUBLE_EQ(table->GetdsQuantile(0.3), NumpyPercentile(NonNull(values, 1), 0.3));
   EXPECT_EQ(table->QuantilePasses(), 1) << "a small field is collected whole in one pass";
 
-  table->SetQuantilesPrepared(true);
+  table->PrepareQuantiles({0.5});
   table->Summarize();
-  EXPECT_EQ(table->QuantilePasses(), 1) << "the moment pass took the selection's pass";
+  EXPECT_EQ(table->QuantilePasses(), 1) << "the loading pass took the selection's pass";
   host.progressCalls.clear();
   EXPECT_DOUBLE_EQ(table->GetdsQuantile(0.5), 748.25);
   EXPECT_TRUE(host.progressCalls.empty()) << "no further pass";
 
-  table->SetQuantilesPrepared(false);
+  table->PrepareQuantiles({});
   table->Summarize();
   EXPECT_EQ(table->QuantilePasses(), 0);
 }
