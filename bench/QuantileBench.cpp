@@ -1,9 +1,12 @@
 // How many passes the exact quartiles take, by kind of data, and what a pass of the selection costs
-// per value without any data source: the radix selection fed from memory. `passes` counts every pass
-// the selection takes; after a summary one of them rides along with the moment pass, so the extra
-// passes over the source are passes - 1. $SUMORA_BENCH_ROWS values (default 10,000,000).
+// per value without any data source: the radix selection fed from memory. `prepared` 1 is the
+// selection of `summarize --quantiles`: its first pass counts every key (the loading pass) and the
+// second rides along with the moment pass, so the passes of its own are extra_passes = passes - 2 (at
+// least 0). `prepared` 0 is GetdsQuantiles called after a plain summary: it starts from the extremes
+// and every pass is its own. $SUMORA_BENCH_ROWS values (default 10,000,000).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -51,9 +54,15 @@ void Quartiles(benchmark::State& state) {
     max = std::max(max, x);
   }
   const auto n = static_cast<std::int64_t>(data.size());
+  const bool prepared = state.range(1) != 0;
   int passes = 0;
   for (auto _ : state) {
-    sumora::RadixSelect select(n, min, max);
+    sumora::RadixSelect select = prepared ? sumora::RadixSelect::OverAllKeys(n) : sumora::RadixSelect(n, min, max);
+    if (prepared) {
+      select.BeginPass();
+      for (double x : data) select.Add(x);
+      select.EndPass();
+    }
     std::vector<std::int64_t> ranks;
     for (double p : {0.25, 0.5, 0.75}) {
       const sumora::QuantileRanks r = sumora::RanksOf(p, n);
@@ -70,6 +79,7 @@ void Quartiles(benchmark::State& state) {
     benchmark::DoNotOptimize(select.ValueAt(ranks[2]));
   }
   state.counters["passes"] = passes;
+  state.counters["extra_passes"] = prepared ? std::max(passes - 2, 0) : passes;
   state.counters["seconds_per_value_pass"] = benchmark::Counter(
       static_cast<double>(state.iterations()) * passes * static_cast<double>(n),
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -77,9 +87,10 @@ void Quartiles(benchmark::State& state) {
 
 }  // namespace
 
+// kind: 0 log-normal cents, 1 integers 1..20, 2 Cauchy, 3 uniform doubles, 4 normal.
 BENCHMARK(Quartiles)
-    ->ArgName("kind")  // 0 log-normal cents, 1 integers 1..20, 2 Cauchy, 3 uniform doubles, 4 normal
-    ->DenseRange(0, 4)
+    ->ArgNames({"kind", "prepared"})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 

@@ -10,6 +10,9 @@
 namespace sumora {
 
 RadixSelect& QuantileState::Selection(std::int64_t count, double min, double max) {
+  // A selection whose first pass was cut short, or that saw other values than the loading pass
+  // counted (a loading pass computed where the data lives), starts again.
+  if (select_ && select_->Count() != count) select_.reset();
   if (!select_) select_ = std::make_unique<RadixSelect>(count, min, max);
   return *select_;
 }
