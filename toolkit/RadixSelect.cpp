@@ -63,6 +63,8 @@ RadixSelect::RadixSelect(std::int64_t count, double min, double max, Limits limi
   root_.lo = lo & ~free;
   root_.hi = root_.lo | free;
   root_.count = count;
+  keyMin_ = lo;
+  keyMax_ = hi;
   // All values equal: the first and last key are the one key, and every rank is known.
   if (root_.prefixBits == 64) {
     rootWork_.range = root_;
@@ -76,6 +78,8 @@ RadixSelect RadixSelect::OverAllKeys(std::int64_t atMost, Limits limits) {
   RadixSelect select(0, 0.0, 0.0, limits);
   select.count_ = -1;
   select.root_ = Range{0, ~std::uint64_t{0}, 0, 0, atMost};
+  select.keyMin_ = 1;  // unknown extremes: no counting passes
+  select.keyMax_ = 0;
   select.rootWork_ = Work{};
   select.rootCounted_ = false;
   return select;
@@ -121,37 +125,32 @@ void RadixSelect::PrepareHistogram(Work& work, int bits) {
   work.first.assign(std::size_t{1} << bits, 0);
 }
 
-void RadixSelect::PlanPass() {
+void RadixSelect::PlanWork(std::vector<Range> ranges, std::size_t collectBudget, std::size_t cellBudget) {
   pass_.clear();
-  if (!rootCounted_) {
-    Work work;
-    work.range = root_;
-    if (static_cast<std::uint64_t>(root_.count) <= limits_.collectedValues) {
-      work.collect = true;
-      work.values.reserve(static_cast<std::size_t>(root_.count));
-    } else {
-      PrepareHistogram(work, FloorLog2(limits_.histogramCells));
-    }
-    pass_.push_back(std::move(work));
-    return;
-  }
-  std::size_t budget = limits_.collectedValues;
   std::size_t histograms = 0;
-  for (const Range& range : pending_) {
+  for (const Range& range : ranges) {
     Work work;
     work.range = range;
-    if (static_cast<std::uint64_t>(range.count) <= budget) {
+    if (static_cast<std::uint64_t>(range.count) <= collectBudget) {
       work.collect = true;
-      budget -= static_cast<std::size_t>(range.count);
+      collectBudget -= static_cast<std::size_t>(range.count);
       work.values.reserve(static_cast<std::size_t>(range.count));
     } else {
       ++histograms;
     }
     pass_.push_back(std::move(work));
   }
-  const int bits = FloorLog2(limits_.histogramCells / std::max<std::size_t>(histograms, 1));
+  const int bits = FloorLog2(cellBudget / std::max<std::size_t>(histograms, 1));
   for (Work& work : pass_) {
     if (!work.collect) PrepareHistogram(work, bits);
+  }
+}
+
+void RadixSelect::PlanPass() {
+  if (!rootCounted_) {
+    PlanWork({root_}, limits_.collectedValues, limits_.histogramCells);
+  } else {
+    PlanWork(pending_, limits_.collectedValues, limits_.histogramCells);
   }
 }
 
@@ -262,6 +261,67 @@ void RadixSelect::AbandonPass() {
   pass_.clear();
   passLo_ = 1;
   passHi_ = 0;
+}
+
+std::vector<double> RadixSelect::BeginThresholdPass() {
+  if (keyMin_ > keyMax_) throw EMathError("A counting pass needs the count and the extremes of the values");
+  PlanWork(rootCounted_ ? pending_ : std::vector<Range>{root_}, 0, limits_.thresholds);
+  // Every bucket start inside (min, max] is a threshold, and so is the key after each range, so that
+  // values between ranges count nowhere. A start shared by the end of one range and the next range's
+  // first bucket is one threshold, counting into that bucket.
+  struct Start {
+    std::uint64_t key;
+    int work;
+    std::size_t bucket;
+  };
+  std::vector<Start> starts;
+  for (std::size_t w = 0; w < pass_.size(); ++w) {
+    Work& work = pass_[w];
+    for (std::size_t b = 0; b < work.cells.size(); ++b) {
+      const std::uint64_t key = work.range.lo + (static_cast<std::uint64_t>(b) << work.shift);
+      starts.push_back({key, static_cast<int>(w), b});
+      // Buckets of one key are single by construction; the others cannot tell.
+      work.first[b] = work.shift == 0 ? key : kMixed;
+    }
+    if (work.range.hi != ~std::uint64_t{0}) starts.push_back({work.range.hi + 1, -1, 0});
+  }
+  std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.key < b.key; });
+  std::vector<double> thresholds;
+  classTargets_.assign(1, {-1, 0});
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const Start& start = starts[i];
+    // Where both a range's end and a bucket start lie, the bucket counts (it sorts after the end).
+    if (i + 1 < starts.size() && starts[i + 1].key == start.key) continue;
+    if (start.key <= keyMin_) {
+      classTargets_[0] = {start.work, start.bucket};  // the values from the smallest on
+      continue;
+    }
+    if (start.key > keyMax_) break;
+    // The key just below +0 is that of -0, which no value has and which the server takes for 0.
+    if (start.key == OrderKey(0.0) - 1) continue;
+    thresholds.push_back(KeyValue(start.key));
+    classTargets_.push_back({start.work, start.bucket});
+  }
+  passLo_ = 1;
+  passHi_ = 0;
+  return thresholds;
+}
+
+void RadixSelect::EndThresholdPass(const std::vector<std::int64_t>& classCounts) {
+  if (classCounts.size() != classTargets_.size()) {
+    throw EMathError("A counting pass returned " + std::to_string(classCounts.size()) + " classes for " +
+                     std::to_string(classTargets_.size()));
+  }
+  for (std::size_t i = 0; i < classCounts.size(); ++i) {
+    const auto [work, bucket] = classTargets_[i];
+    if (work < 0) {
+      continue;
+    }
+    Work& target = pass_[static_cast<std::size_t>(work)];
+    target.cells[bucket] += static_cast<std::uint32_t>(classCounts[i]);
+  }
+  classTargets_.clear();
+  EndPass();
 }
 
 double RadixSelect::ValueAt(std::int64_t rank) const {

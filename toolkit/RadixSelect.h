@@ -41,6 +41,8 @@ class RadixSelect {
     std::size_t histogramCells = std::size_t{1} << 17;
     // Values collected in one pass, over every range.
     std::size_t collectedValues = std::size_t{1} << 19;
+    // Thresholds of one counting pass (BeginThresholdPass), over every range.
+    std::size_t thresholds = std::size_t{1} << 12;
   };
 
   // `count` values, all finite, lying between `min` and `max`.
@@ -52,6 +54,8 @@ class RadixSelect {
   static RadixSelect OverAllKeys(std::int64_t atMost) { return OverAllKeys(atMost, Limits{}); }
 
   std::int64_t Count() const { return count_; }
+  // Made with the extremes (so counting passes can run).
+  bool Bounded() const { return keyMin_ <= keyMax_; }
 
   // Asks for the values at these 0-based ranks (each below the count). Ranks already known cost
   // nothing; the others make NeedsPass true until the passes have found them.
@@ -71,6 +75,14 @@ class RadixSelect {
   void EndPass();
   // A pass cut short leaves the selection as it was before BeginPass.
   void AbandonPass();
+
+  // A pass made where the data lives, by a source that can only count values between thresholds
+  // (a database computing width_bucket): BeginThresholdPass returns ascending finite thresholds, and
+  // EndThresholdPass takes, for each i from 0 to their number, how many values have exactly i
+  // thresholds at or below them. Such passes collect nothing, so they narrow down to single keys; the
+  // selection must have been made with the extremes (not OverAllKeys).
+  std::vector<double> BeginThresholdPass();
+  void EndThresholdPass(const std::vector<std::int64_t>& classCounts);
 
   // The value at a rank asked for and found.
   double ValueAt(std::int64_t rank) const;
@@ -99,6 +111,7 @@ class RadixSelect {
   void AddKey(std::uint64_t key);
   void Count(Work& work, std::uint64_t key);
   void PlanPass();
+  void PlanWork(std::vector<Range> ranges, std::size_t collectBudget, std::size_t cellBudget);
   static void PrepareHistogram(Work& work, int bits);
   // Descends from a counted histogram to the bucket of each wanted rank inside it.
   void Descend(const Work& work, std::vector<Range>& next);
@@ -117,6 +130,10 @@ class RadixSelect {
   std::uint64_t passLo_ = 1;
   std::uint64_t passHi_ = 0;
   int passes_ = 0;
+  std::uint64_t keyMin_ = 0;  // keys of the extremes
+  std::uint64_t keyMax_ = 0;
+  // For each class of a threshold pass: the work and bucket it counts into, or work -1 (no range).
+  std::vector<std::pair<int, std::size_t>> classTargets_;
 };
 
 }  // namespace sumora
