@@ -58,7 +58,7 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
             "CREATE TABLE SPREAD (V REAL); INSERT INTO SPREAD VALUES (1e70), (-1e70), (3e70), (2e70);");
     std::filesystem::create_directory(dir_->path() / "csv");
     dir_->write("csv/text.csv", "ID,V\n1,1\n2,abc\n3,3\n");
-    dir_->write("csv/ragged.csv", "ID,V\n1,1\n2\n3,3\n");
+    dir_->write("csv/ragged.csv", "ID,V\n1,1\n2,2,2\n3,3\n");
     dir_->write("csv/header.csv", "ID,V\n");
     dir_->write("broken.sfm", "{\"format\": \"sumora-form\", \"version\": 1, \"form\": \"F\", \"comp");
     dir_->write("wrongtype.sfm",
@@ -132,8 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"TextInNumericCsvColumn", {"--db", "@csv", "--table", "text.csv", "--field", "V"}, 1,
                  "error: 'abc' is not a valid number (field 'V', record 2)\n", ""},
         BadInput{"RaggedCsvRow", {"--db", "@csv", "--table", "ragged.csv", "--field", "V"}, 1,
-                 "error: CSV file '@csv/ragged.csv', line 3: the row has 1 cells but the header names 2 fields; "
-                 "every row needs one cell per field (quote cells that hold commas)\n",
+                 "error: CSV file '@csv/ragged.csv', line 3: the row has 3 cells but the header names 2 fields "
+                 "(cells split at ','); quote a cell that holds ',', or set the delimiter\n",
                  ""},
         BadInput{"CsvWithOnlyAHeader", {"--db", "@csv", "--table", "header.csv", "--field", "V"}, 1,
                  "error: Skewness is undefined: the variance is zero\n", ""},
