@@ -283,6 +283,7 @@ class CsvSource : public RecordSource {
     std::int64_t count = 0;
     for (;;) {
       const bool sampling = scanner.Offset() - dataOffset_ < kInferBytes;
+      if (!sampling) count += scanner.CountPlainRows(width);
       if (!scanner.NextRow(sampling ? width + 1 : 0, !sampling)) break;
       const std::size_t cells = sampling ? scanner.CellCount() : scanner.Width();
       if (cells > width) ThrowWideRow(scanner.RowLine(), cells, width);

@@ -48,7 +48,13 @@ class Scanner {
   // False at the end of the file.
   bool NextRow(std::size_t wanted, bool measure);
 
-  std::size_t CellCount() const { return cells_.size(); }
+  // Counts rows without reading their cells, as far as the buffered rows hold no quote and no CR:
+  // blank and comment lines are passed over, and the count stops before a row of more than
+  // `maxWidth` cells, which NextRow then reads. Returns the rows counted; 0 when the next row needs
+  // NextRow (a quote, a CR, or the end of the buffer).
+  std::int64_t CountPlainRows(std::size_t maxWidth);
+
+  std::size_t CellCount() const { return cellCount_; }
   const Cell& CellAt(std::size_t index) const { return cells_[index]; }
   std::size_t Width() const { return width_; }
   // The physical line the current row starts on (1-based).
@@ -85,7 +91,18 @@ class Scanner {
   std::size_t nextCR_ = 0;
   bool trackersValid_ = false;
 
+  // Records a cell of the current row; the vector only grows, so a row costs no allocation.
+  void Push(const Cell& cell) {
+    if (cellCount_ == cells_.size()) {
+      cells_.push_back(cell);
+    } else {
+      cells_[cellCount_] = cell;
+    }
+    ++cellCount_;
+  }
+
   std::vector<Cell> cells_;
+  std::size_t cellCount_ = 0;
   std::size_t width_ = 0;
   std::int64_t line_ = 1;
   std::int64_t rowLine_ = 1;
