@@ -318,6 +318,16 @@ class CsvSource : public RecordSource {
   }
 
   void Advance() {
+    if (focus_ >= 0) {
+      if (!scanner_->NextRowCell(static_cast<std::size_t>(focus_))) {
+        eof_ = true;
+        CheckUnchanged();
+        return;
+      }
+      ++recordNumber_;
+      parsedColumn_ = -1;
+      return;
+    }
     if (!scanner_->NextRow(wanted_, false)) {
       eof_ = true;
       CheckUnchanged();
@@ -336,6 +346,7 @@ class CsvSource : public RecordSource {
     if (focus_ >= 0 && column != focus_) {
       throw EDatabaseError("CSV file '" + path_ + "': only the focused field can be read during a focused scan");
     }
+    if (focus_ >= 0) return scanner_->FocusedCell();
     auto index = static_cast<std::size_t>(column);
     return index < scanner_->CellCount() ? &scanner_->CellAt(index) : nullptr;
   }

@@ -85,6 +85,21 @@ std::int64_t CountRows(int fd, std::size_t block, char delimiter, std::size_t ma
   }
 }
 
+// The cells of `column`, read the way a focused pass reads them ("\x01missing" for a short row).
+std::vector<std::string> FocusedColumn(int fd, std::size_t block, char delimiter, std::size_t column) {
+  sumora::csv::Dialect dialect;
+  dialect.delimiter = delimiter;
+  sumora::csv::Scanner scanner(fd, "fuzz.csv", dialect, block);
+  scanner.Rewind(0, 1);
+  std::vector<std::string> cells;
+  std::string scratch;
+  while (scanner.NextRowCell(column)) {
+    const sumora::csv::Cell* cell = scanner.FocusedCell();
+    cells.push_back(cell == nullptr ? std::string("\x01missing") : std::string(CellText(*cell, scratch)));
+  }
+  return cells;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -111,6 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& row : full) maxWidth = std::max(maxWidth, row.size());
     if (CountRows(fd, block, delimiter, maxWidth) != static_cast<std::int64_t>(full.size())) __builtin_trap();
     if (!Ours(fd, block, delimiter, wanted, &partial) || partial.size() != full.size()) __builtin_trap();
+    std::vector<std::string> column;
+    for (const auto& row : full) column.push_back(wanted - 1 < row.size() ? row[wanted - 1] : "\x01missing");
+    if (FocusedColumn(fd, block, delimiter, wanted - 1) != column) __builtin_trap();
     for (std::size_t r = 0; r < full.size(); ++r) {
       const std::size_t n = std::min(wanted, full[r].size());
       if (partial[r] != std::vector<std::string>(full[r].begin(), full[r].begin() + static_cast<std::ptrdiff_t>(n))) {

@@ -29,6 +29,14 @@ std::int64_t CountLineBreaks(const char* data, std::size_t size) {
   return lines;
 }
 
+// Set bits of a 16-bit mask, without relying on a popcount instruction the baseline CPU may lack.
+inline unsigned Bits16(unsigned x) {
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0F0Fu;
+  return (x + (x >> 8)) & 0x1Fu;
+}
+
 // How often `c` occurs in [begin, end): sixteen bytes at a time, which keeps the count of cells per
 // row at open cheap next to the line search.
 std::size_t CountByte(const char* begin, const char* end, char c) {
@@ -36,7 +44,7 @@ std::size_t CountByte(const char* begin, const char* end, char c) {
   const __m128i wanted = _mm_set1_epi8(c);
   for (; end - begin >= 16; begin += 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
-    count += static_cast<std::size_t>(__builtin_popcount(
+    count += static_cast<std::size_t>(Bits16(
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted)))));
   }
   for (; begin < end; ++begin) count += *begin == c;
@@ -73,6 +81,7 @@ Scanner::Scanner(std::string_view bytes, const Dialect& dialect)
 
 void Scanner::Rewind(std::uint64_t offset, std::int64_t line) {
   trackersValid_ = false;
+  aheadCount_ = aheadNext_ = 0;
   line_ = line;
   rowLine_ = line;
   cellCount_ = 0;
@@ -189,7 +198,7 @@ std::int64_t Scanner::CountPlainRows(std::size_t maxWidth) {
     while (lines != 0) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctz(lines));
       const unsigned before = (1u << bit) - 1;
-      delimiters += static_cast<std::size_t>(__builtin_popcount(delims & before));
+      delimiters += static_cast<std::size_t>(Bits16(delims & before));
       const char* rowEnd = p + bit;
       const bool skipped = rowEnd == rowStart || (dialect_.commentAnywhere && *rowStart == dialect_.comment);
       if (!skipped && delimiters > maxDelimiters) {
@@ -203,8 +212,81 @@ std::int64_t Scanner::CountPlainRows(std::size_t maxWidth) {
       delims &= ~(before | (1u << bit));
       lines &= lines - 1;
     }
-    delimiters += static_cast<std::size_t>(__builtin_popcount(delims));
+    delimiters += static_cast<std::size_t>(Bits16(delims));
   }
+  pos_ = static_cast<std::size_t>(rowStart - b);
+  return rows;
+}
+
+bool Scanner::NextRowCell(std::size_t column) {
+  if (aheadNext_ == aheadCount_) {
+    aheadNext_ = aheadCount_ = 0;
+    if (pos_ == end_ && !eof_) Refill();
+    if (pos_ < end_) aheadCount_ = SplitPlainRows(column);
+    if (aheadCount_ == 0) {
+      // A row with a quote or a CR, or the last bytes of the buffer: the row-at-a-time path.
+      if (!NextRow(column + 1, false)) return false;
+      focused_ = column < cellCount_ ? &cells_[column] : nullptr;
+      return true;
+    }
+  }
+  const Cell& cell = ahead_[aheadNext_++];
+  focused_ = cell.size == std::string::npos ? nullptr : &cell;
+  return true;
+}
+
+// Splits up to kAhead whole rows from pos_ on, as long as no quote or CR lies in the way, keeping the
+// cell `column` of each. Blank and comment lines are passed over. Returns the rows split.
+std::size_t Scanner::SplitPlainRows(std::size_t column) {
+  const char* b = buffer_.get();
+  if (!trackersValid_ || nextQuote_ < pos_) {
+    const void* q = std::memchr(b + pos_, '"', end_ - pos_);
+    nextQuote_ = q ? static_cast<std::size_t>(static_cast<const char*>(q) - b) : end_;
+  }
+  if (!trackersValid_ || nextCR_ < pos_) {
+    const void* r = std::memchr(b + pos_, '\r', end_ - pos_);
+    nextCR_ = r ? static_cast<std::size_t>(static_cast<const char*>(r) - b) : end_;
+  }
+  trackersValid_ = true;
+  const char* p = b + pos_;
+  const char* const stop = b + std::min(nextQuote_, nextCR_);
+  const __m128i newline = _mm_set1_epi8('\n');
+  const __m128i delimiter = _mm_set1_epi8(dialect_.delimiter);
+  const char* rowStart = p;
+  const char* cellStart = column == 0 ? p : nullptr;
+  std::size_t index = 0;  // of the cell being read in the current row
+  std::size_t rows = 0;
+  for (; stop - p >= 16 && rows < kAhead; p += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned lines = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, newline)));
+    unsigned events = lines | static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, delimiter)));
+    while (events != 0) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(events));
+      events &= events - 1;
+      const char* at = p + bit;
+      if ((lines >> bit & 1u) == 0) {  // a delimiter
+        if (index == column) ahead_[rows] = {cellStart, static_cast<std::size_t>(at - cellStart), false};
+        if (++index == column) cellStart = at + 1;
+        continue;
+      }
+      // A line end.
+      const bool skipped = at == rowStart || (dialect_.commentAnywhere && *rowStart == dialect_.comment);
+      ++line_;
+      if (!skipped) {
+        if (index == column) {
+          ahead_[rows] = {cellStart, static_cast<std::size_t>(at - cellStart), false};
+        } else if (index < column) {
+          ahead_[rows] = {nullptr, std::string::npos, false};
+        }
+        ++rows;
+      }
+      rowStart = at + 1;
+      index = 0;
+      cellStart = column == 0 ? rowStart : nullptr;
+      if (rows == kAhead) break;
+    }
+  }
+  // Whatever follows the last whole row is read again by the next call.
   pos_ = static_cast<std::size_t>(rowStart - b);
   return rows;
 }

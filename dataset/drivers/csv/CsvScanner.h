@@ -54,6 +54,12 @@ class Scanner {
   // NextRow (a quote, a CR, or the end of the buffer).
   std::int64_t CountPlainRows(std::size_t maxWidth);
 
+  // A pass over one column: moves to the next row and records only its cell `column` (FocusedCell();
+  // null when a short row ends before it). Plain rows are split many at a time, sixteen bytes per
+  // step, ahead of the caller; RowLine() and Offset() are not kept on this path. False at the end.
+  bool NextRowCell(std::size_t column);
+  const Cell* FocusedCell() const { return focused_; }
+
   std::size_t CellCount() const { return cellCount_; }
   const Cell& CellAt(std::size_t index) const { return cells_[index]; }
   std::size_t Width() const { return width_; }
@@ -69,6 +75,7 @@ class Scanner {
   enum class Outcome { Row, Skipped, NeedMore };
 
   bool Refill();
+  std::size_t SplitPlainRows(std::size_t column);
   Outcome FastRow(std::size_t wanted, bool measure);
   Outcome SlowRow(std::size_t wanted, bool measure);
   Outcome SkipLine();
@@ -103,6 +110,13 @@ class Scanner {
 
   std::vector<Cell> cells_;
   std::size_t cellCount_ = 0;
+
+  // Rows split ahead by NextRowCell: the cell of each (size npos: the row is too short).
+  static constexpr std::size_t kAhead = 256;
+  Cell ahead_[kAhead];
+  std::size_t aheadCount_ = 0;
+  std::size_t aheadNext_ = 0;
+  const Cell* focused_ = nullptr;
   std::size_t width_ = 0;
   std::int64_t line_ = 1;
   std::int64_t rowLine_ = 1;
