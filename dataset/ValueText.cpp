@@ -92,6 +92,8 @@ bool IsNanText(std::string_view text) {
   return cell.size() == 3 && (cell[0] | 0x20) == 'n' && (cell[1] | 0x20) == 'a' && (cell[2] | 0x20) == 'n';
 }
 
+bool TryParseFloatText(std::string_view text, double* value) { return ParseDouble(Trim(text), value); }
+
 bool LooksNumeric(std::string_view text, bool* isInteger) {
   std::string_view cell = Trim(text);
   if (!cell.empty() && cell.front() == '+') cell.remove_prefix(1);

@@ -27,6 +27,10 @@ double ParseFloatText(std::string_view text, const std::string& fieldName, std::
 // True for text that reads as NaN ("nan", "NaN", "-nan", blanks around): a null value in every driver.
 bool IsNanText(std::string_view text);
 
+// Parses like ParseFloatText without raising: false when `text` is not a number. +-Inf and NaN are
+// numbers here; the caller decides what they mean.
+bool TryParseFloatText(std::string_view text, double* value);
+
 // True when the whole of `text` is a number (integer or floating); `isInteger` tells which.
 bool LooksNumeric(std::string_view text, bool* isInteger);
 
