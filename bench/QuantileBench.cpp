@@ -4,7 +4,8 @@
 // second rides along with the moment pass, so the passes of its own are extra_passes = passes - 2 (at
 // least 0). `prepared` 0 is GetdsQuantiles called after a plain summary: it starts from the extremes
 // and every pass is its own. `prepared` 2 counts where the data lives (a server's width_bucket over
-// the thresholds each pass sends, simulated here by a binary search): every pass is its own.
+// the thresholds each pass sends, simulated here by a binary search), hinted with the first 10000
+// values as the engine does: every pass is its own.
 // $SUMORA_BENCH_ROWS values (default 10,000,000).
 #include <benchmark/benchmark.h>
 
@@ -73,6 +74,8 @@ void Quartiles(benchmark::State& state) {
       ranks.push_back(r.upper);
     }
     select.Want(ranks);
+    // The engine hints a counting selection with the values it stores: the first 10000.
+    if (counting) select.SetHints(std::vector<double>(data.begin(), data.begin() + std::min<std::size_t>(data.size(), 10000)));
     while (select.NeedsPass()) {
       if (counting) {
         const std::vector<double> thresholds = select.BeginThresholdPass();
