@@ -1,5 +1,7 @@
 #include "dataset/Drivers.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -75,6 +77,52 @@ std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, c
     case DriverKind::SQLite: break;
   }
   return OpenSqliteQuery(databaseName, sql);
+}
+
+namespace {
+
+// Runs a catalogue query through the driver and collects its first column.
+std::vector<std::string> FirstColumn(std::unique_ptr<RecordSource> source) {
+  std::vector<std::string> names;
+  for (source->First(); !source->Eof(); source->Next()) names.push_back(source->AsString(0));
+  return names;
+}
+
+std::vector<std::string> CsvTableFiles(const std::string& directory) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
+    const std::string name = entry.path().filename().string();
+    std::string extension = entry.path().extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Links and other special files are not tables: they are refused when opened, so not listed.
+    if (extension == ".csv" && entry.is_regular_file(ec) && !entry.is_symlink(ec)) names.push_back(name);
+  }
+  if (ec) throw EDatabaseError("Cannot list the CSV directory '" + directory + "': " + ec.message());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> ListTables(const std::string& databaseName) {
+  switch (DriverFor(databaseName)) {
+    case DriverKind::PostgreSQL:
+      // pg_table_is_visible follows the search path, a table shadowed by an earlier schema included;
+      // the system schemas are always on the path but hold no user data.
+      return FirstColumn(OpenPgQuery(
+          databaseName,
+          "SELECT c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+          "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND pg_catalog.pg_table_is_visible(c.oid) "
+          "AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY c.relname"));
+    case DriverKind::Memory:
+      throw EDatabaseError("'" + databaseName + "' is an in-memory database, which cannot list its tables");
+    case DriverKind::Csv: return CsvTableFiles(databaseName);
+    case DriverKind::SQLite: break;
+  }
+  return FirstColumn(OpenSqliteQuery(databaseName,
+                                     "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
+                                     "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
 }
 
 void RegisterMemoryDatabase(const std::string& name, MemorySourceFactory factory) {

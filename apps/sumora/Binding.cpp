@@ -1,6 +1,8 @@
 #include "apps/sumora/Binding.h"
 
+#include "apps/sumora/StdinSpool.h"
 #include "engine/SmrProperties.h"
+#include "host/Errors.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
 #include "design/FormFile.h"
@@ -8,8 +10,8 @@
 namespace sumora::cli {
 
 const std::vector<std::string>& BindingOptions() {
-  static const std::vector<std::string> options = {"db",         "table",    "sql",  "field",    "scale-by",
-                                                   "classes",    "plot-count", "progress", "form", "component"};
+  static const std::vector<std::string> options = {"db",         "table",      "sql",      "field", "scale-by",
+                                                   "classes",    "plot-count", "progress", "form",  "component"};
   return options;
 }
 
@@ -20,17 +22,31 @@ std::vector<std::string> WithBindingOptions(std::vector<std::string> extra) {
 
 namespace {
 
+// A table name read from standard input becomes the name of the copy's file.
+bool PlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
 BoundComponent BindFromOptions(const CommandLine& line) {
-  const std::string db = line.Require("db");
+  std::string db = line.Require("db");
   const bool hasTable = line.Has("table");
   const bool hasSql = line.Has("sql");
-  if (hasTable == hasSql) throw UsageError("give exactly one of --table NAME and --sql TEXT");
+  std::string tableName = line.Get("table").value_or("");
+  if (db == kStandardInput) {
+    if (hasSql) throw UsageError("--db - reads one CSV table from standard input; it cannot run --sql");
+    if (!hasTable) tableName = "stdin.csv";
+    if (!PlainFileName(tableName)) throw UsageError("with --db -, --table needs a plain name, not '" + tableName + "'");
+    db = SpoolStandardInput(tableName);
+  } else if (hasTable == hasSql) {
+    throw UsageError("give exactly one of --table NAME and --sql TEXT");
+  }
   BoundComponent bound;
-  if (hasTable) {
+  if (!hasSql) {
     auto table = std::make_unique<TSumoraTable>();
     table->SetName("SumoraTable1");
     table->SetDatabaseName(db);
-    table->SetTableName(*line.Get("table"));
+    table->SetTableName(tableName);
     bound.stats = table.get();
     bound.dataset = table.get();
     bound.owner = std::move(table);
@@ -70,14 +86,14 @@ TBoolPlus ProgressOption(const std::string& text) {
 
 }  // namespace
 
-BoundComponent BindComponent(const CommandLine& line, bool requireField) {
+BoundComponent BindComponent(const CommandLine& line, bool requireField, const std::optional<std::string>& field) {
   RegisterSumoraClasses();
   if (line.Has("component") && !line.Has("form")) throw UsageError("--component needs --form FILE");
   BoundComponent bound = line.Has("form") ? BindFromForm(line) : BindFromOptions(line);
   TSumoraStats& stats = *bound.stats;
   // Properties go through their setters in the order the component publishes them.
-  if (auto field = line.Get("field")) {
-    stats.SetStatFieldName(*field);
+  if (auto name = field ? field : line.Get("field")) {
+    stats.SetStatFieldName(*name);
   } else if (requireField && stats.StatFieldName().empty()) {
     throw UsageError("option --field is required");
   }
@@ -88,8 +104,45 @@ BoundComponent BindComponent(const CommandLine& line, bool requireField) {
   return bound;
 }
 
+std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& line) {
+  std::vector<std::optional<std::string>> fields;
+  if (line.Has("all-numeric")) {
+    if (line.Has("field")) throw UsageError("give --field NAME or --all-numeric, not both");
+    BoundComponent bound = BindComponent(line, false);
+    bound.dataset->Open();
+    for (const auto& name : bound.stats->GetNumericFields().Items()) fields.emplace_back(name);
+    if (fields.empty()) {
+      throw EDatabaseError(bound.stats->ComponentName() +
+                           ": the dataset has no numeric field to summarize; `sumora describe` lists its fields");
+    }
+    return fields;
+  }
+  for (const auto& name : line.GetAll("field")) fields.emplace_back(name);
+  if (fields.empty()) fields.emplace_back(std::nullopt);
+  return fields;
+}
+
+namespace {
+
+// "...: Field 'X' not found; numeric fields: A, B, C" (the first 20, then how many more).
+[[noreturn]] void FailUnknownField(TSumoraStats& stats) {
+  constexpr std::size_t kListed = 20;
+  std::string message = stats.ComponentName() + ": Field '" + stats.StatFieldName() + "' not found";
+  const auto& names = stats.GetNumericFields().Items();
+  if (names.empty()) throw EDatabaseError(message + "; the dataset has no numeric fields");
+  message += "; numeric fields: ";
+  for (std::size_t i = 0; i < names.size() && i < kListed; ++i) message += (i > 0 ? ", " : "") + names[i];
+  if (names.size() > kListed) {
+    message += " and " + std::to_string(names.size() - kListed) + " more (sumora fields lists them all)";
+  }
+  throw EDatabaseError(message);
+}
+
+}  // namespace
+
 void OpenAndSummarize(BoundComponent& bound) {
   bound.dataset->Open();
+  if (bound.dataset->FindField(bound.stats->StatFieldName()) == nullptr) FailUnknownField(*bound.stats);
   bound.stats->Summarize();
   bound.stats->GetdsCoeffVariation();
 }

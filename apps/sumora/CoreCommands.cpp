@@ -1,12 +1,16 @@
-// The commands that need no window library: describe, fields, summarize, classes and form save.
+// The commands that need no window library: describe, fields, tables, summarize, classes and form save.
 // They run with the host's default console services: message boxes on stderr, questions asked on the
 // terminal.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/CsvOutput.h"
+#include "apps/sumora/StdinSpool.h"
+#include "dataset/Drivers.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
@@ -53,6 +57,8 @@ nlohmann::ordered_json SummaryJson(BoundComponent& bound) {
       {"dsMax", Number(s.dsMax())},
       {"dsRange", Number(s.GetdsRange())},
       {"dsMedian", Number(s.GetdsMedian())},
+      // The median is taken over the stored values only; a script tells a partial median by this.
+      {"medianBasis", std::min<std::int32_t>(s.GetdsDataCount(), MaxStoredValues)},
       {"dsVariance", Number(s.GetdsVariance())},
       {"dsStdDev", Number(s.GetdsStdDev())},
       {"dsMu3", Number(s.GetdsMu3())},
@@ -99,33 +105,105 @@ int CmdFields(const Args& args) {
   return 0;
 }
 
-int CmdSummarize(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}));
+int CmdTables(const Args& args) {
+  CommandLine line(args, {"db"});
+  if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
+  std::string db = line.Require("db");
+  if (db == kStandardInput) db = SpoolStandardInput("stdin.csv");
+  for (const auto& name : ListTables(db)) PrintLine(name);
+  return 0;
+}
+
+namespace {
+
+// What one field's run leaves for printing. Every field is summarized before anything is printed, so
+// a failing field leaves standard output empty.
+struct FieldReport {
+  nlohmann::ordered_json json;
+  std::string text;
+};
+
+// Summarizes each field of --field / --all-numeric with a component of its own, bound afresh.
+template <typename TextOf>
+std::vector<FieldReport> SummarizeFields(const CommandLine& line, TextOf&& textOf) {
+  std::vector<FieldReport> reports;
+  for (const auto& field : FieldsToSummarize(line)) {
+    BoundComponent bound = BindComponent(line, true, field);
+    OpenAndSummarize(bound);
+    reports.push_back({SummaryJson(bound), textOf(*bound.stats)});
+  }
+  return reports;
+}
+
+std::string FormatOption(const CommandLine& line, const std::vector<std::string>& formats) {
   const std::string format = line.Get("format").value_or("text");
-  if (format != "text" && format != "json") throw UsageError("--format takes text or json, not '" + format + "'");
-  BoundComponent bound = BindComponent(line, true);
-  OpenAndSummarize(bound);
+  if (std::find(formats.begin(), formats.end(), format) != formats.end()) return format;
+  std::string choices;
+  for (std::size_t i = 0; i < formats.size(); ++i) {
+    choices += (i == 0 ? "" : (i + 1 == formats.size() ? " or " : ", ")) + formats[i];
+  }
+  throw UsageError("--format takes " + choices + ", not '" + format + "'");
+}
+
+// Text reports one after another, separated by one blank line.
+void PrintTexts(const std::vector<FieldReport>& reports) {
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    if (i > 0) std::fputc('\n', stdout);
+    std::fputs(reports[i].text.c_str(), stdout);
+  }
+}
+
+std::vector<nlohmann::ordered_json> JsonOf(const std::vector<FieldReport>& reports) {
+  std::vector<nlohmann::ordered_json> objects;
+  for (const auto& report : reports) objects.push_back(report.json);
+  return objects;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\n";
+  return text;
+}
+
+}  // namespace
+
+int CmdSummarize(const Args& args) {
+  CommandLine line(args, WithBindingOptions({"format"}), {"all-numeric"}, {"field"});
+  const std::string format = FormatOption(line, {"text", "json", "csv"});
+  const auto reports = SummarizeFields(line, [](TSumoraStats& stats) {
+    const auto texts = SummaryTexts(stats);
+    return Lines({texts.begin(), texts.end()});
+  });
   if (format == "json") {
-    PrintLine(SummaryJson(bound).dump());
+    // One field prints its object alone, as it always has; several print an array of them.
+    PrintLine(reports.size() == 1 ? reports.front().json.dump() : nlohmann::ordered_json(JsonOf(reports)).dump());
+  } else if (format == "csv") {
+    std::fputs(SummaryCsv(JsonOf(reports)).c_str(), stdout);
   } else {
-    for (const auto& text : SummaryTexts(*bound.stats)) PrintLine(text);
+    PrintTexts(reports);
   }
   return 0;
 }
 
 int CmdClasses(const Args& args) {
-  CommandLine line(args, BindingOptions());
-  BoundComponent bound = BindComponent(line, true);
-  OpenAndSummarize(bound);
-  PrintLine(ClassCaption(*bound.stats));
-  PrintLine(ClassIdentification(*bound.stats));
-  for (const auto& row : ClassGridRows(*bound.stats)) {
-    std::string text;
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      if (column > 0) text += '\t';
-      text += row[column];
+  CommandLine line(args, WithBindingOptions({"format"}), {"all-numeric"}, {"field"});
+  const std::string format = FormatOption(line, {"text", "csv"});
+  const auto reports = SummarizeFields(line, [](TSumoraStats& stats) {
+    std::vector<std::string> lines = {ClassCaption(stats), ClassIdentification(stats)};
+    for (const auto& row : ClassGridRows(stats)) {
+      std::string text;
+      for (std::size_t column = 0; column < row.size(); ++column) {
+        if (column > 0) text += '\t';
+        text += row[column];
+      }
+      lines.push_back(text);
     }
-    PrintLine(text);
+    return Lines(lines);
+  });
+  if (format == "csv") {
+    std::fputs(ClassesCsv(JsonOf(reports)).c_str(), stdout);
+  } else {
+    PrintTexts(reports);
   }
   return 0;
 }
