@@ -104,9 +104,10 @@ void TOutputForm::FitLabels() {
   for (const QLabel* label : leftPartners) rightX = std::max(rightX, label->x() + label->width() + kColumnGap);
   for (QLabel* label : rightColumn) label->move(rightX, label->y());
 
+  // The dataset line may hold a whole line of SQL; it keeps the width it has, as it always did.
   int textRight = 0;
   for (const QLabel* label : Panel1->findChildren<QLabel*>()) {
-    textRight = std::max(textRight, label->x() + label->width());
+    if (label != labTableName) textRight = std::max(textRight, label->x() + label->width());
   }
   const int growth = std::max(0, textRight + kLeftColumn - kDesignPanelWidth);
   Panel1->resize(kDesignPanelWidth + growth, Panel1->height());
