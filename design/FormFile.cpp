@@ -1,13 +1,13 @@
 #include "design/FormFile.h"
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "dataset/Drivers.h"
 #include "host/Errors.h"
+#include "host/SafeFile.h"
 #include "design/Properties.h"
 
 namespace sumora {
@@ -186,21 +186,7 @@ std::string FormToText(const TForm& form, const std::string& formFolder) {
 }
 
 void WriteFormFile(const TForm& form, const std::string& path) {
-  const std::string text = FormToText(form, FormFolderOf(path));
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) Fail(path, "cannot write the form file");
-    out << text;
-    out.flush();
-    if (!out) Fail(path, "cannot write the form file");
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::filesystem::remove(temporary, ec);
-    Fail(path, "cannot replace the form file");
-  }
+  WriteFileAtomically(path, FormToText(form, FormFolderOf(path)));
 }
 
 TComponent* FindFormComponent(const TForm& form, const std::string& name, const std::string& file) {

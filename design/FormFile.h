@@ -35,7 +35,8 @@ std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fil
                                  const std::string& formFolder = std::string());
 
 // Writes every component the form owns that has a registered class, with all its properties.
-// Raises Exception naming the file when it cannot be written; the file is replaced atomically.
+// Raises Exception naming the file when it cannot be written or is not a regular file (a link, a
+// folder, a pipe); the file is replaced atomically and keeps its permission bits.
 void WriteFormFile(const TForm& form, const std::string& path);
 // `formFolder`, when not empty, is the folder database paths are written relative to (when inside it).
 std::string FormToText(const TForm& form, const std::string& formFolder = std::string());

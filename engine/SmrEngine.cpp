@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/Quantiles.h"
 #include "engine/SmrWindows.h"
 #include "dataset/DataSet.h"
 #include "host/Errors.h"
@@ -100,6 +101,7 @@ struct TSumoraStats::PassScope {
 TSumoraStats::TSumoraStats(const char* windowClassKey)
     : Values_(std::make_unique<TValueArray>()),
       SortedValues_(std::make_unique<TValueArray>()),
+      quantiles_(std::make_unique<QuantileState>()),
       windows_(AcquireSharedWindows(windowClassKey)) {}
 
 TSumoraStats::~TSumoraStats() = default;
@@ -139,6 +141,7 @@ void TSumoraStats::Initialize() {
   VarianceCalculated_ = false;
   SkewCalculated_ = false;
   KurtosisCalculated_ = false;
+  quantiles_->Reset();
 }
 
 void TSumoraStats::Summarize() {
@@ -206,6 +209,8 @@ bool TSumoraStats::LoadDataSet() {
   std::int64_t count = 0;
   const std::string message = kLoadingMessage;
   TValueArray& values = *Values_;
+  // A prepared quantile selection counts its first pass along with this one.
+  RadixSelect* select = quantiles_->BeginLoadingRide(dataSet.RecordCount());
   // The field object stays valid for the whole pass, so it is looked up once.
   TField& field = firstField;
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
@@ -219,7 +224,9 @@ bool TSumoraStats::LoadDataSet() {
     dsTotal_ += x;
     if (x > dsMax_) dsMax_ = x;
     if (x < dsMin_) dsMin_ = x;
+    if (select != nullptr) select->Add(x);
   }
+  quantiles_->EndRide();
   if (count > std::numeric_limits<std::int32_t>::max()) {
     throw EMathError("The field holds more than 2147483647 values, more than one summary can count");
   }
@@ -286,7 +293,11 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visi
                      : kind == PassKind::Variance ? kVarianceMessage
                      : kind == PassKind::Skew     ? kSkewMessage
                                                   : kKurtosisMessage;
-  const std::string message = text;
+  return RunPass(scope, std::string(text), std::forward<Visit>(visit));
+}
+
+template <typename Visit>
+std::int32_t TSumoraStats::RunPass(PassScope& scope, const std::string& message, Visit&& visit) {
   TDataSet& dataSet = scope.DataSet();
   scope.CreateDialog();
   scope.ApplyShowingRule();
@@ -308,6 +319,15 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visi
   return count;
 }
 
+void TSumoraStats::RunQuantilePass(RadixSelect& select, const std::string& message) {
+  PassScope scope(*this);
+  select.BeginPass();
+  RunPass(scope, message, [&](double x) { select.Add(x); });
+  select.EndPass();
+  scope.ReleaseDialog();
+  scope.RestoreCursor();
+}
+
 void TSumoraStats::CalculateMoments() {
   PassScope scope(*this);
   ClearClassCounts();
@@ -315,13 +335,17 @@ void TSumoraStats::CalculateMoments() {
   double s3 = 0.0;
   double s4 = 0.0;
   const double mean = dsMean_;
+  // A prepared quantile selection takes its next pass along.
+  RadixSelect* select = quantiles_->BeginRide(dsDataCount_, dsMin_, dsMax_);
   const std::int32_t count = RunPass(scope, PassKind::Moments, [&](double x) {
     const Powers234 powers = RaisePowers234(x - mean);
     s2 += powers.p2;
     s3 += powers.p3;
     s4 += powers.p4;
     CountClass(x);
+    if (select != nullptr) select->Add(x);
   });
+  quantiles_->EndRide();
   // The percentages follow the counts of the whole pass; they are read only after it, and a pass
   // that placed no value leaves them as they were.
   if (count > 0) RefreshPercents();

@@ -9,6 +9,7 @@
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/CsvOutput.h"
+#include "apps/sumora/QuantileOption.h"
 #include "apps/sumora/StdinSpool.h"
 #include "dataset/Drivers.h"
 #include "engine/SmrProperties.h"
@@ -17,6 +18,7 @@
 #include "engine/SmrTable.h"
 #include "design/FormFile.h"
 #include "design/Properties.h"
+#include "host/SafeFile.h"
 
 namespace sumora::cli {
 
@@ -107,7 +109,6 @@ int CmdFields(const Args& args) {
 
 int CmdTables(const Args& args) {
   CommandLine line(args, {"db"});
-  if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
   std::string db = line.Require("db");
   if (db == kStandardInput) db = SpoolStandardInput("stdin.csv");
   for (const auto& name : ListTables(db)) PrintLine(name);
@@ -123,16 +124,23 @@ struct FieldReport {
   std::string text;
 };
 
-// Summarizes each field of --field / --all-numeric with a component of its own, bound afresh.
-template <typename TextOf>
-std::vector<FieldReport> SummarizeFields(const CommandLine& line, TextOf&& textOf) {
+// Binds each field of --field / --all-numeric to a component of its own and has `report` summarize it.
+template <typename Report>
+std::vector<FieldReport> SummarizeFields(const CommandLine& line, Report&& report) {
   std::vector<FieldReport> reports;
   for (const auto& field : FieldsToSummarize(line)) {
     BoundComponent bound = BindComponent(line, true, field);
-    OpenAndSummarize(bound);
-    reports.push_back({SummaryJson(bound), textOf(*bound.stats)});
+    reports.push_back(report(bound));
   }
   return reports;
+}
+
+// CSV has one column per quantile, named after its probability: q0.25, ...
+nlohmann::ordered_json WithQuantileColumns(nlohmann::ordered_json summary) {
+  if (!summary.contains("quantiles")) return summary;
+  const nlohmann::ordered_json quantiles = summary["quantiles"];
+  for (const auto& entry : quantiles) summary["q" + ProbabilityText(entry["p"].get<double>())] = entry["value"];
+  return summary;
 }
 
 std::string FormatOption(const CommandLine& line, const std::vector<std::string>& formats) {
@@ -168,17 +176,32 @@ std::string Lines(const std::vector<std::string>& lines) {
 }  // namespace
 
 int CmdSummarize(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}), {"all-numeric"}, {"field"});
+  Args rest = args;
+  const std::optional<std::vector<double>> quantiles = TakeQuantilesOption(rest);
+  CommandLine line(rest, WithBindingOptions({"format"}), {"all-numeric"}, 0, {"field"});
   const std::string format = FormatOption(line, {"text", "json", "csv"});
-  const auto reports = SummarizeFields(line, [](TSumoraStats& stats) {
-    const auto texts = SummaryTexts(stats);
-    return Lines({texts.begin(), texts.end()});
+  const auto reports = SummarizeFields(line, [&](BoundComponent& bound) {
+    // The summary's passes then take the quantile selection's passes along.
+    if (quantiles) bound.stats->PrepareQuantiles(QuantilesWithMedian(*quantiles));
+    OpenAndSummarize(bound);
+    FieldReport report{SummaryJson(bound), {}};
+    const auto texts = SummaryTexts(*bound.stats);
+    std::vector<std::string> lines(texts.begin(), texts.end());
+    if (quantiles) {
+      const QuantileReport computed = ComputeQuantiles(*bound.stats, *quantiles);
+      AddQuantilesJson(report.json, computed);
+      for (const auto& text : QuantileTexts(computed)) lines.push_back(text);
+    }
+    report.text = Lines(lines);
+    return report;
   });
   if (format == "json") {
     // One field prints its object alone, as it always has; several print an array of them.
     PrintLine(reports.size() == 1 ? reports.front().json.dump() : nlohmann::ordered_json(JsonOf(reports)).dump());
   } else if (format == "csv") {
-    std::fputs(SummaryCsv(JsonOf(reports)).c_str(), stdout);
+    std::vector<nlohmann::ordered_json> rows;
+    for (const auto& report : reports) rows.push_back(WithQuantileColumns(report.json));
+    std::fputs(SummaryCsv(rows).c_str(), stdout);
   } else {
     PrintTexts(reports);
   }
@@ -186,9 +209,11 @@ int CmdSummarize(const Args& args) {
 }
 
 int CmdClasses(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}), {"all-numeric"}, {"field"});
+  CommandLine line(args, WithBindingOptions({"format"}), {"all-numeric"}, 0, {"field"});
   const std::string format = FormatOption(line, {"text", "csv"});
-  const auto reports = SummarizeFields(line, [](TSumoraStats& stats) {
+  const auto reports = SummarizeFields(line, [](BoundComponent& bound) {
+    OpenAndSummarize(bound);
+    TSumoraStats& stats = *bound.stats;
     std::vector<std::string> lines = {ClassCaption(stats), ClassIdentification(stats)};
     for (const auto& row : ClassGridRows(stats)) {
       std::string text;
@@ -198,7 +223,7 @@ int CmdClasses(const Args& args) {
       }
       lines.push_back(text);
     }
-    return Lines(lines);
+    return FieldReport{SummaryJson(bound), Lines(lines)};
   });
   if (format == "csv") {
     std::fputs(ClassesCsv(JsonOf(reports)).c_str(), stdout);
@@ -211,9 +236,10 @@ int CmdClasses(const Args& args) {
 int CmdForm(const Args& args) {
   if (args.empty() || args.front() != "save") throw UsageError("form takes: form save FILE (binding options)");
   Args rest(args.begin() + 1, args.end());
-  CommandLine line(rest, BindingOptions());
+  CommandLine line(rest, BindingOptions(), {}, 1);
   if (line.Positional().size() != 1) throw UsageError("form save needs exactly one FILE");
   if (line.Has("form")) throw UsageError("form save binds from options; --form cannot be given");
+  CheckOutputTarget(line.Positional().front());
   BoundComponent bound = BindComponent(line, false);
   TForm form;
   form.SetName("Form1");

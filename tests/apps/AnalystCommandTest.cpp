@@ -136,6 +136,24 @@ TEST_F(AnalystCommandTest, CsvHoldsTheJsonScalarsInJsonOrderAndTheClassRows) {
                                                            CsvText(entry["percent"]), CsvText(entry["cumPercent"])}));
   }
   EXPECT_EQ(rows[4][0], weird);
+
+  // Quantiles add one column each, named after the probability.
+  const auto quantileArgs = Orders({"summarize", "--field", "AMOUNT", "--field", "ID", "--quantiles", "0.25,0.5"});
+  auto csvArgs = quantileArgs;
+  csvArgs.insert(csvArgs.end(), {"--format", "csv"});
+  auto jsonArgs = quantileArgs;
+  jsonArgs.insert(jsonArgs.end(), {"--format", "json"});
+  const auto quantileRows = ParseCsv(Sumora(csvArgs).out);
+  const auto quantileJson = nlohmann::json::parse(Sumora(jsonArgs).out);
+  ASSERT_EQ(quantileRows.size(), 3u);
+  const auto& header = quantileRows[0];
+  ASSERT_GE(header.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(header.end() - 2, header.end()), (std::vector<std::string>{"q0.25", "q0.5"}));
+  for (std::size_t field = 0; field < 2; ++field) {
+    const auto& row = quantileRows[field + 1];
+    EXPECT_EQ(row[row.size() - 2], CsvText(quantileJson[field]["quantiles"][0]["value"]));
+    EXPECT_EQ(row[row.size() - 1], CsvText(quantileJson[field]["quantiles"][1]["value"]));
+  }
 }
 
 TEST_F(AnalystCommandTest, OptionMistakesAreUsageErrors) {
