@@ -1,7 +1,6 @@
 #include "dataset/Drivers.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -47,6 +46,10 @@ DriverKind DriverFor(const std::string& databaseName) {
   if (StartsWith(databaseName, "memory:")) return DriverKind::Memory;
   std::error_code ec;
   if (!databaseName.empty() && std::filesystem::is_directory(databaseName, ec)) return DriverKind::Csv;
+  // CSV options follow a '?': "dir?delimiter=;". A '?' that is part of an existing file's name is not one.
+  const std::string base = std::filesystem::exists(databaseName, ec) ? databaseName
+                                                                      : databaseName.substr(0, databaseName.rfind('?'));
+  if (!base.empty() && (std::filesystem::is_directory(base, ec) || IsCsvFileName(base))) return DriverKind::Csv;
   // libpq key/value connection strings ("host=localhost dbname=shop") hold '=' and no path separator
   // before it; a file name practically never does.
   auto equals = databaseName.find('=');
@@ -72,11 +75,19 @@ std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, c
     case DriverKind::Memory: return OpenMemory(databaseName, sql);
     case DriverKind::Csv:
       throw EDatabaseError("'" + databaseName +
-                           "' is a CSV directory, which holds tables only: bind a table (TableName \"name.csv\") "
+                           "' is a CSV database, which holds tables only: bind a table (TableName \"name.csv\") "
                            "or load the data into SQLite to run SQL on it");
     case DriverKind::SQLite: break;
   }
   return OpenSqliteQuery(databaseName, sql);
+}
+
+bool IsCsvFileDatabase(const std::string& databaseName) {
+  if (DriverFor(databaseName) != DriverKind::Csv) return false;
+  std::error_code ec;
+  const std::string base = std::filesystem::exists(databaseName, ec) ? databaseName
+                                                                      : databaseName.substr(0, databaseName.rfind('?'));
+  return !std::filesystem::is_directory(base, ec);
 }
 
 namespace {
@@ -88,17 +99,24 @@ std::vector<std::string> FirstColumn(std::unique_ptr<RecordSource> source) {
   return names;
 }
 
-std::vector<std::string> CsvTableFiles(const std::string& directory) {
+// The path of a CSV database without its "?options".
+std::string CsvBase(const std::string& databaseName) {
+  std::error_code ec;
+  return std::filesystem::exists(databaseName, ec) ? databaseName : databaseName.substr(0, databaseName.rfind('?'));
+}
+
+// A CSV file is its own one table; a directory holds one per CSV file.
+std::vector<std::string> CsvTableFiles(const std::string& databaseName) {
+  const std::string base = CsvBase(databaseName);
+  if (IsCsvFileDatabase(databaseName)) return {std::filesystem::path(base).filename().string()};
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
+  for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
     const std::string name = entry.path().filename().string();
-    std::string extension = entry.path().extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     // Links and other special files are not tables: they are refused when opened, so not listed.
-    if (extension == ".csv" && entry.is_regular_file(ec) && !entry.is_symlink(ec)) names.push_back(name);
+    if (IsCsvFileName(name) && entry.is_regular_file(ec) && !entry.is_symlink(ec)) names.push_back(name);
   }
-  if (ec) throw EDatabaseError("Cannot list the CSV directory '" + directory + "': " + ec.message());
+  if (ec) throw EDatabaseError("Cannot list the CSV directory '" + base + "': " + ec.message());
   std::sort(names.begin(), names.end());
   return names;
 }
