@@ -178,6 +178,7 @@ TEST_F(AnalystCommandTest, TablesListsSqliteTablesAndViewsAndTheCsvFiles) {
   const CommandResult csvDir = Sumora({"tables", "--db", (dir.path() / "csv").string()});
   ASSERT_EQ(csvDir.status, 0) << csvDir.err;
   EXPECT_EQ(csvDir.out, "Returns.CSV\norders.csv\n");
+  EXPECT_EQ(Sumora({"tables", "--db", csv}).out, "orders.csv\n");  // a CSV file is its own one table
   const CommandResult missing = Sumora({"tables", "--db", dir.file("nowhere.sqlite")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
@@ -209,6 +210,14 @@ TEST_F(AnalystCommandTest, StandardInputIsOneCsvTableAndItsCopyIsRemovedOnEveryW
   EXPECT_EQ(ParseCsv(named.out).size(), 3u);  // header, ID, AMOUNT: the input was read once
   EXPECT_EQ(ParseCsv(named.out)[1][1], "sales.csv");
   EXPECT_EQ(Sumora({"tables", "--db", "-"}, fromStdin).out, "stdin.csv\n");
+
+  // The --csv-* options read standard input as they read a file.
+  const std::string semicolons = dir.write("semicolons.txt", "ID;AMOUNT\n1;1,0\n2;2,0\n4;6,0\n");
+  const CommandResult dialect = Sumora({"summarize", "--db", "-", "--csv-delimiter", ";", "--csv-decimal", ",",
+                                        "--field", "AMOUNT", "--format", "json"},
+                                       {semicolons, "", {"TMPDIR=" + spoolRoot}});
+  ASSERT_EQ(dialect.status, 0) << dialect.err;
+  EXPECT_EQ(nlohmann::json::parse(dialect.out)["dsTotal"], 9.0);
 
   const CommandResult failed = Sumora({"summarize", "--db", "-", "--field", "PRICE"}, fromStdin);
   EXPECT_EQ(failed.status, 1);
