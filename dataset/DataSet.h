@@ -63,6 +63,12 @@ class TDataSet : public TComponent {
   // record.
   void FocusField(const TField* field);
 
+  // The data source's own aggregation of `field`, or nullptr when it has none (RecordSource::Aggregation).
+  AggregatingSource* Aggregation(const TField& field) {
+    CheckActive();
+    return source_->Aggregation(field.Index());
+  }
+
   void DisableControls() { ++disableCount_; }
   void EnableControls() {
     if (disableCount_ > 0) --disableCount_;

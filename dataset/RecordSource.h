@@ -9,6 +9,8 @@
 
 namespace sumora {
 
+class AggregatingSource;
+
 // The column types a source reports; TDataSet maps each to its field class.
 enum class TFieldType {
   ftString,
@@ -60,6 +62,10 @@ class RecordSource {
   // leaves the cursor on the first record. Reading another column while focused is an error. Sources
   // that cannot use the hint ignore it.
   virtual void FocusColumn(int /*column*/) {}
+
+  // The source's own aggregation of `column` (dataset/AggregatingSource.h), or nullptr when it has none
+  // for that column; the caller then reads every record. Valid while the source is open.
+  virtual AggregatingSource* Aggregation(int /*column*/) { return nullptr; }
 };
 
 }  // namespace sumora

@@ -9,7 +9,11 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "dataset/AggregatingSource.h"
 
 #include "host/Classes.h"
 #include "host/Services.h"
@@ -18,6 +22,7 @@
 namespace sumora {
 
 class TDataSet;
+class TField;
 class SharedWindowPair;
 
 constexpr int MaxFreqClasses = 100;
@@ -42,6 +47,13 @@ class TSumoraStats {
   void SetdsMaxPlotCount(std::uint16_t value);
   TBoolPlus ShowCalcProgress() const { return ShowCalcProgress_; }
   void SetShowCalcProgress(TBoolPlus value) { ShowCalcProgress_ = value; }
+
+  // --- Settings that are not published properties ----------------------------------------------------
+  // Server-side mode: when the data source can aggregate the field (a PostgreSQL source), the passes send
+  // their sums to be computed where the data lives and read only the first MaxStoredValues values; other
+  // sources ignore it and every pass reads the records. Off by default.
+  bool ServerSide() const { return ServerSide_; }
+  void SetServerSide(bool value) { ServerSide_ = value; }
 
   // --- Operations --------------------------------------------------------------------------------
   // Refreshes NumericFields and marks every result as not current.
@@ -133,6 +145,14 @@ class TSumoraStats {
   std::int32_t RunPass(PassScope& scope, PassKind kind, Visit&& visit);
   void RefreshPercents();
   void CountClass(double x);
+  // The lower bounds of classes 2..k: a value's class is how many of them are at or below it. Empty when
+  // the classes hold nothing (a zero range).
+  std::vector<double> ClassThresholds() const;
+  bool HasClassSpan() const;
+  AggregatingSource* Aggregator(TDataSet& dataSet);
+  std::int64_t LoadByReading(PassScope& scope, TField& field);
+  bool LoadByAggregates(PassScope& scope, AggregatingSource& aggregation, TField& field, std::int64_t* count);
+  std::optional<DeviationSums> AggregatePass(PassScope& scope, PassKind kind);
   double SkewnessOf(double mu3, double variance) const;
   double KurtosisOf(double mu4, double variance) const;
   SharedWindowPair& Windows();
@@ -161,6 +181,7 @@ class TSumoraStats {
   bool SkewCalculated_ = false;
   bool KurtosisCalculated_ = false;
   bool ProgressWanted_ = false;
+  bool ServerSide_ = false;
   TBoolPlus ShowCalcProgress_ = TBoolPlus::Prompt;
   std::uint16_t FreqClasses_ = 10;
   // Counts are 32-bit so that classes of more than 65535 values never wrap.
