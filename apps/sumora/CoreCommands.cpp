@@ -100,7 +100,7 @@ int CmdFields(const Args& args) {
 }
 
 int CmdSummarize(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}));
+  CommandLine line(args, WithBindingOptions({"format"}), WithBindingFlags());
   const std::string format = line.Get("format").value_or("text");
   if (format != "text" && format != "json") throw UsageError("--format takes text or json, not '" + format + "'");
   BoundComponent bound = BindComponent(line, true);
@@ -114,7 +114,7 @@ int CmdSummarize(const Args& args) {
 }
 
 int CmdClasses(const Args& args) {
-  CommandLine line(args, BindingOptions());
+  CommandLine line(args, BindingOptions(), WithBindingFlags());
   BoundComponent bound = BindComponent(line, true);
   OpenAndSummarize(bound);
   PrintLine(ClassCaption(*bound.stats));
@@ -133,7 +133,7 @@ int CmdClasses(const Args& args) {
 int CmdForm(const Args& args) {
   if (args.empty() || args.front() != "save") throw UsageError("form takes: form save FILE (binding options)");
   Args rest(args.begin() + 1, args.end());
-  CommandLine line(rest, BindingOptions());
+  CommandLine line(rest, BindingOptions(), WithBindingFlags());
   if (line.Positional().size() != 1) throw UsageError("form save needs exactly one FILE");
   if (line.Has("form")) throw UsageError("form save binds from options; --form cannot be given");
   BoundComponent bound = BindComponent(line, false);

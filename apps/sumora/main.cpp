@@ -1,4 +1,5 @@
 // sumora: descriptive statistics of one numeric field of an SQLite, CSV or PostgreSQL data source.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -8,6 +9,7 @@
 
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
+#include "dataset/Cancel.h"
 
 #ifndef SUMORA_VERSION
 #define SUMORA_VERSION "0.1.0"
@@ -20,7 +22,7 @@ const char* kUsage =
     "\n"
     "commands:\n"
     "  summarize --db DB (--table NAME | --sql TEXT) --field NAME [--scale-by X] [--classes K]\n"
-    "            [--plot-count N] [--progress prompt|always|never] [--format text|json]\n"
+    "            [--plot-count N] [--progress prompt|always|never] [--format text|json] [--server-side]\n"
     "  classes   (the options of summarize, without --format)\n"
     "  fields    --db DB (--table NAME | --sql TEXT)\n"
     "  describe  --db DB (--table NAME | --sql TEXT)\n"
@@ -33,8 +35,21 @@ const char* kUsage =
     "\n"
     "DB is an SQLite file, a directory of CSV files (tables \"name.csv\") or a postgresql:// URL.\n"
     "summarize, classes, plot and show also take --form FILE [--component NAME] instead of the binding.\n"
+    "--server-side (PostgreSQL only) computes the sums on the server and reads only the first 10000 values.\n"
     "\n"
     "exit status: 0 success, 1 error, 2 usage error\n";
+
+// Ctrl-C while a statement runs on a database server cancels it there, and the command ends with the
+// server's "canceling statement due to user request" as an error; with nothing to cancel, or pressed a
+// second time, it stops the program as usual.
+extern "C" void OnInterrupt(int signalNumber) {
+  static volatile std::sig_atomic_t interrupted = 0;
+  const bool first = interrupted == 0;
+  interrupted = 1;
+  if (first && sumora::CancelRunningStatements()) return;
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
 
 }  // namespace
 
@@ -68,6 +83,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sumora: unknown command '%s'\n%s", command.c_str(), kUsage);
     return 2;
   }
+  std::signal(SIGINT, OnInterrupt);
   try {
     return it->second(rest);
   } catch (const UsageError& e) {

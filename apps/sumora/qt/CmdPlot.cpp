@@ -137,7 +137,7 @@ PlotRequest ReadRequest(const CommandLine& line) {
 
 int CmdPlot(const Args& args) {
   const CommandLine line(args, WithBindingOptions({"kind", "set", "dot-color", "background", "seed", "out"}),
-                         {"window"});
+                         WithBindingFlags({"window"}));
   if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
   const PlotRequest request = ReadRequest(line);
   const auto seed = line.GetInteger("seed", 0, 4294967295LL);
