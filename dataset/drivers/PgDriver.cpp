@@ -62,6 +62,13 @@ constexpr const char* kSessionSetup =
     "SET extra_float_digits = 3; SET client_encoding = 'UTF8'; ";
 // Repeatable read gives the count and every rewind of the cursor one snapshot: all passes see the same
 // rows even while other sessions write.
+// Servers from version 14 may read the partitions of a partitioned table at once (async append), which
+// interleaves their rows in arrival order. The cursor reads them one partition after the other, so the
+// records keep one order from run to run; the aggregate statements, whose order does not matter, turn
+// it back on for themselves.
+constexpr int kAsyncAppendVersion = 140000;
+constexpr const char* kSerialAppend = "SET enable_async_append = off";
+constexpr const char* kAsyncAppendForAggregates = "SET LOCAL enable_async_append = on";
 constexpr const char* kBegin = "BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY; ";
 constexpr const char* kCursorName = "sumora_cursor";
 
@@ -302,6 +309,10 @@ class PgSource final : public RecordSource, public AggregatingSource {
     FailIfCancelled("Opening " + what_);
     pg::Result setup = pg::ExecFixed(connection_.get(), kSessionSetup);
     if (PQresultStatus(setup.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, setup.get());
+    if (PQserverVersion(connection_.get()) >= kAsyncAppendVersion) {
+      pg::Result serial = pg::ExecFixed(connection_.get(), kSerialAppend);
+      if (PQresultStatus(serial.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, serial.get());
+    }
     pg::Result begun = pg::ExecFixed(connection_.get(), kBegin);
     if (PQresultStatus(begun.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, begun.get());
     pg::Result declared = pg::ExecOne(connection_.get(), std::string("DECLARE ") + kCursorName +
@@ -433,6 +444,14 @@ class PgSource final : public RecordSource, public AggregatingSource {
     if (PQresultStatus(saved.get()) != PGRES_COMMAND_OK) {
       broken_ = true;
       Fail(doing, saved.get());
+    }
+    if (PQserverVersion(connection_.get()) >= kAsyncAppendVersion) {
+      // Lasts to the end of the transaction; the cursor's plan was fixed when it was declared.
+      pg::Result async = pg::ExecFixed(connection_.get(), kAsyncAppendForAggregates);
+      if (PQresultStatus(async.get()) != PGRES_COMMAND_OK) {
+        broken_ = true;
+        Fail(doing, async.get());
+      }
     }
     pg::Result result = pg::ExecOne(connection_.get(), sql, parameters);
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
