@@ -2,6 +2,8 @@
 // command calls this from its SIGINT handler, the workbench from the Cancel button of the progress dialog.
 #pragma once
 
+#include <functional>
+
 namespace sumora {
 
 // Asks the server of every open server-backed source to cancel what it runs now; a source that is between
@@ -10,5 +12,11 @@ namespace sumora {
 // handler (it allocates nothing and takes no lock). Returns false when no such source is open, so the
 // caller can stop the program its usual way.
 bool CancelRunningStatements() noexcept;
+
+// Called about every 100 ms, on the waiting thread, while a statement waits for its server. A window
+// program keeps its windows painted there and may offer a Cancel that calls CancelRunningStatements().
+// An empty hook (the default) waits without calling anything. Returns the hook it replaces.
+using StatementWaitHook = std::function<void()>;
+StatementWaitHook SetStatementWaitHook(StatementWaitHook hook);
 
 }  // namespace sumora

@@ -1,5 +1,27 @@
 #include "dataset/Cancel.h"
 
+#include <utility>
+
+namespace sumora {
+
+namespace {
+StatementWaitHook& WaitHook() {
+  static StatementWaitHook hook;
+  return hook;
+}
+}  // namespace
+
+StatementWaitHook SetStatementWaitHook(StatementWaitHook hook) { return std::exchange(WaitHook(), std::move(hook)); }
+
+namespace pg {
+void CallStatementWaitHook() {
+  if (WaitHook()) WaitHook()();
+}
+bool HasStatementWaitHook() { return static_cast<bool>(WaitHook()); }
+}  // namespace pg
+
+}  // namespace sumora
+
 #ifdef SUMORA_HAVE_POSTGRESQL
 
 #include <array>

@@ -26,4 +26,8 @@ bool TakeCancelRequest();
 // Forgets a request the server has already acted on.
 void ForgetCancelRequest();
 
+// The hook SetStatementWaitHook installed, if any.
+bool HasStatementWaitHook();
+void CallStatementWaitHook();
+
 }  // namespace sumora::pg

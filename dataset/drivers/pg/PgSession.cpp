@@ -1,5 +1,9 @@
 #include "dataset/drivers/pg/PgSession.h"
 
+#include <poll.h>
+
+#include <cerrno>
+
 #include "dataset/drivers/pg/PgCancel.h"
 #include "host/Errors.h"
 
@@ -31,14 +35,42 @@ static Result Settled(Result result) {
   return result;
 }
 
-Result ExecFixed(PGconn* connection, const char* sql) { return Settled(Result(PQexec(connection, sql))); }
+// Collects the results of a statement sent without waiting, calling the wait hook while the server works;
+// like PQexec, the last result is the answer (an error ends a run of fixed statements, so it comes last).
+static Result Await(PGconn* connection) {
+  Result last;
+  while (true) {
+    while (PQisBusy(connection)) {
+      pollfd socket{PQsocket(connection), POLLIN, 0};
+      const int ready = poll(&socket, 1, 100);
+      if (ready == 0) CallStatementWaitHook();
+      if (ready < 0 && errno != EINTR) break;
+      if (ready > 0 && PQconsumeInput(connection) == 0) break;
+    }
+    PGresult* next = PQgetResult(connection);
+    if (next == nullptr) break;
+    last.reset(next);
+  }
+  return last;
+}
+
+Result ExecFixed(PGconn* connection, const char* sql) {
+  if (!HasStatementWaitHook()) return Settled(Result(PQexec(connection, sql)));
+  if (PQsendQuery(connection, sql) == 0) return nullptr;
+  return Settled(Await(connection));
+}
 
 Result ExecOne(PGconn* connection, const std::string& sql, const std::vector<std::string>& parameters) {
   std::vector<const char*> values;
   values.reserve(parameters.size());
   for (const auto& parameter : parameters) values.push_back(parameter.c_str());
-  return Settled(Result(PQexecParams(connection, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                     values.empty() ? nullptr : values.data(), nullptr, nullptr, 0)));
+  const int count = static_cast<int>(values.size());
+  const char* const* data = values.empty() ? nullptr : values.data();
+  if (!HasStatementWaitHook()) {
+    return Settled(Result(PQexecParams(connection, sql.c_str(), count, nullptr, data, nullptr, nullptr, 0)));
+  }
+  if (PQsendQueryParams(connection, sql.c_str(), count, nullptr, data, nullptr, nullptr, 0) == 0) return nullptr;
+  return Settled(Await(connection));
 }
 
 std::string OneLine(std::string_view text) {
