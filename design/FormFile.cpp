@@ -1,12 +1,12 @@
 #include "design/FormFile.h"
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "host/Errors.h"
+#include "host/SafeFile.h"
 #include "design/Properties.h"
 
 namespace sumora {
@@ -164,23 +164,7 @@ std::string FormToText(const TForm& form) {
   return document.dump(2) + "\n";
 }
 
-void WriteFormFile(const TForm& form, const std::string& path) {
-  const std::string text = FormToText(form);
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) Fail(path, "cannot write the form file");
-    out << text;
-    out.flush();
-    if (!out) Fail(path, "cannot write the form file");
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::filesystem::remove(temporary, ec);
-    Fail(path, "cannot replace the form file");
-  }
-}
+void WriteFormFile(const TForm& form, const std::string& path) { WriteFileAtomically(path, FormToText(form)); }
 
 TComponent* FindFormComponent(const TForm& form, const std::string& name, const std::string& file) {
   for (TComponent* component : form.Components()) {

@@ -30,7 +30,8 @@ std::unique_ptr<TForm> ReadFormFile(const std::string& path);
 std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fileNameForErrors);
 
 // Writes every component the form owns that has a registered class, with all its properties.
-// Raises Exception naming the file when it cannot be written; the file is replaced atomically.
+// Raises Exception naming the file when it cannot be written or is not a regular file (a link, a
+// folder, a pipe); the file is replaced atomically and keeps its permission bits.
 void WriteFormFile(const TForm& form, const std::string& path);
 std::string FormToText(const TForm& form);
 

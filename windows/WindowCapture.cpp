@@ -1,5 +1,7 @@
 #include "windows/WindowCapture.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -8,6 +10,9 @@
 #include <QStyleOptionFrame>
 #include <QStyleOptionTitleBar>
 #include <QWidget>
+
+#include "host/Errors.h"
+#include "host/SafeFile.h"
 
 namespace sumora {
 
@@ -45,6 +50,16 @@ QImage CaptureWindow(QWidget& window) {
   return image;
 }
 
-bool SaveWindowPicture(QWidget& window, const QString& path) { return CaptureWindow(window).save(path, "PNG"); }
+std::string PngBytes(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) throw Exception("cannot encode the picture as PNG");
+  return bytes.toStdString();
+}
+
+void SavePng(const QImage& image, const std::string& path) { WriteFileAtomically(path, PngBytes(image)); }
+
+void SaveWindowPicture(QWidget& window, const std::string& path) { SavePng(CaptureWindow(window), path); }
 
 }  // namespace sumora

@@ -3,15 +3,21 @@
 // window manager to draw them).
 #pragma once
 
+#include <string>
+
 class QImage;
-class QString;
 class QWidget;
 
 namespace sumora {
 
 // The window with its frame. The window should be shown (so its layout is final).
 QImage CaptureWindow(QWidget& window);
-// CaptureWindow written to `path` as PNG; false when the file cannot be written.
-bool SaveWindowPicture(QWidget& window, const QString& path);
+// The picture encoded as PNG, in memory, so a command can hold it until it knows it succeeded.
+std::string PngBytes(const QImage& image);
+// PngBytes written to `path` through WriteFileAtomically; raises Exception naming the file when it
+// cannot be written or is not a regular file.
+void SavePng(const QImage& image, const std::string& path);
+// CaptureWindow saved as by SavePng.
+void SaveWindowPicture(QWidget& window, const std::string& path);
 
 }  // namespace sumora

@@ -13,7 +13,7 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 }  // namespace
 
 CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
-                         const std::vector<std::string>& flagOptions) {
+                         const std::vector<std::string>& flagOptions, std::size_t maxPositional) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
@@ -41,6 +41,7 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
       throw UsageError("unknown option --" + name);
     }
   }
+  if (positional_.size() > maxPositional) throw UsageError("unexpected argument '" + positional_[maxPositional] + "'");
 }
 
 std::optional<std::string> CommandLine::Get(const std::string& option) const {

@@ -18,9 +18,11 @@ class UsageError : public std::runtime_error {
 
 class CommandLine {
  public:
-  // `valueOptions` take a value (--db X); `flagOptions` take none (--window).
+  // `valueOptions` take a value (--db X); `flagOptions` take none (--window). More than
+  // `maxPositional` words that are not options is a usage error: a stray word is a mistake (a value
+  // whose option was mistyped, a quote in the wrong place), never something to ignore.
   CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
-              const std::vector<std::string>& flagOptions = {});
+              const std::vector<std::string>& flagOptions = {}, std::size_t maxPositional = 0);
 
   bool Has(const std::string& option) const { return values_.count(option) != 0 || flags_.count(option) != 0; }
   std::optional<std::string> Get(const std::string& option) const;

@@ -13,6 +13,7 @@
 #include "engine/SmrTable.h"
 #include "design/FormFile.h"
 #include "design/Properties.h"
+#include "host/SafeFile.h"
 
 namespace sumora::cli {
 
@@ -133,9 +134,10 @@ int CmdClasses(const Args& args) {
 int CmdForm(const Args& args) {
   if (args.empty() || args.front() != "save") throw UsageError("form takes: form save FILE (binding options)");
   Args rest(args.begin() + 1, args.end());
-  CommandLine line(rest, BindingOptions(), WithBindingFlags());
+  CommandLine line(rest, BindingOptions(), WithBindingFlags(), 1);
   if (line.Positional().size() != 1) throw UsageError("form save needs exactly one FILE");
   if (line.Has("form")) throw UsageError("form save binds from options; --form cannot be given");
+  CheckOutputTarget(line.Positional().front());
   BoundComponent bound = BindComponent(line, false);
   TForm form;
   form.SetName("Form1");

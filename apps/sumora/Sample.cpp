@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "engine/SmrTable.h"
 #include "design/FormFile.h"
 #include "host/Errors.h"
+#include "host/SafeFile.h"
 #include "toolkit/SmrTools.h"
 
 namespace sumora::cli {
@@ -76,31 +78,34 @@ std::vector<Order> MakeOrders() {
   return orders;
 }
 
-void Check(int rc, sqlite3* db, const std::string& path) {
+const char* const kCreateOrders =
+    "CREATE TABLE ORDERS (ID INTEGER PRIMARY KEY, AMOUNT REAL, QTY INTEGER, REGION TEXT, ORDERED DATE)";
+const char* const kCsvHeader = "ID,AMOUNT,QTY,REGION,ORDERED";
+const char* const kFormName = "OrdersForm";
+
+void Check(int rc, sqlite3* db) {
   if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    throw Exception("cannot write " + path + ": " + sqlite3_errmsg(db));
+    throw Exception(std::string("cannot build the sample database: ") + sqlite3_errmsg(db));
   }
 }
 
-void WriteSqlite(const std::vector<Order>& orders, const std::string& path) {
-  std::filesystem::remove(path);
+struct Closer {
+  sqlite3* db;
+  ~Closer() { sqlite3_close(db); }
+};
+
+// The sample database, built in memory and returned as the bytes of its file, so that it reaches
+// the disk through WriteFileAtomically like every other file the program writes.
+std::string SqliteBytes(const std::vector<Order>& orders) {
   sqlite3* db = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
-    std::string message = sqlite3_errmsg(db);
+  if (sqlite3_open(":memory:", &db) != SQLITE_OK) {
     sqlite3_close(db);
-    throw Exception("cannot create " + path + ": " + message);
+    throw Exception("cannot build the sample database: out of memory");
   }
-  struct Closer {
-    sqlite3* db;
-    ~Closer() { sqlite3_close(db); }
-  } closer{db};
-  Check(sqlite3_exec(db,
-                     "BEGIN; CREATE TABLE ORDERS (ID INTEGER PRIMARY KEY, AMOUNT REAL, QTY INTEGER, REGION TEXT, "
-                     "ORDERED DATE);",
-                     nullptr, nullptr, nullptr),
-        db, path);
+  Closer closer{db};
+  Check(sqlite3_exec(db, (std::string("BEGIN; ") + kCreateOrders + ";").c_str(), nullptr, nullptr, nullptr), db);
   sqlite3_stmt* insert = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO ORDERS VALUES (?, ?, ?, ?, ?)", -1, &insert, nullptr), db, path);
+  Check(sqlite3_prepare_v2(db, "INSERT INTO ORDERS VALUES (?, ?, ?, ?, ?)", -1, &insert, nullptr), db);
   for (const auto& order : orders) {
     sqlite3_bind_int(insert, 1, order.id);
     if (order.amount) {
@@ -111,24 +116,117 @@ void WriteSqlite(const std::vector<Order>& orders, const std::string& path) {
     sqlite3_bind_int(insert, 3, order.qty);
     sqlite3_bind_text(insert, 4, order.region.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(insert, 5, order.ordered.c_str(), -1, SQLITE_TRANSIENT);
-    Check(sqlite3_step(insert), db, path);
+    const int rc = sqlite3_step(insert);
+    if (rc != SQLITE_DONE) sqlite3_finalize(insert);
+    Check(rc, db);
     sqlite3_reset(insert);
   }
   sqlite3_finalize(insert);
-  Check(sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr), db, path);
+  Check(sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr), db);
+  sqlite3_int64 size = 0;
+  unsigned char* bytes = sqlite3_serialize(db, "main", &size, 0);
+  if (bytes == nullptr) throw Exception("cannot build the sample database: out of memory");
+  std::string file(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+  sqlite3_free(bytes);
+  return file;
 }
 
-void WriteCsv(const std::vector<Order>& orders, const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw Exception("cannot write " + path);
-  out << "ID,AMOUNT,QTY,REGION,ORDERED\n";
-  char amount[64];
+std::string CsvText(const std::vector<Order>& orders) {
+  std::string text = std::string(kCsvHeader) + "\n";
+  char line[160];
   for (const auto& order : orders) {
-    amount[0] = '\0';
+    char amount[64] = "";
     if (order.amount) std::snprintf(amount, sizeof amount, "%.2f", *order.amount);
-    out << order.id << ',' << amount << ',' << order.qty << ',' << order.region << ',' << order.ordered << '\n';
+    std::snprintf(line, sizeof line, "%d,%s,%d,%s,%s\n", order.id, amount, order.qty, order.region.c_str(),
+                  order.ordered.c_str());
+    text += line;
   }
-  if (!out) throw Exception("cannot write " + path);
+  return text;
+}
+
+// The first `limit` bytes of a regular file (checked before the call, so no pipe is opened).
+std::string FileStart(const std::string& path, std::size_t limit) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text(limit, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(limit));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return text;
+}
+
+bool IsSampleDatabase(const std::string& path) {
+  sqlite3* db = nullptr;
+  // immutable: reading the schema must not create a journal or take locks in a folder we may not own.
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      uri += escaped;
+    } else {
+      uri += c;
+    }
+  }
+  uri += "?immutable=1";
+  const int rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  Closer closer{db};
+  if (rc != SQLITE_OK) return false;
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT type, name, sql FROM sqlite_master", -1, &statement, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  int objects = 0;
+  bool orders = false;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    ++objects;
+    const auto* sql = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
+    orders = orders || (sql != nullptr && std::string(sql) == kCreateOrders);
+  }
+  sqlite3_finalize(statement);
+  return objects == 1 && orders;
+}
+
+bool IsSampleCsv(const std::string& path) {
+  const std::string header = std::string(kCsvHeader) + "\n";
+  return FileStart(path, header.size()) == header;
+}
+
+bool IsSampleForm(const std::string& path) {
+  const auto document = nlohmann::json::parse(FileStart(path, 1 << 20), nullptr, /*allow_exceptions=*/false);
+  return document.is_object() && document.value("form", nlohmann::json()) == kFormName;
+}
+
+std::string PathText(const std::filesystem::path& path) { return path.string(); }
+
+// A file of the set may be replaced only when the sample wrote it: anything else at that name is
+// somebody's data (or a link to it), and the command stops before writing anything.
+void CheckReplaceable(const std::filesystem::path& file, bool (*isSampleFile)(const std::string&)) {
+  std::string reason;
+  const PathKind kind = InspectPath(PathText(file), &reason);
+  if (kind == PathKind::Missing) return;
+  if (kind == PathKind::Unreachable) throw Exception("cannot examine '" + PathText(file) + "': " + reason);
+  if (kind != PathKind::RegularFile) {
+    throw Exception("'" + PathText(file) + "' is " + DescribePathKind(kind) +
+                    ", not a file the sample wrote; remove it or choose another --out folder");
+  }
+  if (!isSampleFile(PathText(file))) {
+    throw Exception("'" + PathText(file) +
+                    "' is not a file the sample wrote; remove it or choose another --out folder");
+  }
+}
+
+// Makes `folder` unless it is there already as a real folder (a link could lead the files anywhere).
+void MakeFolder(const std::filesystem::path& folder) {
+  std::string reason;
+  const PathKind kind = InspectPath(PathText(folder), &reason);
+  if (kind == PathKind::Directory) return;
+  if (kind == PathKind::Unreachable) throw Exception("cannot examine '" + PathText(folder) + "': " + reason);
+  if (kind != PathKind::Missing) {
+    throw Exception("'" + PathText(folder) + "' is " + DescribePathKind(kind) +
+                    ", not a folder; remove it or choose another --out folder");
+  }
+  std::error_code error;
+  std::filesystem::create_directory(folder, error);
+  if (error) throw Exception("cannot create the folder '" + PathText(folder) + "': " + error.message());
 }
 
 // The workbench's sample form: a table component and a query component over the SQLite file.
@@ -155,14 +253,26 @@ void WriteSampleForm(const std::string& database, const std::string& path) {
 int CmdSample(const Args& args) {
   CommandLine line(args, {"out"});
   const std::filesystem::path directory = line.Get("out").value_or("data");
-  std::filesystem::create_directories(directory / "csv");
+  const std::filesystem::path database = directory / "orders.sqlite";
+  const std::filesystem::path csv = directory / "csv" / "orders.csv";
+  const std::filesystem::path form = directory / "orders.form.json";
+
+  // The folder the user named may be reached through a link of theirs; inside it nothing is followed.
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  if (error) throw Exception("cannot create the folder '" + PathText(directory) + "': " + error.message());
+  CheckReplaceable(database, IsSampleDatabase);
+  CheckReplaceable(form, IsSampleForm);
+  const PathKind csvFolder = InspectPath(PathText(directory / "csv"));
+  if (csvFolder == PathKind::Directory) CheckReplaceable(csv, IsSampleCsv);
+  MakeFolder(directory / "csv");
+
   const std::vector<Order> orders = MakeOrders();
-  WriteSqlite(orders, (directory / "orders.sqlite").string());
-  WriteCsv(orders, (directory / "csv" / "orders.csv").string());
-  WriteSampleForm((directory / "orders.sqlite").string(), (directory / "orders.form.json").string());
-  std::printf("sample: %s and %s (ORDERS, %d rows)\n", (directory / "orders.sqlite").c_str(),
-              (directory / "csv" / "orders.csv").c_str(), kRows);
-  std::printf("sample: %s (the workbench's sample form)\n", (directory / "orders.form.json").c_str());
+  WriteFileAtomically(PathText(database), SqliteBytes(orders));
+  WriteFileAtomically(PathText(csv), CsvText(orders));
+  WriteSampleForm(PathText(database), PathText(form));
+  std::printf("sample: %s and %s (ORDERS, %d rows)\n", database.c_str(), csv.c_str(), kRows);
+  std::printf("sample: %s (the workbench\'s sample form)\n", form.c_str());
   return 0;
 }
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -148,6 +151,11 @@ TEST_F(SumoraCommandTest, ErrorsExitOneWithOneLineAndUsageMistakesExitTwo) {
            {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--classes", "-1"},
            {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--progress", "maybe"},
            {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--bogus", "1"},
+           {"summarize", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "NOTE"},
+           {"classes", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "NOTE"},
+           {"fields", "--db", db, "--table", "ORDERS", "ORDERS"},
+           {"describe", "--db", db, "--table", "ORDERS", "ORDERS"},
+           {"form", "save", dir.file("f.form.json"), "--db", db, "--table", "ORDERS", "extra"},
            {"frobnicate"},
            {}}) {
     CommandResult run = Sumora(bad);
@@ -182,6 +190,51 @@ TEST_F(SumoraCommandTest, ADivisionByZeroIsAnErrorNotANumber) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "error: Skewness is undefined: the variance is zero\n");
   EXPECT_EQ(run.out, "");
+}
+
+// The sample replaces only its own files; anything else at one of its names stops it before it writes.
+TEST_F(SumoraCommandTest, SampleReplacesOnlyItsOwnFiles) {
+  const std::string out = dir.file("sample");
+  ASSERT_EQ(Sumora({"sample", "--out", out}).status, 0);
+  CommandResult again = Sumora({"sample", "--out", out});
+  ASSERT_EQ(again.status, 0) << again.err;
+
+  const std::string victim = dir.write("victim.txt", "precious");
+  struct Foreign {
+    const char* name;
+    std::function<void(const std::string&)> plant;
+    std::string err;
+  };
+  const std::vector<Foreign> cases{
+      {"orders.sqlite", [](const std::string& p) { std::ofstream(p) << "my own notes"; },
+       "error: '" + out + "/orders.sqlite' is not a file the sample wrote; remove it or choose another --out folder\n"},
+      {"csv/orders.csv", [&](const std::string& p) { std::filesystem::create_symlink(victim, p); },
+       "error: '" + out + "/csv/orders.csv' is a symbolic link, not a file the sample wrote; remove it or choose "
+       "another --out folder\n"},
+      {"csv", [&](const std::string& p) { std::filesystem::create_directory_symlink(dir.path(), p); },
+       "error: '" + out + "/csv' is a symbolic link, not a folder; remove it or choose another --out folder\n"},
+      {"orders.form.json", [](const std::string& p) { std::ofstream(p) << R"({"form": "Mine"})"; },
+       "error: '" + out + "/orders.form.json' is not a file the sample wrote; remove it or choose another --out "
+       "folder\n"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out + "/csv");
+    const std::string planted = out + "/" + c.name;
+    if (std::string(c.name) == "csv") std::filesystem::remove(planted);
+    c.plant(planted);
+    const auto before = std::filesystem::symlink_status(planted).type();
+    CommandResult run = Sumora({"sample", "--out", out});
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(std::filesystem::symlink_status(planted).type(), before) << c.name;
+    if (std::string(c.name) != "orders.sqlite") {
+      EXPECT_FALSE(std::filesystem::exists(out + "/orders.sqlite")) << c.name << ": wrote part of the set";
+    }
+  }
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+  EXPECT_EQ(Sumora({"sample", "--out", out, "extra"}).status, 2);
 }
 
 }  // namespace
@@ -253,6 +306,33 @@ TEST_F(SumoraPictureTest, PlotWritesThePlotAreaOrTheWholeWindow) {
                                        "--out", dir.file("pie.png")})
                 .status,
             2);
+}
+
+// A picture is written only by a command that succeeds, and never through a link.
+TEST_F(SumoraPictureTest, PicturesAreWrittenOnlyOnSuccessAndNeverThroughALink) {
+  // The loading pass of equal values reaches half-way, then the moment pass fails.
+  ExecSql(db, "CREATE TABLE SAME (V REAL); INSERT INTO SAME VALUES (4), (4), (4), (4);");
+  const std::string png = dir.file("progress.png");
+  CommandResult failed = RunCommand(SUMORA_BINARY, {"show", "progress", "--db", db, "--table", "SAME", "--field", "V",
+                                                    "--progress", "always", "--out", png});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("error: Skewness is undefined: the variance is zero\n"), std::string::npos) << failed.err;
+  EXPECT_FALSE(std::filesystem::exists(png));
+
+  const std::string victim = dir.write("victim.txt", "precious");
+  const std::string link = dir.file("link.png");
+  std::filesystem::create_symlink(victim, link);
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"show", "output"}, std::vector<std::string>{"plot", "--kind", "histogram"}}) {
+    std::vector<std::string> args = command;
+    args.insert(args.end(), {"--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--out", link});
+    CommandResult run = RunCommand(SUMORA_BINARY, args);
+    EXPECT_EQ(run.status, 1) << command.front();
+    EXPECT_EQ(run.err, "error: cannot write '" + link +
+                           "': it is a symbolic link, not a regular file; remove it or choose another file name\n");
+  }
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
 }
 
 }  // namespace

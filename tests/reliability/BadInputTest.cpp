@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -64,6 +65,11 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
     dir_->write("wrongtype.sfm",
                 "{\"format\": \"sumora-form\", \"version\": 1, \"form\": \"F\", \"components\": [{\"class\": "
                 "\"TSumoraTable\", \"name\": \"T1\", \"properties\": {\"FreqClasses\": \"ten\"}}]}");
+    // Outputs that are not regular files: a link to someone's file, a named pipe, a foreign sample folder.
+    std::filesystem::create_symlink(dir_->write("victim.txt", "precious"), dir_->file("link.form.json"));
+    ::mkfifo(dir_->file("pipe.form.json").c_str(), 0644);
+    std::filesystem::create_directory(dir_->path() / "mine");
+    dir_->write("mine/orders.sqlite", "my own notes");
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -191,6 +197,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FormFileWithAWrongType", {"--form", "@file:wrongtype.sfm"}, 1,
                  "error: @dirwrongtype.sfm: component 'T1': property 'FreqClasses' needs a whole number from 0 to "
                  "65535\n",
+                 ""},
+        BadInput{"OutputThroughASymbolicLink", {"form", "save", "@file:link.form.json", "--db", "@db", "--table", "T"},
+                 1,
+                 "error: cannot write '@dirlink.form.json': it is a symbolic link, not a regular file; remove it or "
+                 "choose another file name\n",
+                 ""},
+        BadInput{"OutputToANamedPipe", {"form", "save", "@file:pipe.form.json", "--db", "@db", "--table", "T"}, 1,
+                 "error: cannot write '@dirpipe.form.json': it is a named pipe (FIFO), not a regular file; remove it "
+                 "or choose another file name\n",
+                 ""},
+        BadInput{"ExtraArgumentAfterTheOptions", {"--db", "@db", "--table", "T", "--field", "V", "NOTE"}, 2,
+                 "sumora summarize: unexpected argument 'NOTE' (see sumora --help)\n", ""},
+        BadInput{"SampleOverAnotherFile", {"sample", "--out", "@file:mine"}, 1,
+                 "error: '@dirmine/orders.sqlite' is not a file the sample wrote; remove it or choose another --out "
+                 "folder\n",
                  ""}),
     [](const auto& info) { return info.param.name; });
 

@@ -13,6 +13,7 @@
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/qt/QtApp.h"
 #include "apps/workbench/Workbench.h"
+#include "host/SafeFile.h"
 #include "package/Smr32reg.h"
 #include "plot/PlotRegistration.h"
 #include "windows/ModalRunner.h"
@@ -28,9 +29,9 @@ const char* const kSampleForm = "data/orders.form.json";
 }  // namespace
 
 int CmdGui(const Args& args) {
-  const CommandLine line(args, {"screenshot"}, {"summarize"});
-  if (line.Positional().size() > 1) throw UsageError("gui takes at most one FORM");
+  const CommandLine line(args, {"screenshot"}, {"summarize"}, 1);
 
+  if (auto picture = line.Get("screenshot")) CheckOutputTarget(*picture);
   const auto application = MakeQtApplication();
   QApplication::setApplicationName(QStringLiteral("Sumora Workbench"));
   QtHost host;
@@ -53,10 +54,7 @@ int CmdGui(const Args& args) {
     QApplication::processEvents();
     if (line.Has("summarize")) workbench.Summarize();
     QApplication::processEvents();
-    if (!SaveWindowPicture(workbench, QString::fromStdString(*picture))) {
-      std::fprintf(stderr, "error: cannot write %s\n", picture->c_str());
-      return 1;
-    }
+    SaveWindowPicture(workbench, *picture);
     return 0;
   }
   return QApplication::exec();

@@ -23,6 +23,7 @@
 #include "plot/PlotImage.h"
 #include "plot/PlotRegistration.h"
 #include "plot/SmrPlot.h"
+#include "host/SafeFile.h"
 #include "windows/ModalRunner.h"
 #include "windows/QtHost.h"
 #include "windows/WindowCapture.h"
@@ -73,8 +74,8 @@ void ShowAndActivate(TSumoraPlotForm& form) {
   if (!form.isActiveWindow()) form.FormActivate();
 }
 
-// Works the window; returns an error text, empty when the picture was written.
-std::string WorkWindow(TSumoraPlotForm& form, const PlotRequest& request) {
+// Works the window and puts the picture, as PNG, in `*png`; returns an error text, empty on success.
+std::string WorkWindow(TSumoraPlotForm& form, const PlotRequest& request, std::string* png) {
   ShowAndActivate(form);
   if (request.dotColor) Choose(form.sbtnColor, form.ColorPopup, DotColorItem(form, *request.dotColor));
   if (request.background) Choose(form.sbtnColor, form.ColorPopup, BackgroundItem(form, *request.background));
@@ -101,13 +102,8 @@ std::string WorkWindow(TSumoraPlotForm& form, const PlotRequest& request) {
   }
 
   QApplication::processEvents();
-  bool written = false;
-  if (request.wholeWindow) {
-    written = SaveWindowPicture(form, QString::fromStdString(request.out));
-  } else {
-    written = form.PlotImage->Canvas().Image().save(QString::fromStdString(request.out), "PNG");
-  }
-  return written ? std::string() : "cannot write " + request.out;
+  *png = PngBytes(request.wholeWindow ? CaptureWindow(form) : form.PlotImage->Canvas().Image());
+  return std::string();
 }
 
 PlotRequest ReadRequest(const CommandLine& line) {
@@ -138,8 +134,8 @@ PlotRequest ReadRequest(const CommandLine& line) {
 int CmdPlot(const Args& args) {
   const CommandLine line(args, WithBindingOptions({"kind", "set", "dot-color", "background", "seed", "out"}),
                          WithBindingFlags({"window"}));
-  if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
   const PlotRequest request = ReadRequest(line);
+  CheckOutputTarget(request.out);
   const auto seed = line.GetInteger("seed", 0, 4294967295LL);
 
   PictureSession session;
@@ -148,11 +144,12 @@ int CmdPlot(const Args& args) {
                                      : std::nullopt);
 
   std::string error;
+  std::string png;
   bool shown = false;
   ScopedModalRunner runner([&](QDialog& dialog) {
     if (auto* form = dynamic_cast<TSumoraPlotForm*>(&dialog)) {
       shown = true;
-      error = WorkWindow(*form, request);
+      error = WorkWindow(*form, request, &png);
       form->hide();
     }
     return int{QDialog::Accepted};
@@ -168,6 +165,8 @@ int CmdPlot(const Args& args) {
     std::fprintf(stderr, "error: %s\n", error.c_str());
     return 1;
   }
+  // Written only now: a command that failed on the way leaves no picture behind.
+  WriteFileAtomically(request.out, png);
   return 0;
 }
 

@@ -5,13 +5,13 @@
 #include <QString>
 #include <cstdio>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/qt/QtApp.h"
+#include "host/SafeFile.h"
 #include "windows/ModalRunner.h"
 #include "windows/QtHost.h"
 #include "windows/SmrGauge.h"
@@ -22,16 +22,22 @@ namespace sumora::cli {
 
 namespace {
 
-void WritePicture(QWidget& window, const std::string& path) {
-  if (!SaveWindowPicture(window, QString::fromStdString(path))) throw std::runtime_error("cannot write " + path);
-}
+// The PNG is held in memory until the command has succeeded, so a failing command leaves no file.
+struct Picture {
+  std::string png;
+  bool taken = false;
+  void Take(QWidget& window) {
+    png = PngBytes(CaptureWindow(window));
+    taken = true;
+  }
+};
 
 // Pictures a modal window instead of waiting for the user, then closes it with OK.
-ModalRunner PictureRunner(const std::string& path) {
-  return [path](QDialog& dialog) {
+ModalRunner PictureRunner(Picture& picture) {
+  return [&picture](QDialog& dialog) {
     dialog.show();
     QApplication::processEvents();
-    WritePicture(dialog, path);
+    picture.Take(dialog);
     dialog.hide();
     return int{QDialog::Accepted};
   };
@@ -40,8 +46,7 @@ ModalRunner PictureRunner(const std::string& path) {
 // Progress dialogs that picture themselves the first time the loading pass reaches half-way.
 class HalfwayPicture : public ProgressDialogFactory {
  public:
-  explicit HalfwayPicture(std::string path) : path_(std::move(path)) {}
-  bool Written() const { return written_; }
+  explicit HalfwayPicture(Picture& picture) : picture_(picture) {}
 
   std::unique_ptr<ProgressDialog> CreateProgressDialog() override {
     return std::make_unique<HalfwayDialog>(*this);
@@ -53,20 +58,18 @@ class HalfwayPicture : public ProgressDialogFactory {
     explicit HalfwayDialog(HalfwayPicture& owner) : owner_(owner) {}
     void SetGaugeProgress(GaugeKind kind, const std::string& message, double fraction) override {
       QtProgressDialog::SetGaugeProgress(kind, message, fraction);
-      if (owner_.written_ || kind != GaugeKind::Horizontal || fraction < 0.5) return;
+      if (owner_.picture_.taken || kind != GaugeKind::Horizontal || fraction < 0.5) return;
       // The picture shows the dialog whether or not this run would have shown it.
       if (!Dialog().isVisible()) Show();
       QtProgressDialog::SetGaugeProgress(kind, message, fraction);
-      WritePicture(Dialog(), owner_.path_);
-      owner_.written_ = true;
+      owner_.picture_.Take(Dialog());
     }
 
    private:
     HalfwayPicture& owner_;
   };
 
-  std::string path_;
-  bool written_ = false;
+  Picture& picture_;
 };
 
 }  // namespace
@@ -77,14 +80,14 @@ int CmdShow(const Args& args) {
   if (window != "output" && window != "classes" && window != "progress")
     throw UsageError("show takes output, classes or progress, not '" + window + "'");
   const CommandLine line(Args(args.begin() + 1, args.end()), WithBindingOptions({"out"}), WithBindingFlags());
-  if (!line.Positional().empty()) throw UsageError("unexpected argument '" + line.Positional().front() + "'");
   const std::string out = line.Require("out");
+  CheckOutputTarget(out);
 
-  HalfwayPicture halfway(out);
+  Picture picture;
+  HalfwayPicture halfway(picture);
   PictureSession session(window == "progress" ? &halfway : nullptr);
-  ScopedModalRunner runner(PictureRunner(out));
+  ScopedModalRunner runner(PictureRunner(picture));
 
-  int status = 0;
   {
     BoundComponent bound = BindComponent(line, /*requireField=*/true);
     if (window == "output") {
@@ -97,13 +100,18 @@ int CmdShow(const Args& args) {
     } else {
       bound.dataset->Open();
       bound.stats->Summarize();
-      if (!halfway.Written()) {
+      if (!picture.taken) {
         std::fprintf(stderr, "error: the loading pass never reached half-way (no non-null values?)\n");
-        status = 1;
+        return 1;
       }
     }
   }
-  return status;
+  if (!picture.taken) {
+    std::fprintf(stderr, "error: the window did not open\n");
+    return 1;
+  }
+  WriteFileAtomically(out, picture.png);
+  return 0;
 }
 
 }  // namespace sumora::cli
