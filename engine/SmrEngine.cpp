@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/Quantiles.h"
 #include "engine/SmrWindows.h"
 #include "dataset/DataSet.h"
 #include "host/Errors.h"
@@ -101,6 +102,7 @@ struct TSumoraStats::PassScope {
 TSumoraStats::TSumoraStats(const char* windowClassKey)
     : Values_(std::make_unique<TValueArray>()),
       SortedValues_(std::make_unique<TValueArray>()),
+      quantiles_(std::make_unique<QuantileState>()),
       windows_(AcquireSharedWindows(windowClassKey)) {}
 
 TSumoraStats::~TSumoraStats() = default;
@@ -140,6 +142,7 @@ void TSumoraStats::Initialize() {
   VarianceCalculated_ = false;
   SkewCalculated_ = false;
   KurtosisCalculated_ = false;
+  quantiles_->Reset();
 }
 
 void TSumoraStats::Summarize() {
@@ -234,6 +237,8 @@ std::int64_t TSumoraStats::LoadByReading(PassScope& scope, TField& field) {
   std::int64_t count = 0;
   const std::string message = kLoadingMessage;
   TValueArray& values = *Values_;
+  // A prepared quantile selection counts its first pass along with this one.
+  RadixSelect* select = quantiles_->BeginLoadingRide(dataSet.RecordCount());
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     if (field.IsNull()) continue;
     ++count;
@@ -245,7 +250,9 @@ std::int64_t TSumoraStats::LoadByReading(PassScope& scope, TField& field) {
     dsTotal_ += x;
     if (x > dsMax_) dsMax_ = x;
     if (x < dsMin_) dsMin_ = x;
+    if (select != nullptr) select->Add(x);
   }
+  quantiles_->EndRide();
   return count;
 }
 
@@ -325,7 +332,11 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visi
                      : kind == PassKind::Variance ? kVarianceMessage
                      : kind == PassKind::Skew     ? kSkewMessage
                                                   : kKurtosisMessage;
-  const std::string message = text;
+  return RunPass(scope, std::string(text), std::forward<Visit>(visit));
+}
+
+template <typename Visit>
+std::int32_t TSumoraStats::RunPass(PassScope& scope, const std::string& message, Visit&& visit) {
   TDataSet& dataSet = scope.DataSet();
   scope.CreateDialog();
   scope.ApplyShowingRule();
@@ -347,6 +358,15 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, PassKind kind, Visit&& visi
   return count;
 }
 
+void TSumoraStats::RunQuantilePass(RadixSelect& select, const std::string& message) {
+  PassScope scope(*this);
+  select.BeginPass();
+  RunPass(scope, message, [&](double x) { select.Add(x); });
+  select.EndPass();
+  scope.ReleaseDialog();
+  scope.RestoreCursor();
+}
+
 void TSumoraStats::CalculateMoments() {
   PassScope scope(*this);
   ClearClassCounts();
@@ -361,13 +381,17 @@ void TSumoraStats::CalculateMoments() {
     s4 = sums->fourths;
     count = static_cast<std::int32_t>(sums->count);
   } else {
+    // A prepared quantile selection takes its next pass along.
+    RadixSelect* select = quantiles_->BeginRide(dsDataCount_, dsMin_, dsMax_);
     count = RunPass(scope, PassKind::Moments, [&](double x) {
       const Powers234 powers = RaisePowers234(x - mean);
       s2 += powers.p2;
       s3 += powers.p3;
       s4 += powers.p4;
       CountClass(x);
+      if (select != nullptr) select->Add(x);
     });
+    quantiles_->EndRide();
   }
   // The percentages follow the counts of the whole pass; they are read only after it, and a pass
   // that placed no value leaves them as they were.

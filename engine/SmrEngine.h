@@ -24,6 +24,8 @@ namespace sumora {
 class TDataSet;
 class TField;
 class SharedWindowPair;
+class RadixSelect;
+class QuantileState;
 
 constexpr int MaxFreqClasses = 100;
 
@@ -102,6 +104,22 @@ class TSumoraStats {
   std::uint32_t GetdsClassCount(int classNo) const;
   double GetdsClassPercent(int classNo) const;
   double GetdsClassCumPercent(int classNo) const;
+  // Exact quantiles of every non-null scaled value (not only the stored ones): the linear
+  // interpolation between order statistics of R's type 7, NumPy's and pandas' default, so p = 0.5 is
+  // the median of all values. Computed on demand after the loading pass by passes over the data in
+  // bounded memory (engine/Quantiles.cpp), each with its progress dialog; what the passes found is
+  // kept until Initialize, so asking again costs no pass. Raise EMathError for p outside 0..1 and
+  // for a field without values.
+  double GetdsQuantile(double p);
+  std::vector<double> GetdsQuantiles(const std::vector<double>& probabilities);
+  // The loading and combined moment passes of the following summaries also take the quantile
+  // selection's passes for these probabilities (an empty list stops it), so that GetdsQuantiles for
+  // them after a summary typically needs no pass of its own; what the selection keeps (about 1.5 MB
+  // of histogram) is held until Initialize. Raises EMathError for a probability outside 0..1.
+  void PrepareQuantiles(std::vector<double> probabilities);
+  const std::vector<double>& PreparedQuantiles() const;
+  // Passes the quantile selection has taken since Initialize, the one a moment pass took included.
+  int QuantilePasses() const;
   // Stored value `recordNo` (1..10000). 10001 warns "Records above # 10000 not stored." and gives 0;
   // 0 and higher numbers give 0 silently.
   double GetdsValue(int recordNo);
@@ -143,6 +161,9 @@ class TSumoraStats {
   enum class PassKind { Loading, Moments, Variance, Skew, Kurtosis };
   template <typename Visit>
   std::int32_t RunPass(PassScope& scope, PassKind kind, Visit&& visit);
+  template <typename Visit>
+  std::int32_t RunPass(PassScope& scope, const std::string& message, Visit&& visit);
+  void RunQuantilePass(RadixSelect& select, const std::string& message);
   void RefreshPercents();
   void CountClass(double x);
   // The lower bounds of classes 2..k: a value's class is how many of them are at or below it. Empty when
@@ -195,6 +216,7 @@ class TSumoraStats {
   std::unique_ptr<TValueArray> Values_;
   std::unique_ptr<TValueArray> SortedValues_;
   TStringList NumericFields_;
+  std::unique_ptr<QuantileState> quantiles_;
 
   std::shared_ptr<SharedWindowPair> windows_;
 };

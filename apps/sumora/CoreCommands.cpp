@@ -7,6 +7,7 @@
 
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/QuantileOption.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
@@ -101,15 +102,23 @@ int CmdFields(const Args& args) {
 }
 
 int CmdSummarize(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}), WithBindingFlags());
+  Args rest = args;
+  const std::optional<std::vector<double>> quantiles = TakeQuantilesOption(rest);
+  CommandLine line(rest, WithBindingOptions({"format"}), WithBindingFlags());
   const std::string format = line.Get("format").value_or("text");
   if (format != "text" && format != "json") throw UsageError("--format takes text or json, not '" + format + "'");
   BoundComponent bound = BindComponent(line, true);
+  // The summary's passes then take the quantile selection's passes along.
+  if (quantiles) bound.stats->PrepareQuantiles(QuantilesWithMedian(*quantiles));
   OpenAndSummarize(bound);
+  const QuantileReport report = quantiles ? ComputeQuantiles(*bound.stats, *quantiles) : QuantileReport{};
   if (format == "json") {
-    PrintLine(SummaryJson(bound).dump());
+    nlohmann::ordered_json summary = SummaryJson(bound);
+    if (quantiles) AddQuantilesJson(summary, report);
+    PrintLine(summary.dump());
   } else {
     for (const auto& text : SummaryTexts(*bound.stats)) PrintLine(text);
+    for (const auto& text : QuantileTexts(report)) PrintLine(text);
   }
   return 0;
 }

@@ -181,6 +181,35 @@ TEST_P(PassFaultTest, ACombinedPassFailingInsideSummarizeKeepsTheLoadingResults)
   }
 }
 
+// A quantile pass of its own, or a prepared Summarize whose loading pass carries the quantile
+// selection, failing at any record: the next request gives the clean twin's quantiles.
+TEST_P(PassFaultTest, AQuantilePassFailingAtAnyRecordIsFollowedByCorrectQuantiles) {
+  Bind();
+  const std::vector<double> ps = {0.1, 0.5, 0.75};
+  const std::vector<double> expected = twin_.GetdsQuantiles(ps);
+  for (bool prepared : {false, true}) {
+    table_.PrepareQuantiles(prepared ? ps : std::vector<double>{});
+    for (int failAfter = 1; failAfter <= static_cast<int>(kValues.size()); ++failAfter) {
+      SCOPED_TRACE((prepared ? "prepared, failing after record " : "failing after record ") +
+                   std::to_string(failAfter));
+      faults().failAfterRecords = 0;
+      table_.Initialize();
+      table_.GetdsMean();
+      const Snapshot before = FlagsOf(table_);
+      faults().failAfterRecords = failAfter;
+      if (prepared) {
+        EXPECT_THROW(table_.Summarize(), EDatabaseError);
+        ExpectCleanedUp({false, false, false, false, false});
+      } else {
+        EXPECT_THROW(table_.GetdsQuantiles(ps), EDatabaseError);
+        ExpectCleanedUp(before);
+      }
+      faults().failAfterRecords = 0;
+      EXPECT_EQ(table_.GetdsQuantiles(ps), expected);
+    }
+  }
+}
+
 TEST_P(PassFaultTest, ARecordCountThatShrinksToNothingDuringThePassesLeavesTheResultsAlone) {
   Bind();
   // After the first call the source claims no records, then fewer than none.

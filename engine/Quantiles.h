@@ -1,0 +1,40 @@
+// Exact quantiles of every value of the analysed field, for TSumoraStats::GetdsQuantiles: the
+// selection kept between requests (cached until Initialize) and the moment pass's share in it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "toolkit/RadixSelect.h"
+
+namespace sumora {
+
+class QuantileState {
+ public:
+  // The probabilities whose passes the loading and moment passes take along (PrepareQuantiles).
+  std::vector<double> prepared;
+
+  // Forgets everything the passes found (Initialize).
+  void Reset() { select_.reset(); }
+  // The selection over `count` values between min and max, made on first use.
+  RadixSelect& Selection(std::int64_t count, double min, double max);
+  bool HasSelection() const { return select_ != nullptr; }
+  int Passes() const { return select_ ? select_->Passes() : 0; }
+
+  // Passes of the summary that let a prepared selection take its own pass along. Each returns the
+  // selection to feed every value, or nullptr; EndRide finishes the pass. The loading pass (at most
+  // `atMost` values) starts a new selection over all keys and asks for the prepared probabilities'
+  // ranks once it knows the count; a moment pass over `count` values between min and max takes the
+  // next pass. Values that do not match an earlier pass's only drop the selection, which its own
+  // passes then redo.
+  RadixSelect* BeginLoadingRide(std::int64_t atMost);
+  RadixSelect* BeginRide(std::int64_t count, double min, double max);
+  void EndRide();
+
+ private:
+  std::unique_ptr<RadixSelect> select_;
+  bool riding_ = false;
+};
+
+}  // namespace sumora

@@ -1,0 +1,336 @@
+#include "toolkit/RadixSelect.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "host/Errors.h"
+
+namespace sumora {
+
+namespace {
+
+constexpr std::uint64_t kSignBit = std::uint64_t{1} << 63;
+// No finite value has this key (it belongs to a NaN), so it marks a bucket holding several keys.
+constexpr std::uint64_t kMixed = ~std::uint64_t{0};
+
+int CommonPrefixBits(std::uint64_t a, std::uint64_t b) { return a == b ? 64 : std::countl_zero(a ^ b); }
+
+std::uint64_t LowMask(int bits) { return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1; }
+
+int FloorLog2(std::size_t n) { return n == 0 ? 0 : static_cast<int>(std::bit_width(n)) - 1; }
+
+[[noreturn]] void ThrowChanged() {
+  throw EMathError("The values changed between two passes over the data, so the quantiles cannot be exact; "
+                   "compute them again when the data source is not being written to");
+}
+
+}  // namespace
+
+std::uint64_t OrderKey(double x) {
+  if (x == 0.0) x = 0.0;  // -0 sorts as +0
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  return (bits & kSignBit) != 0 ? ~bits : bits | kSignBit;
+}
+
+double KeyValue(std::uint64_t key) {
+  return std::bit_cast<double>((key & kSignBit) != 0 ? key & ~kSignBit : ~key);
+}
+
+QuantileRanks RanksOf(double p, std::int64_t n) {
+  const double h = static_cast<double>(n - 1) * p;
+  QuantileRanks ranks;
+  ranks.lower = std::min(static_cast<std::int64_t>(std::floor(h)), n - 1);
+  ranks.upper = std::min(ranks.lower + 1, n - 1);
+  ranks.fraction = h - static_cast<double>(ranks.lower);
+  return ranks;
+}
+
+double Interpolate(double a, double b, double fraction) {
+  const double difference = b - a;
+  // Two values of opposite sign near the largest double differ by more than a double holds.
+  if (!std::isfinite(difference)) return a * (1 - fraction) + b * fraction;
+  return fraction >= 0.5 ? b - difference * (1 - fraction) : a + difference * fraction;
+}
+
+RadixSelect::RadixSelect(std::int64_t count, double min, double max, Limits limits)
+    : limits_(limits), count_(count) {
+  const std::uint64_t lo = OrderKey(min);
+  const std::uint64_t hi = OrderKey(max);
+  root_.prefixBits = CommonPrefixBits(lo, hi);
+  const std::uint64_t free = LowMask(64 - root_.prefixBits);
+  root_.lo = lo & ~free;
+  root_.hi = root_.lo | free;
+  root_.count = count;
+  keyMin_ = lo;
+  keyMax_ = hi;
+  // All values equal: the first and last key are the one key, and every rank is known.
+  if (root_.prefixBits == 64) {
+    rootWork_.range = root_;
+    rootWork_.cells.assign(1, static_cast<std::uint32_t>(std::min<std::int64_t>(count, UINT32_MAX)));
+    rootWork_.first.assign(1, lo);
+    rootCounted_ = true;
+  }
+}
+
+RadixSelect RadixSelect::OverAllKeys(std::int64_t atMost, Limits limits) {
+  RadixSelect select(0, 0.0, 0.0, limits);
+  select.count_ = -1;
+  select.root_ = Range{0, ~std::uint64_t{0}, 0, 0, atMost};
+  select.keyMin_ = 1;  // unknown extremes: no counting passes
+  select.keyMax_ = 0;
+  select.rootWork_ = Work{};
+  select.rootCounted_ = false;
+  return select;
+}
+
+std::vector<std::int64_t> RadixSelect::WantedIn(const Range& range) const {
+  std::vector<std::int64_t> ranks;
+  for (std::int64_t rank : wanted_) {
+    if (rank >= range.below && rank < range.below + range.count) ranks.push_back(rank);
+  }
+  return ranks;
+}
+
+void RadixSelect::Want(const std::vector<std::int64_t>& ranks) {
+  bool added = false;
+  for (std::int64_t rank : ranks) {
+    if (rank < 0 || rank >= count_) throw EMathError("A quantile rank lies outside the values");
+    const bool known = rootCounted_ && rootWork_.collect ? true : known_.count(rank) != 0;
+    if (!known && std::find(wanted_.begin(), wanted_.end(), rank) == wanted_.end()) {
+      wanted_.push_back(rank);
+      added = true;
+    }
+  }
+  // Ranks already being narrowed keep their ranges; new ones start again below the first histogram,
+  // with the others.
+  if (!added) return;
+  std::sort(wanted_.begin(), wanted_.end());
+  pending_.clear();
+  if (rootCounted_) {
+    std::vector<Range> next;
+    Descend(rootWork_, next);
+    pending_ = std::move(next);
+  }
+  std::erase_if(wanted_, [this](std::int64_t rank) { return known_.count(rank) != 0; });
+}
+
+void RadixSelect::PrepareHistogram(Work& work, int bits) {
+  const int freeBits = 64 - work.range.prefixBits;
+  bits = std::clamp(bits, 1, freeBits);
+  work.collect = false;
+  work.shift = freeBits - bits;
+  work.cells.assign(std::size_t{1} << bits, 0);
+  work.first.assign(std::size_t{1} << bits, 0);
+}
+
+void RadixSelect::PlanWork(std::vector<Range> ranges, std::size_t collectBudget, std::size_t cellBudget) {
+  pass_.clear();
+  std::size_t histograms = 0;
+  for (const Range& range : ranges) {
+    Work work;
+    work.range = range;
+    if (static_cast<std::uint64_t>(range.count) <= collectBudget) {
+      work.collect = true;
+      collectBudget -= static_cast<std::size_t>(range.count);
+      work.values.reserve(static_cast<std::size_t>(range.count));
+    } else {
+      ++histograms;
+    }
+    pass_.push_back(std::move(work));
+  }
+  const int bits = FloorLog2(cellBudget / std::max<std::size_t>(histograms, 1));
+  for (Work& work : pass_) {
+    if (!work.collect) PrepareHistogram(work, bits);
+  }
+}
+
+void RadixSelect::PlanPass() {
+  if (!rootCounted_) {
+    PlanWork({root_}, limits_.collectedValues, limits_.histogramCells);
+  } else {
+    PlanWork(pending_, limits_.collectedValues, limits_.histogramCells);
+  }
+}
+
+void RadixSelect::BeginPass() {
+  PlanPass();
+  passLo_ = pass_.empty() ? 1 : pass_.front().range.lo;
+  passHi_ = pass_.empty() ? 0 : pass_.back().range.hi;
+}
+
+void RadixSelect::Count(Work& work, std::uint64_t key) {
+  if (work.collect) {
+    work.values.push_back(key);  // the keys, which sort as the values do
+    return;
+  }
+  const std::size_t bucket = static_cast<std::size_t>((key - work.range.lo) >> work.shift);
+  std::uint64_t& first = work.first[bucket];
+  if (work.cells[bucket]++ == 0) {
+    first = key;
+  } else if (first != key) {
+    first = kMixed;
+  }
+}
+
+void RadixSelect::AddKey(std::uint64_t key) {
+  if (pass_.size() == 1) {
+    Count(pass_.front(), key);
+    return;
+  }
+  // The ranges are sorted and disjoint: the last one starting at or below the key may hold it.
+  auto it = std::upper_bound(pass_.begin(), pass_.end(), key,
+                             [](std::uint64_t k, const Work& work) { return k < work.range.lo; });
+  if (it == pass_.begin()) return;
+  --it;
+  if (key <= it->range.hi) Count(*it, key);
+}
+
+void RadixSelect::Descend(const Work& work, std::vector<Range>& next) {
+  const std::vector<std::int64_t> ranks = WantedIn(work.range);
+  const int bits = 64 - work.range.prefixBits - work.shift;
+  std::int64_t before = work.range.below;
+  std::size_t bucket = 0;
+  for (std::int64_t rank : ranks) {
+    while (bucket < work.cells.size() && before + work.cells[bucket] <= rank) before += work.cells[bucket++];
+    if (bucket == work.cells.size()) ThrowChanged();
+    if (work.first[bucket] != kMixed) {
+      known_[rank] = KeyValue(work.first[bucket]);
+      continue;
+    }
+    Range child;
+    child.lo = work.range.lo + (static_cast<std::uint64_t>(bucket) << work.shift);
+    child.hi = child.lo + LowMask(work.shift);
+    child.prefixBits = work.range.prefixBits + bits;
+    child.below = before;
+    child.count = work.cells[bucket];
+    if (next.empty() || next.back().lo != child.lo) next.push_back(child);
+  }
+}
+
+void RadixSelect::Finish(Work& work, std::vector<Range>& next) {
+  if (work.collect) {
+    if (static_cast<std::int64_t>(work.values.size()) != work.range.count) ThrowChanged();
+    std::sort(work.values.begin(), work.values.end());
+    for (std::int64_t rank : WantedIn(work.range)) {
+      known_[rank] = KeyValue(work.values[static_cast<std::size_t>(rank - work.range.below)]);
+    }
+    return;
+  }
+  std::int64_t total = 0;
+  for (std::uint32_t cell : work.cells) total += cell;
+  if (total != work.range.count) ThrowChanged();
+  Descend(work, next);
+}
+
+void RadixSelect::EndPass() {
+  std::vector<Range> next;
+  if (!rootCounted_) {
+    Work& work = pass_.front();
+    std::int64_t total = static_cast<std::int64_t>(work.values.size());
+    if (work.collect) {
+      std::sort(work.values.begin(), work.values.end());
+    } else {
+      for (std::uint32_t cell : work.cells) total += cell;
+    }
+    if (count_ < 0) {
+      if (total > work.range.count) ThrowChanged();
+      count_ = total;
+      root_.count = total;
+      work.range.count = total;
+    } else if (total != work.range.count) {
+      ThrowChanged();
+    }
+    rootWork_ = std::move(work);
+    rootCounted_ = true;
+    if (!rootWork_.collect) Descend(rootWork_, next);
+  } else {
+    for (Work& work : pass_) Finish(work, next);
+  }
+  ++passes_;
+  pass_.clear();
+  passLo_ = 1;
+  passHi_ = 0;
+  pending_ = std::move(next);
+  std::erase_if(wanted_, [this](std::int64_t rank) { return known_.count(rank) != 0; });
+  if (rootWork_.collect) wanted_.clear();
+}
+
+void RadixSelect::AbandonPass() {
+  pass_.clear();
+  passLo_ = 1;
+  passHi_ = 0;
+}
+
+std::vector<double> RadixSelect::BeginThresholdPass() {
+  if (keyMin_ > keyMax_) throw EMathError("A counting pass needs the count and the extremes of the values");
+  PlanWork(rootCounted_ ? pending_ : std::vector<Range>{root_}, 0, limits_.thresholds);
+  // Every bucket start inside (min, max] is a threshold, and so is the key after each range, so that
+  // values between ranges count nowhere. A start shared by the end of one range and the next range's
+  // first bucket is one threshold, counting into that bucket.
+  struct Start {
+    std::uint64_t key;
+    int work;
+    std::size_t bucket;
+  };
+  std::vector<Start> starts;
+  for (std::size_t w = 0; w < pass_.size(); ++w) {
+    Work& work = pass_[w];
+    for (std::size_t b = 0; b < work.cells.size(); ++b) {
+      const std::uint64_t key = work.range.lo + (static_cast<std::uint64_t>(b) << work.shift);
+      starts.push_back({key, static_cast<int>(w), b});
+      // Buckets of one key are single by construction; the others cannot tell.
+      work.first[b] = work.shift == 0 ? key : kMixed;
+    }
+    if (work.range.hi != ~std::uint64_t{0}) starts.push_back({work.range.hi + 1, -1, 0});
+  }
+  std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.key < b.key; });
+  std::vector<double> thresholds;
+  classTargets_.assign(1, {-1, 0});
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const Start& start = starts[i];
+    // Where both a range's end and a bucket start lie, the bucket counts (it sorts after the end).
+    if (i + 1 < starts.size() && starts[i + 1].key == start.key) continue;
+    if (start.key <= keyMin_) {
+      classTargets_[0] = {start.work, start.bucket};  // the values from the smallest on
+      continue;
+    }
+    if (start.key > keyMax_) break;
+    // The key just below +0 is that of -0, which no value has and which the server takes for 0.
+    if (start.key == OrderKey(0.0) - 1) continue;
+    thresholds.push_back(KeyValue(start.key));
+    classTargets_.push_back({start.work, start.bucket});
+  }
+  passLo_ = 1;
+  passHi_ = 0;
+  return thresholds;
+}
+
+void RadixSelect::EndThresholdPass(const std::vector<std::int64_t>& classCounts) {
+  if (classCounts.size() != classTargets_.size()) {
+    throw EMathError("A counting pass returned " + std::to_string(classCounts.size()) + " classes for " +
+                     std::to_string(classTargets_.size()));
+  }
+  for (std::size_t i = 0; i < classCounts.size(); ++i) {
+    const auto [work, bucket] = classTargets_[i];
+    if (work < 0) {
+      continue;
+    }
+    Work& target = pass_[static_cast<std::size_t>(work)];
+    target.cells[bucket] += static_cast<std::uint32_t>(classCounts[i]);
+  }
+  classTargets_.clear();
+  EndPass();
+}
+
+double RadixSelect::ValueAt(std::int64_t rank) const {
+  if (rootCounted_ && rootWork_.collect && rank >= 0 && rank < count_) {
+    return KeyValue(rootWork_.values[static_cast<std::size_t>(rank)]);
+  }
+  auto it = known_.find(rank);
+  if (it == known_.end()) throw EMathError("A quantile rank was read before the passes found it");
+  return it->second;
+}
+
+}  // namespace sumora
