@@ -132,7 +132,10 @@ void TTable::SetTableName(std::string name) {
 }
 
 std::unique_ptr<RecordSource> TTable::CreateSource() {
-  if (tableName_.empty()) throw EDatabaseError(DisplayName() + ": Missing TableName property");
+  // A CSV file alone is a database of one table, which needs no name.
+  if (tableName_.empty() && !IsCsvFileDatabase(databaseName_)) {
+    throw EDatabaseError(DisplayName() + ": Missing TableName property");
+  }
   return OpenTableSource(databaseName_, tableName_);
 }
 

@@ -45,6 +45,10 @@ DriverKind DriverFor(const std::string& databaseName) {
   if (StartsWith(databaseName, "memory:")) return DriverKind::Memory;
   std::error_code ec;
   if (!databaseName.empty() && std::filesystem::is_directory(databaseName, ec)) return DriverKind::Csv;
+  // CSV options follow a '?': "dir?delimiter=;". A '?' that is part of an existing file's name is not one.
+  const std::string base = std::filesystem::exists(databaseName, ec) ? databaseName
+                                                                      : databaseName.substr(0, databaseName.rfind('?'));
+  if (!base.empty() && (std::filesystem::is_directory(base, ec) || IsCsvFileName(base))) return DriverKind::Csv;
   // libpq key/value connection strings ("host=localhost dbname=shop") hold '=' and no path separator
   // before it; a file name practically never does.
   auto equals = databaseName.find('=');
@@ -70,11 +74,19 @@ std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, c
     case DriverKind::Memory: return OpenMemory(databaseName, sql);
     case DriverKind::Csv:
       throw EDatabaseError("'" + databaseName +
-                           "' is a CSV directory, which holds tables only: bind a table (TableName \"name.csv\") "
+                           "' is a CSV database, which holds tables only: bind a table (TableName \"name.csv\") "
                            "or load the data into SQLite to run SQL on it");
     case DriverKind::SQLite: break;
   }
   return OpenSqliteQuery(databaseName, sql);
+}
+
+bool IsCsvFileDatabase(const std::string& databaseName) {
+  if (DriverFor(databaseName) != DriverKind::Csv) return false;
+  std::error_code ec;
+  const std::string base = std::filesystem::exists(databaseName, ec) ? databaseName
+                                                                      : databaseName.substr(0, databaseName.rfind('?'));
+  return !std::filesystem::is_directory(base, ec);
 }
 
 void RegisterMemoryDatabase(const std::string& name, MemorySourceFactory factory) {

@@ -2,7 +2,9 @@
 //   - "postgresql://..." or "postgres://..." URLs and libpq key/value strings ("host=... dbname=...")
 //     select the PostgreSQL driver;
 //   - "memory:NAME" selects an in-memory database registered by the program (tests, examples);
-//   - an existing directory is a CSV database: each "*.csv" file in it is a table ("orders.csv");
+//   - an existing directory is a CSV database: each "*.csv" (".tsv", ".tab") file in it is a table
+//     ("orders.csv"); a file named "*.csv", "*.tsv" or "*.tab" is a CSV database of one table. Either
+//     may carry CSV options after '?': "data?delimiter=;&decimal=,&na=-&comment=%";
 //   - anything else is an SQLite database file, opened read-only.
 // Every driver opens read-only: the library never changes a user's data.
 #pragma once
@@ -33,7 +35,13 @@ void UnregisterMemoryDatabase(const std::string& name);
 // Driver entry points, implemented one per file (SqliteDriver.cpp, CsvDriver.cpp, PgDriver.cpp).
 std::unique_ptr<RecordSource> OpenSqliteTable(const std::string& path, const std::string& tableName);
 std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string& path, const std::string& sql);
-std::unique_ptr<RecordSource> OpenCsvTable(const std::string& directory, const std::string& tableName);
+// `databaseName` is a directory or a single CSV file, with optional "?options"; for a file,
+// `tableName` may be empty or the file's name (with or without its extension).
+std::unique_ptr<RecordSource> OpenCsvTable(const std::string& databaseName, const std::string& tableName);
+// True for a path ending in ".csv", ".tsv" or ".tab" (any case).
+bool IsCsvFileName(const std::string& path);
+// A database that is one CSV file: its table name may be left empty.
+bool IsCsvFileDatabase(const std::string& databaseName);
 std::unique_ptr<RecordSource> OpenPgTable(const std::string& conninfo, const std::string& tableName);
 std::unique_ptr<RecordSource> OpenPgQuery(const std::string& conninfo, const std::string& sql);
 

@@ -59,6 +59,8 @@ double ParseFloatText(std::string_view text, const std::string& fieldName, std::
   return CheckedFloat(value, fieldName, recordNumber);
 }
 
+bool TryParseFloatText(std::string_view text, double* value) { return ParseDouble(Trim(text), value); }
+
 bool LooksNumeric(std::string_view text, bool* isInteger) {
   std::string_view cell = Trim(text);
   if (!cell.empty() && cell.front() == '+') cell.remove_prefix(1);

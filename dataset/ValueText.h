@@ -22,6 +22,10 @@ inline double CheckedFloat(double value, const std::string& fieldName, std::int6
 // a number, or that is +-Inf, raises EDatabaseError naming the field and the record. "nan" gives NaN.
 double ParseFloatText(std::string_view text, const std::string& fieldName, std::int64_t recordNumber);
 
+// Parses like ParseFloatText without raising: false when `text` is not a number. +-Inf and NaN are
+// numbers here; the caller decides what they mean.
+bool TryParseFloatText(std::string_view text, double* value);
+
 // True when the whole of `text` is a number (integer or floating); `isInteger` tells which.
 bool LooksNumeric(std::string_view text, bool* isInteger);
 

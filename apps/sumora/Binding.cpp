@@ -1,16 +1,21 @@
 #include "apps/sumora/Binding.h"
 
+#include <filesystem>
+
 #include "dataset/Drivers.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
+#include "dataset/Drivers.h"
+#include "dataset/drivers/csv/CsvDialect.h"
 #include "design/FormFile.h"
 
 namespace sumora::cli {
 
 const std::vector<std::string>& BindingOptions() {
-  static const std::vector<std::string> options = {"db",         "table",    "sql",  "field",    "scale-by",
-                                                   "classes",    "plot-count", "progress", "form", "component"};
+  static const std::vector<std::string> options = {
+      "db",       "table", "sql",       "field",         "scale-by",    "classes",  "plot-count",
+      "progress", "form",  "component", "csv-delimiter", "csv-decimal", "csv-na",   "csv-comment"};
   return options;
 }
 
@@ -26,9 +31,34 @@ std::vector<std::string> WithBindingFlags(std::vector<std::string> extra) {
 
 namespace {
 
+const char* const kCsvOptions[] = {"csv-delimiter", "csv-decimal", "csv-na", "csv-comment"};
+
+// One character; "tab" (or "\t") is a tab.
+char CsvCharacter(const CommandLine& line, const char* option) {
+  auto text = line.Get(option);
+  if (!text) return 0;
+  if (*text == "tab" || *text == "\\t") return '\t';
+  if (text->size() != 1 || *text == "\"" || *text == "\n" || *text == "\r") {
+    throw UsageError(std::string("--") + option + " takes one character (or 'tab'), not '" + *text + "'");
+  }
+  return (*text)[0];
+}
+
+// The --csv-* options travel in the database name ("dir?delimiter=;"), so a saved form keeps them.
+std::string DatabaseWithCsvOptions(const CommandLine& line) {
+  std::string db = line.Require("db");
+  const std::string query = csv::OptionQuery(CsvCharacter(line, "csv-delimiter"), CsvCharacter(line, "csv-decimal"),
+                                             line.Get("csv-na").value_or(""), CsvCharacter(line, "csv-comment"));
+  if (!query.empty() && DriverFor(db + query) != DriverKind::Csv) {
+    throw UsageError("the --csv-* options apply to CSV data only; '" + db + "' is not a CSV directory or file");
+  }
+  return db + query;
+}
+
 BoundComponent BindFromOptions(const CommandLine& line) {
-  const std::string db = line.Require("db");
-  const bool hasTable = line.Has("table");
+  const std::string db = DatabaseWithCsvOptions(line);
+  // A CSV file alone is the database: its one table needs no --table.
+  const bool hasTable = line.Has("table") || (!line.Has("sql") && IsCsvFileDatabase(db));
   const bool hasSql = line.Has("sql");
   if (hasTable == hasSql) throw UsageError("give exactly one of --table NAME and --sql TEXT");
   BoundComponent bound;
@@ -36,7 +66,9 @@ BoundComponent BindFromOptions(const CommandLine& line) {
     auto table = std::make_unique<TSumoraTable>();
     table->SetName("SumoraTable1");
     table->SetDatabaseName(db);
-    table->SetTableName(*line.Get("table"));
+    // Without --table the table is the CSV file's own name.
+    table->SetTableName(line.Get("table").value_or(
+        std::filesystem::path(csv::ParseLocation(db).path).filename().string()));
     bound.stats = table.get();
     bound.dataset = table.get();
     bound.owner = std::move(table);
@@ -56,6 +88,12 @@ BoundComponent BindFromOptions(const CommandLine& line) {
 BoundComponent BindFromForm(const CommandLine& line) {
   for (const char* option : {"db", "table", "sql"}) {
     if (line.Has(option)) throw UsageError(std::string("--form binds the component; --") + option + " cannot be added");
+  }
+  for (const char* option : kCsvOptions) {
+    if (line.Has(option)) {
+      throw UsageError(std::string("--form binds the component; --") + option +
+                       " cannot be added (the form's DatabaseName carries its CSV options)");
+    }
   }
   BoundComponent bound;
   auto form = ReadFormFile(*line.Get("form"));

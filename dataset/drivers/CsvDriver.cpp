@@ -1,232 +1,154 @@
-// The CSV data source: a directory is the database, each "*.csv" file in it a table.
+// The CSV data source: a directory is the database and each "*.csv" (".tsv", ".tab") file in it a
+// table, or a single CSV file is the database and its one table.
 //
-// Files are parsed with libcsv (RFC 4180 quoting, LF or CRLF, a UTF-8 byte-order mark is skipped). The
-// first row names the fields; an empty cell is null. Opening reads the file once to check that every
-// row has one cell per field, to count the records and to infer each column's class from its non-empty
-// cells: all integers make an integer field (a large-integer field when one exceeds 32 bits), all
-// numbers a float field, anything else a string field. The cursor then streams the file again in
-// blocks, holding only the rows parsed from the current block, so memory does not grow with the file.
-#include "dataset/Drivers.h"
-
-#include <csv.h>
+// Opening costs one cheap pass. The dialect (delimiter, decimal mark) is guessed from the first 64 KiB
+// unless the user set it; the column classes are inferred from the rows in the first megabyte, as
+// column stores do, while one scan of the whole file counts the records and checks that no row has
+// more cells than the header. A later cell that is not a number raises the usual error naming the
+// field and the record when a pass reads it. The cursor then streams the file: a pass focused on one
+// field splits each row only up to that field and converts that one cell where it lies.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <set>
 #include <string_view>
 #include <system_error>
 
-#include "host/Errors.h"
+#include "dataset/Drivers.h"
 #include "dataset/ValueText.h"
+#include "dataset/drivers/csv/CsvDialect.h"
+#include "dataset/drivers/csv/CsvScanner.h"
+#include "dataset/drivers/csv/CsvSniffer.h"
+#include "host/Errors.h"
 
 namespace sumora {
 
 namespace {
 
 namespace fs = std::filesystem;
+using csv::Cell;
 
-constexpr std::size_t kBlockSize = 256 * 1024;
-constexpr unsigned char kParserOptions = CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL;
+// Rows read at open to infer the column classes: those that start in the first megabyte.
+constexpr std::uint64_t kInferBytes = 1024 * 1024;
 
-// Reads a CSV file block by block and hands out the complete rows parsed from each block. The header
-// row is kept apart; blank lines are skipped. Rows of the wrong width raise EDatabaseError naming the
-// file and the line the row starts on.
-class CsvReader {
- public:
-  explicit CsvReader(std::string path) : path_(std::move(path)), block_(kBlockSize) {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-      throw EDatabaseError("CSV file '" + path_ + "' cannot be opened: " + std::strerror(errno));
-    }
-    if (csv_init(&parser_, kParserOptions) != 0) {
-      ::close(fd_);
-      throw EDatabaseError("CSV file '" + path_ + "': the CSV parser cannot be set up");
-    }
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool EndsWithIgnoringCase(const std::string& text, const char* suffix) {
+  std::size_t n = std::strlen(suffix);
+  return text.size() >= n && Lower(text.substr(text.size() - n)) == suffix;
+}
+
+// Tab for ".tsv" and ".tab" files, a comma otherwise: where sniffing has no better answer.
+char DefaultDelimiter(const std::string& path) {
+  return EndsWithIgnoringCase(path, ".tsv") || EndsWithIgnoringCase(path, ".tab") ? '\t' : ',';
+}
+
+// What identifies the file's contents between passes.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
   }
-  ~CsvReader() {
-    csv_free(&parser_);
-    ::close(fd_);
-  }
-  CsvReader(const CsvReader&) = delete;
-  CsvReader& operator=(const CsvReader&) = delete;
-
-  const std::string& Path() const { return path_; }
-
-  // Goes back to the start of the file. The header is read again but not handed out as a row.
-  // `trackLines` counts physical lines for error messages; the survey pass at Open needs them, the
-  // cursor's passes over the checked file do not.
-  void Restart(bool trackLines) {
-    trackLines_ = trackLines;
-    // A fresh parser: drops any half-parsed row and a failed state.
-    csv_free(&parser_);
-    csv_init(&parser_, kParserOptions);
-    fileOffset_ = 0;
-    atEnd_ = false;
-    line_ = 1;
-    headerRead_ = false;
-    ClearBatch(false);
-  }
-
-  // Replaces the batch with the next complete rows; false when the file has no more rows.
-  bool NextBatch() {
-    ClearBatch(true);
-    while (rowStarts_.empty() && !atEnd_) FeedBlock();
-    return !rowStarts_.empty();
-  }
-
-  std::size_t BatchRows() const { return rowStarts_.size(); }
-  // Index of the row's first cell; cells of one row are consecutive.
-  std::size_t RowStart(std::size_t row) const { return rowStarts_[row]; }
-  std::string_view Cell(std::size_t cellIndex) const {
-    const CellSpan& span = cells_[cellIndex];
-    return std::string_view(text_.data() + span.offset, span.length);
-  }
-  // The header's cells, in field order; empty until the first batch was read.
-  const std::vector<std::string>& Header() const { return header_; }
-  bool HeaderRead() const { return headerRead_; }
-
- private:
-  struct CellSpan {
-    std::size_t offset;
-    std::size_t length;
-  };
-
-  static void OnCell(void* data, std::size_t length, void* context) {
-    static_cast<CsvReader*>(context)->AddCell(static_cast<const char*>(data), length);
-  }
-  static void OnRowEnd(int terminator, void* context) { static_cast<CsvReader*>(context)->EndRow(terminator); }
-
-  void AddCell(const char* data, std::size_t length) {
-    if (cells_.size() == rowCellStart_) rowLine_ = line_;
-    cells_.push_back({text_.size(), length});
-    if (length > 0) {
-      text_.append(data, length);
-      // Quoted cells may hold line breaks; count them so later rows get their true line numbers.
-      if (trackLines_) {
-        const char* end = data + length;
-        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr; ++p) {
-          ++line_;
-        }
-      }
-    }
-  }
-
-  void EndRow(int terminator) {
-    std::size_t width = cells_.size() - rowCellStart_;
-    if (width > 0 && error_.empty()) {
-      if (!headerRead_) {
-        if (header_.empty()) {
-          for (std::size_t i = rowCellStart_; i < cells_.size(); ++i) header_.emplace_back(Cell(i));
-        }
-        headerRead_ = true;
-        cells_.resize(rowCellStart_);
-        text_.resize(textRowStart_);
-      } else if (width != header_.size() && !trackLines_) {
-        error_ = "CSV file '" + path_ + "' changed after the table was opened; close and open the table again";
-      } else if (width != header_.size()) {
-        error_ = "CSV file '" + path_ + "', line " + std::to_string(rowLine_) + ": the row has " +
-                 std::to_string(width) + " cells but the header names " + std::to_string(header_.size()) +
-                 " fields; every row needs one cell per field (quote cells that hold commas)";
-      } else {
-        rowStarts_.push_back(rowCellStart_);
-        rowCellStart_ = cells_.size();
-        textRowStart_ = text_.size();
-      }
-    }
-    // With CSV_REPALL_NL a CRLF ends the row at '\r' and reports the '\n' on its own: count lines on '\n'.
-    if (terminator == '\n') ++line_;
-  }
-
-  // Empties the batch. A row that the last block left half-parsed moves to the front when `keepPartial`.
-  void ClearBatch(bool keepPartial) {
-    if (keepPartial && rowCellStart_ < cells_.size()) {
-      std::size_t textStart = cells_[rowCellStart_].offset;
-      text_.erase(0, textStart);
-      cells_.erase(cells_.begin(), cells_.begin() + static_cast<std::ptrdiff_t>(rowCellStart_));
-      for (CellSpan& span : cells_) span.offset -= textStart;
-    } else {
-      text_.clear();
-      cells_.clear();
-    }
-    rowStarts_.clear();
-    rowCellStart_ = 0;
-    textRowStart_ = text_.size();
-  }
-
-  void FeedBlock() {
-    std::size_t filled = 0;
-    while (filled < block_.size()) {
-      ssize_t got = ::pread(fd_, block_.data() + filled, block_.size() - filled, static_cast<off_t>(fileOffset_));
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        throw EDatabaseError("CSV file '" + path_ + "' cannot be read: " + std::strerror(errno));
-      }
-      if (got == 0) break;
-      filled += static_cast<std::size_t>(got);
-      fileOffset_ += static_cast<std::size_t>(got);
-    }
-    const char* data = block_.data();
-    std::size_t length = filled;
-    if (fileOffset_ == filled && length >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
-      data += 3;
-      length -= 3;
-    }
-    if (csv_parse(&parser_, data, length, OnCell, OnRowEnd, this) != length) ParseError();
-    if (filled < block_.size()) {
-      atEnd_ = true;
-      if (csv_fini(&parser_, OnCell, OnRowEnd, this) != 0) ParseError();
-    }
-    if (!error_.empty()) {
-      std::string message = std::move(error_);
-      error_.clear();
-      atEnd_ = true;
-      throw EDatabaseError(message);
-    }
-  }
-
-  [[noreturn]] void ParseError() {
-    atEnd_ = true;
-    throw EDatabaseError("CSV file '" + path_ + "', line " + std::to_string(line_) + ": " +
-                         csv_strerror(csv_error(&parser_)) + " (a quote is not closed or stray text follows one)");
-  }
-
-  std::string path_;
-  int fd_ = -1;
-  csv_parser parser_{};
-  std::vector<char> block_;
-  std::size_t fileOffset_ = 0;
-  bool atEnd_ = false;
-
-  std::vector<std::string> header_;
-  bool headerRead_ = false;
-
-  // The batch: cell texts back to back, their spans, and where each complete row starts.
-  std::string text_;
-  std::vector<CellSpan> cells_;
-  std::vector<std::size_t> rowStarts_;
-  std::size_t rowCellStart_ = 0;  // first cell of the row being parsed
-  std::size_t textRowStart_ = 0;
-
-  bool trackLines_ = true;
-  std::int64_t line_ = 1;     // physical line the parser has reached
-  std::int64_t rowLine_ = 1;  // line the row being parsed started on
-  std::string error_;         // set inside a callback, raised once libcsv returns
 };
 
-// What the cells of one column have shown so far.
+FileIdentity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+
+std::string KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISDIR(mode)) return "a directory";
+  return "not a regular file";
+}
+
+[[noreturn]] void ThrowNotRegular(const std::string& path, mode_t mode) {
+  throw EDatabaseError("CSV file '" + path + "' is " + KindOf(mode) +
+                       ", not a regular file; it is refused rather than read: give a file");
+}
+
+// stat() of a path that should be there; errors other than "not there" name their cause.
+bool StatExisting(const std::string& path, struct stat* st, const char* what) {
+  if (::stat(path.c_str(), st) == 0) return true;
+  if (errno == ENOENT || errno == ENOTDIR) return false;
+  if (errno == ELOOP) {
+    throw EDatabaseError(std::string(what) + " '" + path +
+                         "' is a symbolic link that leads to itself (a link loop); point it at a file");
+  }
+  throw EDatabaseError(std::string(what) + " '" + path + "' cannot be reached: " + std::strerror(errno));
+}
+
+// Opens a regular file without blocking: a FIFO or device is refused before and after opening.
+int OpenRegularFile(const std::string& path, struct stat* st) {
+  if (!StatExisting(path, st, "CSV file")) throw EDatabaseError("CSV file '" + path + "' does not exist");
+  if (!S_ISREG(st->st_mode)) ThrowNotRegular(path, st->st_mode);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw EDatabaseError("CSV file '" + path + "' cannot be opened: " + std::strerror(errno));
+  if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    mode_t mode = st->st_mode;
+    ::close(fd);
+    ThrowNotRegular(path, mode);
+  }
+  return fd;
+}
+
+// Field names from the header: an empty name becomes "column_N" (N its position from 1), a repeated
+// one (ignoring case, as field lookup does) gets the first free suffix: "v", "v_1", "v_2".
+std::vector<std::string> FieldNames(const std::vector<std::string>& header) {
+  std::set<std::string> given;
+  for (const std::string& name : header) given.insert(Lower(name));
+  std::set<std::string> used;
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    std::string name = header[i].empty() ? "column_" + std::to_string(i + 1) : header[i];
+    if (used.count(Lower(name)) != 0) {
+      std::string base = name;
+      for (int k = 1;; ++k) {
+        name = base + "_" + std::to_string(k);
+        if (used.count(Lower(name)) == 0 && given.count(Lower(name)) == 0) break;
+      }
+    }
+    used.insert(Lower(name));
+    names.push_back(name);
+  }
+  return names;
+}
+
+// What the cells of one column have shown so far; null cells show nothing.
 struct ColumnEvidence {
   bool numeric = true;
   bool integer = true;
   bool large = false;
 
-  void Observe(std::string_view cell) {
+  void Observe(std::string_view cell, char decimal) {
     if (!numeric) return;
+    std::string converted;
+    if (decimal != '.') {
+      if (cell.find('.') != std::string_view::npos) {
+        numeric = integer = false;
+        return;
+      }
+      converted.assign(cell);
+      std::replace(converted.begin(), converted.end(), decimal, '.');
+      cell = converted;
+    }
     bool isInteger = false;
     if (!LooksNumeric(cell, &isInteger)) {
       numeric = integer = false;
@@ -253,31 +175,39 @@ struct ColumnEvidence {
 
 class CsvSource : public RecordSource {
  public:
-  explicit CsvSource(const std::string& path) : reader_(path) {
-    Survey();
-    parsedSerial_.assign(fields_.size(), 0);
-    parsedValue_.assign(fields_.size(), 0.0);
-    parsedOk_.assign(fields_.size(), false);
-    First();
+  CsvSource(const std::string& path, csv::Dialect dialect) : path_(path) {
+    struct stat st {};
+    fd_ = OpenRegularFile(path, &st);
+    try {
+      identity_ = IdentityOf(st);
+      Sniff(dialect);
+      scanner_ = std::make_unique<csv::Scanner>(fd_, path_, dialect_);
+      Survey();
+      CheckUnchanged();
+      First();
+    } catch (...) {
+      ::close(fd_);
+      throw;
+    }
   }
+  ~CsvSource() override { ::close(fd_); }
+  CsvSource(const CsvSource&) = delete;
+  CsvSource& operator=(const CsvSource&) = delete;
 
   const std::vector<FieldDef>& Fields() const override { return fields_; }
 
   void First() override {
-    reader_.Restart(false);
-    row_ = 0;
+    CheckUnchanged();
+    focus_ = pendingFocus_;
+    wanted_ = focus_ >= 0 ? static_cast<std::size_t>(focus_) + 1 : fields_.size() + 1;
+    scanner_->Rewind(dataOffset_, dataLine_);
     recordNumber_ = 0;
-    eof_ = !reader_.NextBatch();
-    Enter();
+    eof_ = false;
+    Advance();
   }
 
   void Next() override {
-    if (eof_) return;
-    if (++row_ == reader_.BatchRows()) {
-      row_ = 0;
-      eof_ = !reader_.NextBatch();
-    }
-    Enter();
+    if (!eof_) Advance();
   }
 
   bool Eof() const override { return eof_; }
@@ -285,108 +215,224 @@ class CsvSource : public RecordSource {
 
   bool IsNull(int column) override {
     if (eof_) return true;
-    std::string_view cell = CellAt(column);
-    if (cell.empty()) return true;
-    if (fields_[static_cast<std::size_t>(column)].type == TFieldType::ftString) return false;
-    return Parsed(column, cell) && std::isnan(parsedValue_[static_cast<std::size_t>(column)]);
+    return Value(column) == State::Null;
   }
 
   double AsFloat(int column) override {
     if (eof_) return 0.0;
-    std::string_view cell = CellAt(column);
-    if (cell.empty()) return 0.0;
-    const std::string& name = fields_[static_cast<std::size_t>(column)].name;
-    if (Parsed(column, cell)) return CheckedFloat(parsedValue_[static_cast<std::size_t>(column)], name, recordNumber_);
-    // Not a plain number: the shared parser accepts blanks and a '+' sign, and names the cell otherwise.
-    return ParseFloatText(cell, name, recordNumber_);
+    switch (Value(column)) {
+      case State::Null: return 0.0;
+      case State::Number: return CheckedFloat(value_, fields_[static_cast<std::size_t>(column)].name, recordNumber_);
+      case State::Text: break;
+    }
+    // Not a number: the shared parser names the cell, the field and the record.
+    return ParseFloatText(CellText(*CellFor(column), scratch_), fields_[static_cast<std::size_t>(column)].name,
+                          recordNumber_);
   }
 
-  std::string AsString(int column) override { return eof_ ? std::string() : std::string(CellAt(column)); }
+  std::string AsString(int column) override {
+    if (eof_) return std::string();
+    const Cell* cell = CellFor(column);
+    if (cell == nullptr) return std::string();
+    std::string_view text = CellText(*cell, scratch_);
+    return csv::IsNullText(text, dialect_) ? std::string() : std::string(text);
+  }
+
   std::int64_t RecordNumber() const override { return recordNumber_; }
 
+  void FocusColumn(int column) override {
+    if (column >= static_cast<int>(fields_.size())) return;
+    pendingFocus_ = column;
+    if (column < 0 && focus_ >= 0) First();
+  }
+
  private:
-  // Reads the whole file once: field names, record count, column classes.
-  void Survey() {
-    reader_.Restart(true);
-    std::vector<ColumnEvidence> evidence;
-    std::int64_t count = 0;
-    bool more = reader_.NextBatch();
-    if (!reader_.HeaderRead()) {
-      throw EDatabaseError("CSV file '" + reader_.Path() + "' is empty: its first line must name the fields");
+  enum class State { Null, Number, Text };
+
+  void Sniff(csv::Dialect dialect) {
+    std::string sample(csv::kSniffBytes, '\0');
+    std::size_t filled = 0;
+    while (filled < sample.size()) {
+      ssize_t got = ::pread(fd_, sample.data() + filled, sample.size() - filled, static_cast<off_t>(filled));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) throw EDatabaseError("CSV file '" + path_ + "' cannot be read: " + std::strerror(errno));
+      if (got == 0) break;
+      filled += static_cast<std::size_t>(got);
     }
-    evidence.resize(reader_.Header().size());
-    for (; more; more = reader_.NextBatch()) {
-      for (std::size_t row = 0; row < reader_.BatchRows(); ++row) {
-        std::size_t start = reader_.RowStart(row);
-        for (std::size_t column = 0; column < evidence.size(); ++column) {
-          std::string_view cell = reader_.Cell(start + column);
-          if (!cell.empty()) evidence[column].Observe(cell);
+    const bool whole = filled < sample.size();
+    sample.resize(filled);
+    csv::SniffDialect(sample, whole, DefaultDelimiter(path_), dialect);
+    dialect_ = std::move(dialect);
+  }
+
+  // The one pass at open: header, record count, width check; column classes from the first rows.
+  void Survey() {
+    csv::Scanner& scanner = *scanner_;
+    scanner.Rewind(0, 1);
+    scanner.SkipPreamble();
+    if (!scanner.NextRow(std::numeric_limits<std::size_t>::max(), true)) {
+      throw EDatabaseError("CSV file '" + path_ + "' is empty: its first line must name the fields");
+    }
+    std::vector<std::string> header;
+    for (std::size_t i = 0; i < scanner.CellCount(); ++i) header.emplace_back(CellText(scanner.CellAt(i), scratch_));
+    const std::size_t width = header.size();
+    dataOffset_ = scanner.Offset();
+    dataLine_ = scanner.Line();
+
+    std::vector<ColumnEvidence> evidence(width);
+    std::int64_t count = 0;
+    for (;;) {
+      const bool sampling = scanner.Offset() - dataOffset_ < kInferBytes;
+      if (!sampling) count += scanner.CountPlainRows(width);
+      if (!scanner.NextRow(sampling ? width + 1 : 0, !sampling)) break;
+      const std::size_t cells = sampling ? scanner.CellCount() : scanner.Width();
+      if (cells > width) ThrowWideRow(scanner.RowLine(), cells, width);
+      if (sampling) {
+        for (std::size_t i = 0; i < cells; ++i) {
+          std::string_view text = CellText(scanner.CellAt(i), scratch_);
+          if (!csv::IsNullText(text, dialect_)) evidence[i].Observe(text, dialect_.decimal);
         }
       }
-      count += static_cast<std::int64_t>(reader_.BatchRows());
+      ++count;
     }
     recordCount_ = count;
-    for (std::size_t column = 0; column < evidence.size(); ++column) {
-      fields_.push_back({reader_.Header()[column], evidence[column].Type()});
+    std::vector<std::string> names = FieldNames(header);
+    for (std::size_t i = 0; i < width; ++i) fields_.push_back({names[i], evidence[i].Type()});
+  }
+
+  [[noreturn]] void ThrowWideRow(std::int64_t line, std::size_t cells, std::size_t width) const {
+    const std::string delimiter = csv::DelimiterName(dialect_.delimiter);
+    throw EDatabaseError("CSV file '" + path_ + "', line " + std::to_string(line) + ": the row has " +
+                         std::to_string(cells) + " cells but the header names " + std::to_string(width) +
+                         " fields (cells split at " + delimiter + "); quote a cell that holds " + delimiter +
+                         ", or set the delimiter");
+  }
+
+  void CheckUnchanged() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !(IdentityOf(st) == identity_)) {
+      throw EDatabaseError("CSV file '" + path_ +
+                           "' changed while it was being read (its size or modification time differs from when "
+                           "the table was opened); run again once the file is complete");
     }
   }
 
-  void Enter() {
-    ++serial_;
-    if (eof_) return;
+  void Advance() {
+    if (focus_ >= 0) {
+      if (!scanner_->NextRowCell(static_cast<std::size_t>(focus_))) {
+        eof_ = true;
+        CheckUnchanged();
+        return;
+      }
+      ++recordNumber_;
+      parsedColumn_ = -1;
+      return;
+    }
+    if (!scanner_->NextRow(wanted_, false)) {
+      eof_ = true;
+      CheckUnchanged();
+      return;
+    }
     ++recordNumber_;
-    rowStart_ = reader_.RowStart(row_);
-  }
-
-  std::string_view CellAt(int column) const { return reader_.Cell(rowStart_ + static_cast<std::size_t>(column)); }
-
-  // Parses a plain number once per record and column; false when the cell is not one.
-  bool Parsed(int column, std::string_view cell) {
-    auto index = static_cast<std::size_t>(column);
-    if (parsedSerial_[index] != serial_) {
-      parsedSerial_[index] = serial_;
-      const char* end = cell.data() + cell.size();
-      auto [ptr, ec] = std::from_chars(cell.data(), end, parsedValue_[index]);
-      parsedOk_[index] = ptr == end && ec == std::errc();
+    parsedColumn_ = -1;
+    if (focus_ < 0 && scanner_->CellCount() > fields_.size()) {
+      CheckUnchanged();
+      ThrowWideRow(scanner_->RowLine(), scanner_->CellCount(), fields_.size());
     }
-    return parsedOk_[index];
   }
 
-  CsvReader reader_;
+  // The current row's cell of `column`; null when a short row ends before it.
+  const Cell* CellFor(int column) const {
+    if (focus_ >= 0 && column != focus_) {
+      throw EDatabaseError("CSV file '" + path_ + "': only the focused field can be read during a focused scan");
+    }
+    if (focus_ >= 0) return scanner_->FocusedCell();
+    auto index = static_cast<std::size_t>(column);
+    return index < scanner_->CellCount() ? &scanner_->CellAt(index) : nullptr;
+  }
+
+  // Converts the cell once per record; IsNull and AsFloat share the result.
+  State Value(int column) {
+    if (parsedColumn_ == column) return state_;
+    parsedColumn_ = column;
+    const Cell* cell = CellFor(column);
+    if (cell == nullptr || cell->size == 0) return state_ = State::Null;
+    if (!cell->escaped && dialect_.decimal == '.') {
+      const char* end = cell->data + cell->size;
+      auto [ptr, ec] = std::from_chars(cell->data, end, value_);
+      if (ptr == end && ec == std::errc()) return state_ = std::isnan(value_) ? State::Null : State::Number;
+    }
+    std::string_view text = CellText(*cell, scratch_);
+    if (csv::IsNullText(text, dialect_)) return state_ = State::Null;
+    std::string converted;
+    if (dialect_.decimal != '.') {
+      if (text.find('.') != std::string_view::npos) return state_ = State::Text;
+      converted.assign(text);
+      std::replace(converted.begin(), converted.end(), dialect_.decimal, '.');
+      text = converted;
+    }
+    if (!TryParseFloatText(text, &value_)) return state_ = State::Text;
+    return state_ = std::isnan(value_) ? State::Null : State::Number;
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  FileIdentity identity_;
+  csv::Dialect dialect_;
+  std::unique_ptr<csv::Scanner> scanner_;
   std::vector<FieldDef> fields_;
+  std::uint64_t dataOffset_ = 0;
+  std::int64_t dataLine_ = 1;
   std::int64_t recordCount_ = 0;
-  std::size_t row_ = 0;       // current row within the reader's batch
-  std::size_t rowStart_ = 0;  // its first cell
+
+  int focus_ = -1;
+  int pendingFocus_ = -1;
+  std::size_t wanted_ = 0;
   std::int64_t recordNumber_ = 0;
   bool eof_ = true;
-  // Each cell is parsed at most once per record: IsNull and AsFloat share the result.
-  std::uint64_t serial_ = 0;
-  std::vector<std::uint64_t> parsedSerial_;
-  std::vector<double> parsedValue_;
-  std::vector<bool> parsedOk_;
+
+  int parsedColumn_ = -1;
+  State state_ = State::Null;
+  double value_ = 0.0;
+  std::string scratch_;
 };
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) { return a.size() == b.size() && Lower(a) == Lower(b); }
+
+// A table is a file directly inside the directory: a name that could lead anywhere else is refused.
+void CheckTableName(const std::string& directory, const std::string& tableName) {
+  if (tableName.find('/') != std::string::npos || tableName.find('\0') != std::string::npos || tableName == "." ||
+      tableName == "..") {
+    throw EDatabaseError("CSV table name '" + tableName + "' is refused: a table is a file directly inside '" +
+                         directory + "', so its name cannot hold '/' or be '.' or '..'");
+  }
 }
 
-// "orders.csv", "orders" and, on a case-sensitive file system, "ORDERS" all name orders.csv.
-fs::path FindTableFile(const std::string& directory, const std::string& tableName) {
+// A regular file at `path`: true; nothing there: false; anything else is refused with its reason.
+bool IsTableFile(const std::string& path) {
+  struct stat st {};
+  if (!StatExisting(path, &st, "CSV file")) return false;
+  if (S_ISDIR(st.st_mode)) return false;
+  if (!S_ISREG(st.st_mode)) ThrowNotRegular(path, st.st_mode);
+  return true;
+}
+
+// "orders.csv", "orders" and, on a case-sensitive file system, "ORDERS" all name orders.csv; ".tsv"
+// and ".tab" files are found the same way.
+std::string FindTableFile(const std::string& directory, const std::string& tableName) {
+  CheckTableName(directory, tableName);
+  const std::vector<std::string> candidates = {tableName, tableName + ".csv", tableName + ".tsv", tableName + ".tab"};
+  for (const std::string& candidate : candidates) {
+    std::string path = (fs::path(directory) / candidate).string();
+    if (IsTableFile(path)) return path;
+  }
   std::error_code ec;
-  if (!fs::is_directory(directory, ec)) {
-    throw EDatabaseError("CSV directory '" + directory + "' does not exist; check DatabaseName");
-  }
-  for (const std::string& candidate : {tableName, tableName + ".csv"}) {
-    fs::path path = fs::path(directory) / candidate;
-    if (fs::is_regular_file(path, ec)) return path;
-  }
-  for (const auto& entry : fs::directory_iterator(directory, ec)) {
+  fs::directory_iterator entries(directory, ec);
+  if (ec) throw EDatabaseError("CSV directory '" + directory + "' cannot be read: " + ec.message());
+  for (const auto& entry : entries) {
     std::string name = entry.path().filename().string();
-    if (entry.is_regular_file(ec) &&
-        (SameNameIgnoringCase(name, tableName) || SameNameIgnoringCase(name, tableName + ".csv"))) {
-      return entry.path();
+    for (const std::string& candidate : candidates) {
+      if (SameNameIgnoringCase(name, candidate) && IsTableFile(entry.path().string())) return entry.path().string();
     }
   }
   throw EDatabaseError("CSV table '" + tableName + "' not found: '" + directory + "' holds no file '" + tableName +
@@ -395,8 +441,28 @@ fs::path FindTableFile(const std::string& directory, const std::string& tableNam
 
 }  // namespace
 
-std::unique_ptr<RecordSource> OpenCsvTable(const std::string& directory, const std::string& tableName) {
-  return std::make_unique<CsvSource>(FindTableFile(directory, tableName).string());
+bool IsCsvFileName(const std::string& path) {
+  return EndsWithIgnoringCase(path, ".csv") || EndsWithIgnoringCase(path, ".tsv") ||
+         EndsWithIgnoringCase(path, ".tab");
+}
+
+std::unique_ptr<RecordSource> OpenCsvTable(const std::string& databaseName, const std::string& tableName) {
+  csv::DatabaseLocation location = csv::ParseLocation(databaseName);
+  const std::string& path = location.path;
+  struct stat st {};
+  if (!StatExisting(path, &st, "CSV database")) {
+    if (IsCsvFileName(path)) throw EDatabaseError("CSV file '" + path + "' does not exist; check DatabaseName");
+    throw EDatabaseError("CSV directory '" + path + "' does not exist; check DatabaseName");
+  }
+  if (S_ISDIR(st.st_mode)) return std::make_unique<CsvSource>(FindTableFile(path, tableName), location.dialect);
+  // A file alone is the database; its one table answers to its own name, with or without extension.
+  const std::string fileName = fs::path(path).filename().string();
+  const std::string stem = fs::path(path).stem().string();
+  if (!tableName.empty() && !SameNameIgnoringCase(tableName, fileName) && !SameNameIgnoringCase(tableName, stem)) {
+    throw EDatabaseError("CSV table '" + tableName + "' not found: the database is the file '" + path +
+                         "', whose one table is '" + fileName + "'");
+  }
+  return std::make_unique<CsvSource>(path, location.dialect);
 }
 
 }  // namespace sumora

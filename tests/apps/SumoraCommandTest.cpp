@@ -130,6 +130,31 @@ TEST_F(SumoraCommandTest, CsvAndSqliteGiveTheSameSummary) {
   EXPECT_EQ(a, b);
 }
 
+TEST_F(SumoraCommandTest, CsvFilesAloneAndCsvOptionsGiveTheSameSummary) {
+  auto summary = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "summarize");
+    for (const char* extra : {"--field", "AMOUNT", "--format", "json"}) args.push_back(extra);
+    CommandResult run = Sumora(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    auto json = nlohmann::json::parse(run.status == 0 ? run.out : "{}");
+    json.erase("source");
+    return json;
+  };
+  const auto expected = summary({"--db", (dir.path() / "csv").string(), "--table", "orders.csv"});
+  const std::string eu = dir.write("eu.csv", "# export\nID;AMOUNT;NOTE\n1;1,0;a\n2;2,0;b\n3;NA;c\n4;6,0;d\n");
+  EXPECT_EQ(summary({"--db", eu}), expected);  // sniffed: ';', decimal comma, NA; the file is the table
+  const std::string odd = dir.write("odd.csv", "ID|AMOUNT\n1|1,0\n2|2,0\n3|x\n4|6,0\n");
+  const std::vector<std::string> options = {"--db", odd, "--csv-delimiter", "|", "--csv-decimal", ",", "--csv-na", "x"};
+  EXPECT_EQ(summary(options), expected);
+  const std::string form = dir.file("odd.form.json");
+  std::vector<std::string> save = {"form", "save", form};
+  save.insert(save.end(), options.begin(), options.end());
+  save.insert(save.end(), {"--field", "AMOUNT"});
+  ASSERT_EQ(Sumora(save).status, 0);
+  EXPECT_EQ(summary({"--form", form}), expected);
+  EXPECT_EQ(Sumora({"fields", "--db", odd, "--csv-delimiter", "ab"}).status, 2);
+}
+
 TEST_F(SumoraCommandTest, ErrorsExitOneWithOneLineAndUsageMistakesExitTwo) {
   CommandResult missingTable = Sumora({"summarize", "--db", db, "--table", "NOPE", "--field", "AMOUNT"});
   EXPECT_EQ(missingTable.status, 1);

@@ -2,6 +2,7 @@
 // status for each kind of bad data, bad property or bad file, run on real SQLite and CSV files. Each
 // row of the README's "Bad input" table has its case here under the same name.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -59,8 +60,11 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
             "CREATE TABLE SPREAD (V REAL); INSERT INTO SPREAD VALUES (1e70), (-1e70), (3e70), (2e70);");
     std::filesystem::create_directory(dir_->path() / "csv");
     dir_->write("csv/text.csv", "ID,V\n1,1\n2,abc\n3,3\n");
-    dir_->write("csv/ragged.csv", "ID,V\n1,1\n2\n3,3\n");
+    dir_->write("csv/ragged.csv", "ID,V\n1,1\n2,2,2\n3,3\n");
     dir_->write("csv/header.csv", "ID,V\n");
+    dir_->write("csv/open.csv", "ID,V\n1,1\n2,\"3\n");
+    ::mkfifo((dir_->path() / "csv/pipe.csv").c_str(), 0600);
+    std::filesystem::create_symlink("loop.csv", dir_->path() / "csv/loop.csv");
     dir_->write("broken.sfm", "{\"format\": \"sumora-form\", \"version\": 1, \"form\": \"F\", \"comp");
     dir_->write("wrongtype.sfm",
                 "{\"format\": \"sumora-form\", \"version\": 1, \"form\": \"F\", \"components\": [{\"class\": "
@@ -138,8 +142,24 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"TextInNumericCsvColumn", {"--db", "@csv", "--table", "text.csv", "--field", "V"}, 1,
                  "error: 'abc' is not a valid number (field 'V', record 2)\n", ""},
         BadInput{"RaggedCsvRow", {"--db", "@csv", "--table", "ragged.csv", "--field", "V"}, 1,
-                 "error: CSV file '@csv/ragged.csv', line 3: the row has 1 cells but the header names 2 fields; "
-                 "every row needs one cell per field (quote cells that hold commas)\n",
+                 "error: CSV file '@csv/ragged.csv', line 3: the row has 3 cells but the header names 2 fields "
+                 "(cells split at ','); quote a cell that holds ',', or set the delimiter\n",
+                 ""},
+        BadInput{"UnclosedCsvQuote", {"--db", "@csv", "--table", "open.csv", "--field", "V"}, 1,
+                 "error: CSV file '@csv/open.csv', line 3: a quoted cell is not closed before the end of the file "
+                 "(a quote is missing)\n",
+                 ""},
+        BadInput{"CsvTableLeavingTheDirectory", {"--db", "@csv", "--table", "../shop.sqlite", "--field", "V"}, 1,
+                 "error: CSV table name '../shop.sqlite' is refused: a table is a file directly inside '@csv', so "
+                 "its name cannot hold '/' or be '.' or '..'\n",
+                 ""},
+        BadInput{"CsvTableIsAFifo", {"--db", "@csv", "--table", "pipe.csv", "--field", "V"}, 1,
+                 "error: CSV file '@csv/pipe.csv' is a FIFO (named pipe), not a regular file; it is refused rather "
+                 "than read: give a file\n",
+                 ""},
+        BadInput{"CsvTableIsALinkLoop", {"--db", "@csv", "--table", "loop.csv", "--field", "V"}, 1,
+                 "error: CSV file '@csv/loop.csv' is a symbolic link that leads to itself (a link loop); point it "
+                 "at a file\n",
                  ""},
         BadInput{"CsvWithOnlyAHeader", {"--db", "@csv", "--table", "header.csv", "--field", "V"}, 1,
                  "error: Skewness is undefined: the variance is zero\n", ""},
