@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "dataset/Drivers.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
