@@ -315,9 +315,11 @@ class PgSource final : public RecordSource, public AggregatingSource {
     }
     pg::Result begun = pg::ExecFixed(connection_.get(), kBegin);
     if (PQresultStatus(begun.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, begun.get());
+    FailIfCancelled("Opening " + what_);
     pg::Result declared = pg::ExecOne(connection_.get(), std::string("DECLARE ") + kCursorName +
                                                              " SCROLL CURSOR WITHOUT HOLD FOR\n" + select_ + "\n");
     if (PQresultStatus(declared.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, declared.get());
+    FailIfCancelled("Opening " + what_);
     pg::Result first = pg::ExecOne(connection_.get(), fetchSql_);
     if (PQresultStatus(first.get()) != PGRES_TUPLES_OK) Fail("Cannot open " + what_, first.get());
 

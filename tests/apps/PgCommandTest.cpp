@@ -90,7 +90,7 @@ TEST(PgCommandTest, InterruptCancelsTheStatementOnTheServer) {
           static_cast<char*>(nullptr));
     _exit(127);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // connected and waiting for the server
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // connected and waiting for the server
   const auto interrupted = std::chrono::steady_clock::now();
   kill(child, SIGINT);
   int status = 0;

@@ -107,12 +107,19 @@ TEST_F(PgSafetyTest, AServerThatNeverAnswersEndsInATimeout) {
 
 TEST_F(PgSafetyTest, CancelStopsARunningStatementAndTheNextPassWorks) {
   EXPECT_FALSE(CancelRunningStatements()) << "nothing is open yet";
+  const std::string applicationName = "sumora_cancel_" + std::to_string(getpid());
   TQuery query;
-  query.SetDatabaseName(PgTestUrl());
+  query.SetDatabaseName(test::WithUrlParameter(PgTestUrl(), "application_name", applicationName));
   query.SQL().SetText("SELECT pg_sleep(30)::text AS slept, 1.5::float8 AS x");
-  std::thread canceller([] {
-    for (int attempt = 0; attempt < 100 && !CancelRunningStatements(); ++attempt) {
+  // Cancels once the server runs the statement, as a user who sees it hang would.
+  std::thread canceller([&] {
+    for (int attempt = 0; attempt < 200; ++attempt) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (admin_.Value("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND application_name = '" +
+                       applicationName + "'") != "0") {
+        EXPECT_TRUE(CancelRunningStatements());
+        return;
+      }
     }
   });
   const auto started = std::chrono::steady_clock::now();
