@@ -3,7 +3,10 @@
 // selection of `summarize --quantiles`: its first pass counts every key (the loading pass) and the
 // second rides along with the moment pass, so the passes of its own are extra_passes = passes - 2 (at
 // least 0). `prepared` 0 is GetdsQuantiles called after a plain summary: it starts from the extremes
-// and every pass is its own. $SUMORA_BENCH_ROWS values (default 10,000,000).
+// and every pass is its own. `prepared` 2 counts where the data lives (a server's width_bucket over
+// the thresholds each pass sends, simulated here by a binary search), hinted with the first 10000
+// values as the engine does: every pass is its own.
+// $SUMORA_BENCH_ROWS values (default 10,000,000).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -54,7 +57,8 @@ void Quartiles(benchmark::State& state) {
     max = std::max(max, x);
   }
   const auto n = static_cast<std::int64_t>(data.size());
-  const bool prepared = state.range(1) != 0;
+  const bool prepared = state.range(1) == 1;
+  const bool counting = state.range(1) == 2;
   int passes = 0;
   for (auto _ : state) {
     sumora::RadixSelect select = prepared ? sumora::RadixSelect::OverAllKeys(n) : sumora::RadixSelect(n, min, max);
@@ -70,7 +74,16 @@ void Quartiles(benchmark::State& state) {
       ranks.push_back(r.upper);
     }
     select.Want(ranks);
+    // The engine hints a counting selection with the values it stores: the first 10000.
+    if (counting) select.SetHints(std::vector<double>(data.begin(), data.begin() + std::min<std::size_t>(data.size(), 10000)));
     while (select.NeedsPass()) {
+      if (counting) {
+        const std::vector<double> thresholds = select.BeginThresholdPass();
+        std::vector<std::int64_t> classes(thresholds.size() + 1, 0);
+        for (double x : data) ++classes[std::upper_bound(thresholds.begin(), thresholds.end(), x) - thresholds.begin()];
+        select.EndThresholdPass(classes);
+        continue;
+      }
       select.BeginPass();
       for (double x : data) select.Add(x);
       select.EndPass();
@@ -90,7 +103,7 @@ void Quartiles(benchmark::State& state) {
 // kind: 0 log-normal cents, 1 integers 1..20, 2 Cauchy, 3 uniform doubles, 4 normal.
 BENCHMARK(Quartiles)
     ->ArgNames({"kind", "prepared"})
-    ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0}})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0, 2}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 

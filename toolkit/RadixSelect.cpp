@@ -88,7 +88,7 @@ RadixSelect RadixSelect::OverAllKeys(std::int64_t atMost, Limits limits) {
 std::vector<std::int64_t> RadixSelect::WantedIn(const Range& range) const {
   std::vector<std::int64_t> ranks;
   for (std::int64_t rank : wanted_) {
-    if (rank >= range.below && rank < range.below + range.count) ranks.push_back(rank);
+    if (rank >= range.below && rank < range.below + range.count && known_.count(rank) == 0) ranks.push_back(rank);
   }
   return ranks;
 }
@@ -284,23 +284,60 @@ std::vector<double> RadixSelect::BeginThresholdPass() {
       work.first[b] = work.shift == 0 ? key : kMixed;
     }
     if (work.range.hi != ~std::uint64_t{0}) starts.push_back({work.range.hi + 1, -1, 0});
+    // A probe value gets a class of its own, [key, key + 1).
+    const auto probe = [&](std::uint64_t key) {
+      if (key < work.range.lo || key > work.range.hi) return;
+      starts.push_back({key, static_cast<int>(w), static_cast<std::size_t>((key - work.range.lo) >> work.shift)});
+      if (key < work.range.hi) {
+        starts.push_back({key + 1, static_cast<int>(w), static_cast<std::size_t>((key + 1 - work.range.lo) >> work.shift)});
+      }
+    };
+    const std::vector<std::int64_t> ranks = WantedIn(work.range);
+    if (ranks.empty()) continue;
+    // Stored numbers are mostly decimals of few digits (prices, counts, measurements), so the few
+    // shortest decimals inside the range are probed, from the coarsest grid to the finest that has at
+    // most kGrid of them. k / 10^d of exact integers is the double nearest to the decimal, as the data
+    // source reads it.
+    constexpr double kGrid = 64;
+    const double a = KeyValue(std::max(work.range.lo, keyMin_));
+    const double b = KeyValue(std::min(work.range.hi, keyMax_));
+    for (int d = -22; d <= 22; ++d) {
+      const double scale = std::pow(10.0, std::abs(d));
+      const double lowK = std::ceil(d >= 0 ? a * scale : a / scale) - 1;
+      const double highK = std::floor(d >= 0 ? b * scale : b / scale) + 1;
+      if (highK - lowK > kGrid) break;
+      if (std::fabs(lowK) > 9e15 || std::fabs(highK) > 9e15) continue;
+      for (double k = lowK; k <= highK; ++k) probe(OrderKey(d >= 0 ? k / scale : k * scale));
+    }
+    // A sample value near a rank's estimated place: repeated values are found where they lie.
+    constexpr std::int64_t kWindow = 128;
+    for (std::int64_t rank : ranks) {
+      if (hints_.empty()) break;
+      const auto m = static_cast<std::int64_t>(hints_.size());
+      const auto guess = static_cast<std::int64_t>((static_cast<double>(rank) + 0.5) / static_cast<double>(count_) *
+                                                   static_cast<double>(m));
+      for (std::int64_t i = std::max<std::int64_t>(guess - kWindow, 0); i <= std::min(guess + kWindow, m - 1); ++i) {
+        probe(hints_[static_cast<std::size_t>(i)]);
+      }
+    }
   }
   std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.key < b.key; });
   std::vector<double> thresholds;
-  classTargets_.assign(1, {-1, 0});
+  classTargets_.assign(1, ClassTarget{-1, 0, keyMin_});
   for (std::size_t i = 0; i < starts.size(); ++i) {
     const Start& start = starts[i];
-    // Where both a range's end and a bucket start lie, the bucket counts (it sorts after the end).
+    // Where a range's end and a bucket start lie together, the bucket counts (it sorts after the
+    // end); equal starts inside a range name the same bucket.
     if (i + 1 < starts.size() && starts[i + 1].key == start.key) continue;
     if (start.key <= keyMin_) {
-      classTargets_[0] = {start.work, start.bucket};  // the values from the smallest on
+      classTargets_[0] = {start.work, start.bucket, keyMin_};  // the values from the smallest on
       continue;
     }
     if (start.key > keyMax_) break;
     // The key just below +0 is that of -0, which no value has and which the server takes for 0.
     if (start.key == OrderKey(0.0) - 1) continue;
     thresholds.push_back(KeyValue(start.key));
-    classTargets_.push_back({start.work, start.bucket});
+    classTargets_.push_back({start.work, start.bucket, start.key});
   }
   passLo_ = 1;
   passHi_ = 0;
@@ -312,16 +349,35 @@ void RadixSelect::EndThresholdPass(const std::vector<std::int64_t>& classCounts)
     throw EMathError("A counting pass returned " + std::to_string(classCounts.size()) + " classes for " +
                      std::to_string(classTargets_.size()));
   }
+  // Classes of one range follow each other in key order, so each starts where the ones before it end.
+  std::vector<std::int64_t> position;
+  for (const Work& work : pass_) position.push_back(work.range.below);
   for (std::size_t i = 0; i < classCounts.size(); ++i) {
-    const auto [work, bucket] = classTargets_[i];
-    if (work < 0) {
-      continue;
+    const ClassTarget& target = classTargets_[i];
+    if (target.work < 0) continue;
+    const auto w = static_cast<std::size_t>(target.work);
+    const std::int64_t count = classCounts[i];
+    pass_[w].cells[target.bucket] += static_cast<std::uint32_t>(count);
+    // A class of one key holds one value, however often it repeats.
+    const std::uint64_t end = i + 1 < classTargets_.size() ? classTargets_[i + 1].start : keyMax_ + 1;
+    if (end == target.start + 1) {
+      for (std::int64_t rank : wanted_) {
+        if (rank >= position[w] && rank < position[w] + count) known_[rank] = KeyValue(target.start);
+      }
     }
-    Work& target = pass_[static_cast<std::size_t>(work)];
-    target.cells[bucket] += static_cast<std::uint32_t>(classCounts[i]);
+    position[w] += count;
   }
   classTargets_.clear();
   EndPass();
+}
+
+void RadixSelect::SetHints(const std::vector<double>& sample) {
+  hints_.clear();
+  for (double x : sample) {
+    if (std::isfinite(x)) hints_.push_back(OrderKey(x));
+  }
+  // Repeats stay: a value's place among the sample estimates its rank among all values.
+  std::sort(hints_.begin(), hints_.end());
 }
 
 double RadixSelect::ValueAt(std::int64_t rank) const {

@@ -83,6 +83,11 @@ class RadixSelect {
   // selection must have been made with the extremes (not OverAllKeys).
   std::vector<double> BeginThresholdPass();
   void EndThresholdPass(const std::vector<std::int64_t>& classCounts);
+  // Values likely to lie near the wanted ranks (a sample of the data, in any order). Counting passes
+  // then also count each sample value near a rank's estimated place on its own, so a rank holding a
+  // value that repeats, as most do in real data, is found without narrowing to its last bit. Only a
+  // hint: the results never depend on it.
+  void SetHints(const std::vector<double>& sample);
 
   // The value at a rank asked for and found.
   double ValueAt(std::int64_t rank) const;
@@ -132,8 +137,15 @@ class RadixSelect {
   int passes_ = 0;
   std::uint64_t keyMin_ = 0;  // keys of the extremes
   std::uint64_t keyMax_ = 0;
-  // For each class of a threshold pass: the work and bucket it counts into, or work -1 (no range).
-  std::vector<std::pair<int, std::size_t>> classTargets_;
+  // For each class of a threshold pass: the work and bucket it counts into (work -1: no range) and
+  // the first key it holds.
+  struct ClassTarget {
+    int work = -1;
+    std::size_t bucket = 0;
+    std::uint64_t start = 0;
+  };
+  std::vector<ClassTarget> classTargets_;
+  std::vector<std::uint64_t> hints_;  // sorted keys of the sample, repeats included
 };
 
 }  // namespace sumora

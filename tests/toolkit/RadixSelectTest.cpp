@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <random>
 #include <vector>
@@ -69,26 +70,33 @@ TEST(RadixSelectTest, EveryRankEqualsTheSortedCopyUnderTightLimits) {
   }
 }
 
-// Passes made where the data lives count the values between thresholds, as width_bucket does.
+// Passes made where the data lives count the values between thresholds, as width_bucket does; a
+// sample of the values as hints lets repeated values be found without narrowing to their last bit.
 TEST(RadixSelectTest, CountingPassesBetweenThresholdsFindEveryRank) {
-  for (const DataSet& set : DataSets()) {
-    SCOPED_TRACE(set.name);
-    Data sorted = set.values;
-    std::sort(sorted.begin(), sorted.end());
-    const auto n = static_cast<std::int64_t>(sorted.size());
-    RadixSelect select(n, sorted.front(), sorted.back(), {64, 16, 64});
-    const std::vector<std::int64_t> ranks = {0, n / 4, n / 2, (n - 1) / 2, n - 1};
-    select.Want(ranks);
-    for (int guard = 0; select.NeedsPass(); ++guard) {
-      ASSERT_LT(guard, 70) << "the selection does not converge";
-      const Data thresholds = select.BeginThresholdPass();
-      ASSERT_TRUE(std::is_sorted(thresholds.begin(), thresholds.end()));
-      ASSERT_EQ(std::adjacent_find(thresholds.begin(), thresholds.end()), thresholds.end()) << "strictly ascending";
-      std::vector<std::int64_t> classes(thresholds.size() + 1, 0);
-      for (double x : set.values) ++classes[std::upper_bound(thresholds.begin(), thresholds.end(), x) - thresholds.begin()];
-      select.EndThresholdPass(classes);
+  for (bool hinted : {false, true}) {
+    for (const DataSet& set : DataSets()) {
+      SCOPED_TRACE(std::string(set.name) + (hinted ? " with hints" : ""));
+      Data sorted = set.values;
+      std::sort(sorted.begin(), sorted.end());
+      const auto n = static_cast<std::int64_t>(sorted.size());
+      RadixSelect select(n, sorted.front(), sorted.back(), {64, 16, 64});
+      if (hinted) select.SetHints(Data(set.values.begin(), set.values.begin() + std::min<std::int64_t>(n, 500)));
+      const std::vector<std::int64_t> ranks = {0, n / 4, n / 2, (n - 1) / 2, n - 1};
+      select.Want(ranks);
+      for (int guard = 0; select.NeedsPass(); ++guard) {
+        ASSERT_LT(guard, 70) << "the selection does not converge";
+        const Data thresholds = select.BeginThresholdPass();
+        ASSERT_TRUE(std::adjacent_find(thresholds.begin(), thresholds.end(), std::greater_equal<>()) ==
+                    thresholds.end()) << "strictly ascending";
+        std::vector<std::int64_t> classes(thresholds.size() + 1, 0);
+        for (double x : set.values) ++classes[std::upper_bound(thresholds.begin(), thresholds.end(), x) - thresholds.begin()];
+        select.EndThresholdPass(classes);
+      }
+      for (std::int64_t rank : ranks) EXPECT_EQ(select.ValueAt(rank), sorted[static_cast<std::size_t>(rank)]) << rank;
+      if (hinted && std::string(set.name) == "ties") {
+        EXPECT_EQ(select.Passes(), 1);
+      }
     }
-    for (std::int64_t rank : ranks) EXPECT_EQ(select.ValueAt(rank), sorted[static_cast<std::size_t>(rank)]) << rank;
   }
 }
 
