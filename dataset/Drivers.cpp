@@ -1,5 +1,6 @@
 #include "dataset/Drivers.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -87,6 +88,59 @@ bool IsCsvFileDatabase(const std::string& databaseName) {
   const std::string base = std::filesystem::exists(databaseName, ec) ? databaseName
                                                                       : databaseName.substr(0, databaseName.rfind('?'));
   return !std::filesystem::is_directory(base, ec);
+}
+
+namespace {
+
+// Runs a catalogue query through the driver and collects its first column.
+std::vector<std::string> FirstColumn(std::unique_ptr<RecordSource> source) {
+  std::vector<std::string> names;
+  for (source->First(); !source->Eof(); source->Next()) names.push_back(source->AsString(0));
+  return names;
+}
+
+// The path of a CSV database without its "?options".
+std::string CsvBase(const std::string& databaseName) {
+  std::error_code ec;
+  return std::filesystem::exists(databaseName, ec) ? databaseName : databaseName.substr(0, databaseName.rfind('?'));
+}
+
+// A CSV file is its own one table; a directory holds one per CSV file.
+std::vector<std::string> CsvTableFiles(const std::string& databaseName) {
+  const std::string base = CsvBase(databaseName);
+  if (IsCsvFileDatabase(databaseName)) return {std::filesystem::path(base).filename().string()};
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+    const std::string name = entry.path().filename().string();
+    // Links and other special files are not tables: they are refused when opened, so not listed.
+    if (IsCsvFileName(name) && entry.is_regular_file(ec) && !entry.is_symlink(ec)) names.push_back(name);
+  }
+  if (ec) throw EDatabaseError("Cannot list the CSV directory '" + base + "': " + ec.message());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> ListTables(const std::string& databaseName) {
+  switch (DriverFor(databaseName)) {
+    case DriverKind::PostgreSQL:
+      // pg_table_is_visible follows the search path, a table shadowed by an earlier schema included;
+      // the system schemas are always on the path but hold no user data.
+      return FirstColumn(OpenPgQuery(
+          databaseName,
+          "SELECT c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+          "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND pg_catalog.pg_table_is_visible(c.oid) "
+          "AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY c.relname"));
+    case DriverKind::Memory:
+      throw EDatabaseError("'" + databaseName + "' is an in-memory database, which cannot list its tables");
+    case DriverKind::Csv: return CsvTableFiles(databaseName);
+    case DriverKind::SQLite: break;
+  }
+  return FirstColumn(OpenSqliteQuery(databaseName,
+                                     "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
+                                     "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
 }
 
 void RegisterMemoryDatabase(const std::string& name, MemorySourceFactory factory) {

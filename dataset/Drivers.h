@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dataset/RecordSource.h"
 
@@ -25,6 +26,11 @@ DriverKind DriverFor(const std::string& databaseName);
 std::unique_ptr<RecordSource> OpenTableSource(const std::string& databaseName, const std::string& tableName);
 // Runs `sql` and opens its result.
 std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, const std::string& sql);
+
+// The names of the tables a database holds, for listing: SQLite tables and views (without SQLite's
+// own), the "*.csv" files of a CSV directory, the PostgreSQL tables and views visible on the
+// search path. Sorted by name. In-memory databases cannot list theirs (EDatabaseError).
+std::vector<std::string> ListTables(const std::string& databaseName);
 
 // In-memory databases: "memory:NAME" is answered by the factory registered under NAME. The factory
 // gets the table name (table datasets) or the SQL text (query datasets).

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "dataset/Drivers.h"
 #include "host/Errors.h"
 #include "host/SafeFile.h"
 #include "design/Properties.h"
@@ -69,9 +70,38 @@ PropertyValue JsonToValue(const json& stored, PropertyKind kind, const std::stri
   throw Exception(where + " has an unknown kind");
 }
 
+const char* const kDatabaseName = "DatabaseName";
+
+namespace fs = std::filesystem;
+
+// Only names of files and folders move with the form; URLs, connection strings and in-memory names
+// mean the same wherever the form is.
+bool IsPathName(const std::string& name) {
+  if (name.empty()) return false;
+  const DriverKind kind = DriverFor(name);
+  return kind == DriverKind::SQLite || kind == DriverKind::Csv;
+}
+
+std::string ResolvedDatabaseName(const std::string& stored, const std::string& formFolder) {
+  if (formFolder.empty() || !IsPathName(stored) || fs::path(stored).is_absolute()) return stored;
+  return (fs::path(formFolder) / stored).lexically_normal().string();
+}
+
+std::string StoredDatabaseName(const std::string& name, const std::string& formFolder) {
+  if (formFolder.empty() || !IsPathName(name)) return name;
+  const fs::path absolute = fs::absolute(name).lexically_normal();
+  const fs::path relative = absolute.lexically_relative(formFolder);
+  const bool inside = !relative.empty() && *relative.begin() != "..";
+  return inside ? relative.string() : absolute.string();
+}
+
 }  // namespace
 
-std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& file) {
+std::string FormFolderOf(const std::string& path) {
+  return fs::absolute(path).lexically_normal().parent_path().string();
+}
+
+std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& file, const std::string& formFolder) {
   json document;
   try {
     document = json::parse(text);
@@ -115,7 +145,11 @@ std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fil
         Fail(file, ComponentLabel(name) + ": unknown property '" + propertyName + "' of class " + className);
       }
       try {
-        property->set(*component, JsonToValue(stored, property->kind, "property '" + propertyName + "'"));
+        PropertyValue value = JsonToValue(stored, property->kind, "property '" + propertyName + "'");
+        if (propertyName == kDatabaseName && std::holds_alternative<std::string>(value)) {
+          value = ResolvedDatabaseName(std::get<std::string>(value), formFolder);
+        }
+        property->set(*component, value);
       } catch (const Exception& e) {
         Fail(file, ComponentLabel(name) + ": " + e.what());
       }
@@ -129,23 +163,31 @@ std::unique_ptr<TForm> ReadFormFile(const std::string& path) {
   if (!in) Fail(path, "cannot open the form file");
   std::ostringstream text;
   text << in.rdbuf();
-  return ParseForm(text.str(), path);
+  return ParseForm(text.str(), path, FormFolderOf(path));
 }
 
-std::string FormToText(const TForm& form) {
+std::string FormToText(const TForm& form, const std::string& formFolder) {
   json components = json::array();
   for (TComponent* component : form.Components()) {
     const ComponentClassInfo* info = FindComponentClass(component->ClassName());
     if (info == nullptr) continue;
     json properties = json::object();
-    for (const auto& property : info->properties) properties[property.name] = ValueToJson(property.get(*component));
+    for (const auto& property : info->properties) {
+      PropertyValue value = property.get(*component);
+      if (property.name == kDatabaseName && std::holds_alternative<std::string>(value)) {
+        value = StoredDatabaseName(std::get<std::string>(value), formFolder);
+      }
+      properties[property.name] = ValueToJson(value);
+    }
     components.push_back({{"class", info->className}, {"name", component->Name()}, {"properties", properties}});
   }
   json document = {{"format", kFormat}, {"version", kVersion}, {"form", form.Name()}, {"components", components}};
   return document.dump(2) + "\n";
 }
 
-void WriteFormFile(const TForm& form, const std::string& path) { WriteFileAtomically(path, FormToText(form)); }
+void WriteFormFile(const TForm& form, const std::string& path) {
+  WriteFileAtomically(path, FormToText(form, FormFolderOf(path)));
+}
 
 TComponent* FindFormComponent(const TForm& form, const std::string& name, const std::string& file) {
   for (TComponent* component : form.Components()) {

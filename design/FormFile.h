@@ -22,16 +22,27 @@ class TForm : public TComponent {
   std::string ClassName() const override { return "TForm"; }
 };
 
+// Form files travel with their data: a DatabaseName that is a file or folder path is stored relative
+// to the form file's folder when it lies inside that folder, absolute otherwise, and a relative one is
+// read against the form file's folder (not the current directory). Server and in-memory names are
+// stored as they are.
+
 // Reads `path`. A missing or malformed file, an unknown class or property, or a value of the wrong
 // type raises Exception naming the file, the component and the property; nothing is returned then.
 std::unique_ptr<TForm> ReadFormFile(const std::string& path);
-std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fileNameForErrors);
+// `formFolder`, when not empty, is the folder relative database paths are resolved against.
+std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fileNameForErrors,
+                                 const std::string& formFolder = std::string());
 
 // Writes every component the form owns that has a registered class, with all its properties.
 // Raises Exception naming the file when it cannot be written or is not a regular file (a link, a
 // folder, a pipe); the file is replaced atomically and keeps its permission bits.
 void WriteFormFile(const TForm& form, const std::string& path);
-std::string FormToText(const TForm& form);
+// `formFolder`, when not empty, is the folder database paths are written relative to (when inside it).
+std::string FormToText(const TForm& form, const std::string& formFolder = std::string());
+
+// The absolute folder of the form file at `path`.
+std::string FormFolderOf(const std::string& path);
 
 // The component called `name` (the first registered component when `name` is empty). Raises
 // Exception naming the file when there is none.

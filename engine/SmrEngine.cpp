@@ -147,6 +147,8 @@ void TSumoraStats::Initialize() {
 void TSumoraStats::Summarize() {
   Initialize();
   GetdsMean();
+  // Without a single value every later step would fail with a misleading variance or skewness message.
+  if (dsDataCount_ == 0) throw ENoValues("Field '" + StatFieldName_ + "' has no values");
   GetdsMedian();
   CalculateMoments();
   GetdsVariance();

@@ -50,6 +50,8 @@ class TSumoraStats {
   // Refreshes NumericFields and marks every result as not current.
   void Initialize();
   // Computes every statistic in the fixed order: loading pass, median, combined moment pass, mode.
+  // A field without a single non-null value raises ENoValues "Field 'NAME' has no values" right after
+  // the loading pass.
   void Summarize();
   // Refreshes and returns the names of the dataset's numeric fields (opening and closing it again
   // when it was closed); warns "Please check the table name." when it cannot be opened.

@@ -77,13 +77,12 @@ ConsoleMessageBoxes::ConsoleMessageBoxes(std::FILE* in, std::FILE* out)
     : in_(in != nullptr ? in : stdin), out_(out != nullptr ? out : stderr) {}
 
 TModalResult ConsoleMessageBoxes::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {
+  // A question nobody can answer is answered No in silence: scripts and pipes get no noise on stderr.
+  const bool question = buttons == TMsgDlgButtons::mbYesNo;
+  if (question && isatty(fileno(in_)) == 0) return TModalResult::mrNo;
   std::fprintf(out_, "%s: %s\n", MsgDlgTypeName(type), OneLine(text).c_str());
   std::fflush(out_);
-  if (buttons != TMsgDlgButtons::mbYesNo) return TModalResult::mrOk;
-  if (isatty(fileno(in_)) == 0) {
-    std::fputs("(no terminal to answer: No)\n", out_);
-    return TModalResult::mrNo;
-  }
+  if (!question) return TModalResult::mrOk;
   for (;;) {
     std::fputs("Yes or No? [y/n] ", out_);
     std::fflush(out_);

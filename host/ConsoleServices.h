@@ -1,6 +1,6 @@
 // Console implementations of the host services, for the `sumora` command:
 //  - message boxes print one line "<type>: <text>" on stderr, line breaks shown as one space; a
-//    confirmation asks on the terminal when stdin is a TTY, otherwise answers No and says so;
+//    confirmation asks on the terminal when stdin is a TTY, otherwise answers No without printing;
 //  - the cursor is remembered only;
 //  - a shown progress dialog draws a one-line bar on stderr when stderr is a TTY, redrawn only when
 //    the shown percentage or message changes.

@@ -31,6 +31,13 @@ class EMathError : public Exception {
   using Exception::Exception;
 };
 
+// A field that holds no value at all (every record null, or no records): nothing can be summarized.
+// Derived from EMathError, so code that catches arithmetic failures still catches it.
+class ENoValues : public EMathError {
+ public:
+  using EMathError::EMathError;
+};
+
 // An object handed to an operation is not of the class that operation needs.
 class EInvalidCast : public Exception {
  public:

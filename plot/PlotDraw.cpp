@@ -1,5 +1,6 @@
 // The four pictures of the plot window and the class hints of the plot area.
 #include <QLabel>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -85,9 +86,16 @@ void TSumoraPlotForm::DrawBars(bool cumulative) {
     canvas.BrushColor = static_cast<TColor>(Random(65535));
     canvas.Rectangle(left, top, right, bottom);
     canvas.BrushColor = clWhite;
-    if (!cumulative && modeClass < 1000) {
-      canvas.TextOut(Trunc((left + right) * 0.5L), Trunc((bottom + top) * 0.5L),
-                     IntToStr(stats.GetdsClassCount(classNo)));
+    // Classes without width (all values equal) have no bar to label.
+    if (!cumulative && modeClass < 1000 && right > left) {
+      // A label in the middle of its bar, moved only as far as it takes to stay inside the plot area
+      // (a narrow bar at the right edge, an empty class on the bottom line).
+      const std::string count = IntToStr(stats.GetdsClassCount(classNo));
+      const int xLimit = std::max(0, canvas.Width() - canvas.TextWidth(count));
+      const int yLimit = std::max(0, canvas.Height() - canvas.TextHeight(count));
+      const int x = std::clamp(Trunc((left + right) * 0.5L), 0, xLimit);
+      const int y = std::clamp(Trunc((bottom + top) * 0.5L), 0, yLimit);
+      canvas.TextOut(x, y, count);
     }
   }
   PlotImage->Refresh();

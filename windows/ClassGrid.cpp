@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <algorithm>
 
 namespace sumora {
 
@@ -102,6 +103,23 @@ void ClassGrid::SetDefaultRowHeight(int height) {
   header_->verticalHeader()->setDefaultSectionSize(height);
   for (int row = 0; row < rowCount(); ++row) setRowHeight(row, height);
   PlaceHeaderOverlay();
+}
+
+int ClassGrid::FitColumnWidths(const std::vector<int>& minimumWidths) {
+  // The delegate draws from kTextIndent inside the cell and stops one pixel before its end; the grid
+  // line takes one more.
+  constexpr int kCellPadding = kTextIndent + 2;
+  const QFontMetrics metrics(font());
+  int total = 0;
+  for (int column = 0; column < columnCount(); ++column) {
+    int width = column < static_cast<int>(minimumWidths.size()) ? minimumWidths[static_cast<std::size_t>(column)] : 0;
+    for (int row = 0; row < rowCount(); ++row) {
+      width = std::max(width, metrics.horizontalAdvance(Cell(column, row)) + kCellPadding);
+    }
+    setColumnWidth(column, width);
+    total += width;
+  }
+  return total;
 }
 
 void ClassGrid::resizeEvent(QResizeEvent* event) {

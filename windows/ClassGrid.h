@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QTableWidget>
+#include <vector>
 
 class QTableView;
 
@@ -21,6 +22,9 @@ class ClassGrid : public QTableWidget {
   QString Cell(int column, int row) const;
   void SetCell(int column, int row, const QString& text);
   void SetDefaultRowHeight(int height);
+  // Sets each column to its width in `minimumWidths`, or wider where a cell's or the header's text
+  // needs more, so no text is cut off. Returns the columns' total width.
+  int FitColumnWidths(const std::vector<int>& minimumWidths);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -2,6 +2,10 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <algorithm>
+#include <iterator>
+#include <vector>
 
 #include "engine/SmrEngine.h"
 #include "engine/SmrQuery.h"
@@ -20,13 +24,19 @@ namespace {
 constexpr int kColumns = 6;
 constexpr int kDesignRows = 20;
 constexpr int kColumnWidths[kColumns] = {35, 71, 71, 57, 70, 85};
+constexpr int kDesignWidth = 442;
+constexpr int kDesignHeight = 375;
+constexpr int kDesignPanelWidth = 429;
+constexpr int kDesignGridWidth = 403;
+// Room kept after the identification line, which sits 7 pixels from the left edge.
+constexpr int kEdgeGap = 7;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
 TClassDisplayForm::TClassDisplayForm(QWidget* parent) : QDialog(parent) {
-  MakeFixedDialog(this, 442, 375, QStringLiteral("Class Frequency Data Display"));
+  MakeFixedDialog(this, kDesignWidth, kDesignHeight, QStringLiteral("Class Frequency Data Display"));
   setFont(UiFont(11, true));
 
   OKBtn = MakeOkButton(this, this, QRect(182, 343, 77, 27));
@@ -64,6 +74,7 @@ void TClassDisplayForm::Open(TSumoraStats& source) {
   // A component of neither variant only gets the header row rewritten.
   const bool known = dynamic_cast<TSumoraTable*>(&source) != nullptr || dynamic_cast<TSumoraQuery*>(&source) != nullptr;
   if (known) Fill(source);
+  FitToTexts();
 
   CentreOnScreen(this);
   OKBtn->setFocus();
@@ -85,6 +96,27 @@ void TClassDisplayForm::Fill(TSumoraStats& source) {
   }
   SetAutoLabelText(labDataID, Text(identification));
   setWindowTitle(Text(ClassCaption(source)));
+}
+
+void TClassDisplayForm::FitToTexts() {
+  // Columns widen to their widest text; the grid, the panel and the window widen by as much, and by
+  // more if the identification line is longer still. Texts that fit keep the design layout.
+  const std::vector<int> design(std::begin(kColumnWidths), std::end(kColumnWidths));
+  const int columnsWidth = StringGrid1->FitColumnWidths(design);
+  // The columns must fit beside the frame and, when the rows overflow, the vertical scroll bar.
+  const int frame = 2 * StringGrid1->frameWidth();
+  int rowsHeight = 0;
+  for (int row = 0; row < StringGrid1->rowCount(); ++row) rowsHeight += StringGrid1->rowHeight(row);
+  const bool scrolls = rowsHeight > StringGrid1->height() - frame;
+  const int scrollBar =
+      scrolls ? StringGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, StringGrid1) : 0;
+  const int gridGrowth = std::max(0, columnsWidth + frame + scrollBar - kDesignGridWidth);
+  const int lineGrowth = labDataID->x() + labDataID->width() + kEdgeGap - kDesignWidth;
+  const int growth = std::max({0, gridGrowth, lineGrowth});
+  StringGrid1->resize(kDesignGridWidth + gridGrowth, StringGrid1->height());
+  Panel1->resize(kDesignPanelWidth + growth, Panel1->height());
+  setFixedSize(kDesignWidth + growth, kDesignHeight);
+  OKBtn->move((width() - OKBtn->width()) / 2, OKBtn->y());
 }
 
 }  // namespace sumora

@@ -39,6 +39,7 @@ class TClassDisplayForm : public QDialog, public ClassFrequencyWindow {
 
  private:
   void Fill(TSumoraStats& source);
+  void FitToTexts();
 };
 
 }  // namespace sumora

@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "engine/SmrEngine.h"
 #include "engine/SmrQuery.h"
@@ -20,13 +21,19 @@ namespace {
 
 constexpr int kLeftColumn = 12;
 constexpr int kRightColumn = 161;
+constexpr int kDesignWidth = 343;
+constexpr int kDesignHeight = 335;
+constexpr int kDesignPanelWidth = 325;
+constexpr int kDesignBevelWidth = 312;
+// Room kept between a left-column text and the right column, and after the widest text.
+constexpr int kColumnGap = 8;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
 TOutputForm::TOutputForm(QWidget* parent) : QDialog(parent) {
-  MakeFixedDialog(this, 343, 335, QStringLiteral("Summary Output"));
+  MakeFixedDialog(this, kDesignWidth, kDesignHeight, QStringLiteral("Summary Output"));
   setFont(UiFont(11, true));
 
   BitBtn1 = MakeOkButton(this, this, QRect(133, 299, 77, 27));
@@ -81,10 +88,32 @@ void TOutputForm::ShowOutput(TSumoraStats& source) {
   QLabel* const labels[] = {labTableName, labFieldName, labCount, labMean,  labMin,   labMax,      labMode,    labMedian,
                             labTotal,     labCoeff,     labRange, labVariance, labStdDev, labSkew, labKurtosis};
   for (std::size_t order = 0; order < texts.size(); ++order) SetAutoLabelText(labels[order], Text(texts[order]));
+  FitLabels();
 
   CentreOnScreen(this);
   BitBtn1->setFocus();
   RunModal(*this);
+}
+
+void TOutputForm::FitLabels() {
+  // Each label is as wide as its text already; what remains is that no text runs into the right
+  // column or past the panel. The design layout stays whenever the texts fit in it.
+  const QLabel* const leftPartners[] = {labTotal, labMin, labMax, labRange, labMode, labMedian};
+  QLabel* const rightColumn[] = {labMean, labVariance, labStdDev, labCoeff, labSkew, labKurtosis};
+  int rightX = kRightColumn;
+  for (const QLabel* label : leftPartners) rightX = std::max(rightX, label->x() + label->width() + kColumnGap);
+  for (QLabel* label : rightColumn) label->move(rightX, label->y());
+
+  // The dataset line may hold a whole line of SQL; it keeps the width it has, as it always did.
+  int textRight = 0;
+  for (const QLabel* label : Panel1->findChildren<QLabel*>()) {
+    if (label != labTableName) textRight = std::max(textRight, label->x() + label->width());
+  }
+  const int growth = std::max(0, textRight + kLeftColumn - kDesignPanelWidth);
+  Panel1->resize(kDesignPanelWidth + growth, Panel1->height());
+  Bevel1->resize(kDesignBevelWidth + growth, Bevel1->height());
+  setFixedSize(kDesignWidth + growth, kDesignHeight);
+  BitBtn1->move((width() - BitBtn1->width()) / 2, BitBtn1->y());
 }
 
 }  // namespace sumora

@@ -45,6 +45,11 @@ class TOutputForm : public QDialog {
   QLabel* labTableName;
   QLabel* labFieldName;
   QFrame* Bevel1;
+
+ private:
+  // Moves the right column clear of the left one's texts and widens the panel and the window when a
+  // text would pass the panel's edge.
+  void FitLabels();
 };
 
 }  // namespace sumora

@@ -2,7 +2,9 @@
 
 #include <filesystem>
 
+#include "apps/sumora/StdinSpool.h"
 #include "engine/SmrProperties.h"
+#include "host/Errors.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
 #include "dataset/Drivers.h"
@@ -39,8 +41,7 @@ char CsvCharacter(const CommandLine& line, const char* option) {
 }
 
 // The --csv-* options travel in the database name ("dir?delimiter=;"), so a saved form keeps them.
-std::string DatabaseWithCsvOptions(const CommandLine& line) {
-  std::string db = line.Require("db");
+std::string DatabaseWithCsvOptions(const CommandLine& line, const std::string& db) {
   const std::string query = csv::OptionQuery(CsvCharacter(line, "csv-delimiter"), CsvCharacter(line, "csv-decimal"),
                                              line.Get("csv-na").value_or(""), CsvCharacter(line, "csv-comment"));
   if (!query.empty() && DriverFor(db + query) != DriverKind::Csv) {
@@ -49,20 +50,35 @@ std::string DatabaseWithCsvOptions(const CommandLine& line) {
   return db + query;
 }
 
+// A table name read from standard input becomes the name of the copy's file.
+bool PlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
 BoundComponent BindFromOptions(const CommandLine& line) {
-  const std::string db = DatabaseWithCsvOptions(line);
+  std::string db = line.Require("db");
+  std::string tableName = line.Get("table").value_or("");
+  if (db == kStandardInput) {
+    if (line.Has("sql")) throw UsageError("--db - reads one CSV table from standard input; it cannot run --sql");
+    if (!line.Has("table")) tableName = "stdin.csv";
+    if (!PlainFileName(tableName)) throw UsageError("with --db -, --table needs a plain name, not '" + tableName + "'");
+    // The copy's folder is a CSV directory holding the one table.
+    db = SpoolStandardInput(tableName);
+  }
+  db = DatabaseWithCsvOptions(line, db);
   // A CSV file alone is the database: its one table needs no --table.
-  const bool hasTable = line.Has("table") || (!line.Has("sql") && IsCsvFileDatabase(db));
+  const bool hasTable = !tableName.empty() || (!line.Has("sql") && IsCsvFileDatabase(db));
   const bool hasSql = line.Has("sql");
   if (hasTable == hasSql) throw UsageError("give exactly one of --table NAME and --sql TEXT");
   BoundComponent bound;
-  if (hasTable) {
+  if (!hasSql) {
     auto table = std::make_unique<TSumoraTable>();
     table->SetName("SumoraTable1");
     table->SetDatabaseName(db);
     // Without --table the table is the CSV file's own name.
-    table->SetTableName(line.Get("table").value_or(
-        std::filesystem::path(csv::ParseLocation(db).path).filename().string()));
+    table->SetTableName(!tableName.empty() ? tableName
+                                           : std::filesystem::path(csv::ParseLocation(db).path).filename().string());
     bound.stats = table.get();
     bound.dataset = table.get();
     bound.owner = std::move(table);
@@ -108,14 +124,14 @@ TBoolPlus ProgressOption(const std::string& text) {
 
 }  // namespace
 
-BoundComponent BindComponent(const CommandLine& line, bool requireField) {
+BoundComponent BindComponent(const CommandLine& line, bool requireField, const std::optional<std::string>& field) {
   RegisterSumoraClasses();
   if (line.Has("component") && !line.Has("form")) throw UsageError("--component needs --form FILE");
   BoundComponent bound = line.Has("form") ? BindFromForm(line) : BindFromOptions(line);
   TSumoraStats& stats = *bound.stats;
   // Properties go through their setters in the order the component publishes them.
-  if (auto field = line.Get("field")) {
-    stats.SetStatFieldName(*field);
+  if (auto name = field ? field : line.Get("field")) {
+    stats.SetStatFieldName(*name);
   } else if (requireField && stats.StatFieldName().empty()) {
     throw UsageError("option --field is required");
   }
@@ -126,8 +142,45 @@ BoundComponent BindComponent(const CommandLine& line, bool requireField) {
   return bound;
 }
 
+std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& line) {
+  std::vector<std::optional<std::string>> fields;
+  if (line.Has("all-numeric")) {
+    if (line.Has("field")) throw UsageError("give --field NAME or --all-numeric, not both");
+    BoundComponent bound = BindComponent(line, false);
+    bound.dataset->Open();
+    for (const auto& name : bound.stats->GetNumericFields().Items()) fields.emplace_back(name);
+    if (fields.empty()) {
+      throw EDatabaseError(bound.stats->ComponentName() +
+                           ": the dataset has no numeric field to summarize; `sumora describe` lists its fields");
+    }
+    return fields;
+  }
+  for (const auto& name : line.GetAll("field")) fields.emplace_back(name);
+  if (fields.empty()) fields.emplace_back(std::nullopt);
+  return fields;
+}
+
+namespace {
+
+// "...: Field 'X' not found; numeric fields: A, B, C" (the first 20, then how many more).
+[[noreturn]] void FailUnknownField(TSumoraStats& stats) {
+  constexpr std::size_t kListed = 20;
+  std::string message = stats.ComponentName() + ": Field '" + stats.StatFieldName() + "' not found";
+  const auto& names = stats.GetNumericFields().Items();
+  if (names.empty()) throw EDatabaseError(message + "; the dataset has no numeric fields");
+  message += "; numeric fields: ";
+  for (std::size_t i = 0; i < names.size() && i < kListed; ++i) message += (i > 0 ? ", " : "") + names[i];
+  if (names.size() > kListed) {
+    message += " and " + std::to_string(names.size() - kListed) + " more (sumora fields lists them all)";
+  }
+  throw EDatabaseError(message);
+}
+
+}  // namespace
+
 void OpenAndSummarize(BoundComponent& bound) {
   bound.dataset->Open();
+  if (bound.dataset->FindField(bound.stats->StatFieldName()) == nullptr) FailUnknownField(*bound.stats);
   bound.stats->Summarize();
   bound.stats->GetdsCoeffVariation();
 }

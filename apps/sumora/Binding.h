@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,19 @@ struct BoundComponent {
   bool isQuery = false;
 };
 
-// Binds and configures the component. `requireField` makes --field mandatory (a usage error when
-// missing and no form gives it). Does not open the dataset.
-BoundComponent BindComponent(const CommandLine& line, bool requireField);
+// Binds and configures the component. `field`, when given, is the StatFieldName instead of --field.
+// `requireField` makes a field mandatory (a usage error when missing and no form gives it). Does not
+// open the dataset. `--db -` reads a CSV table from standard input (see StdinSpool.h).
+BoundComponent BindComponent(const CommandLine& line, bool requireField,
+                             const std::optional<std::string>& field = std::nullopt);
 
-// Opens the dataset, runs Summarize, then GetdsCoeffVariation (as the summary window does).
+// The fields a command that takes several works on, in order: every numeric field of the dataset in
+// field order with --all-numeric, otherwise each --field. One nullopt entry when neither is given (the
+// form's stored field then applies).
+std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& line);
+
+// Opens the dataset, checks that StatFieldName names a field (the error lists the numeric fields
+// there are), runs Summarize, then GetdsCoeffVariation (as the summary window does).
 void OpenAndSummarize(BoundComponent& bound);
 
 }  // namespace sumora::cli

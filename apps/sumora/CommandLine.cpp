@@ -13,7 +13,8 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 }  // namespace
 
 CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
-                         const std::vector<std::string>& flagOptions, std::size_t maxPositional) {
+                         const std::vector<std::string>& flagOptions, std::size_t maxPositional,
+                         const std::vector<std::string>& repeatableOptions) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
@@ -30,12 +31,14 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
       if (inlineValue) throw UsageError("option --" + name + " takes no value");
       flags_[name] = true;
     } else if (Contains(valueOptions, name)) {
-      if (values_.count(name) != 0) throw UsageError("option --" + name + " is given twice");
+      if (values_.count(name) != 0 && !Contains(repeatableOptions, name)) {
+        throw UsageError("option --" + name + " is given twice");
+      }
       if (inlineValue) {
-        values_[name] = *inlineValue;
+        values_[name].push_back(*inlineValue);
       } else {
         if (i + 1 >= args.size()) throw UsageError("option --" + name + " needs a value");
-        values_[name] = args[++i];
+        values_[name].push_back(args[++i]);
       }
     } else {
       throw UsageError("unknown option --" + name);
@@ -47,7 +50,12 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
 std::optional<std::string> CommandLine::Get(const std::string& option) const {
   auto it = values_.find(option);
   if (it == values_.end()) return std::nullopt;
-  return it->second;
+  return it->second.front();
+}
+
+std::vector<std::string> CommandLine::GetAll(const std::string& option) const {
+  auto it = values_.find(option);
+  return it == values_.end() ? std::vector<std::string>() : it->second;
 }
 
 std::string CommandLine::Require(const std::string& option) const {

@@ -20,12 +20,17 @@ class CommandLine {
  public:
   // `valueOptions` take a value (--db X); `flagOptions` take none (--window). More than
   // `maxPositional` words that are not options is a usage error: a stray word is a mistake (a value
-  // whose option was mistyped, a quote in the wrong place), never something to ignore.
+  // whose option was mistyped, a quote in the wrong place), never something to ignore. A value option
+  // given twice is a usage error unless it is one of `repeatableOptions` (--field A --field B).
   CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
-              const std::vector<std::string>& flagOptions = {}, std::size_t maxPositional = 0);
+              const std::vector<std::string>& flagOptions = {}, std::size_t maxPositional = 0,
+              const std::vector<std::string>& repeatableOptions = {});
 
   bool Has(const std::string& option) const { return values_.count(option) != 0 || flags_.count(option) != 0; }
+  // The first value of `option`.
   std::optional<std::string> Get(const std::string& option) const;
+  // Every value of `option`, in the order given; empty when it is absent.
+  std::vector<std::string> GetAll(const std::string& option) const;
   std::string Require(const std::string& option) const;
   const std::vector<std::string>& Positional() const { return positional_; }
 
@@ -34,7 +39,7 @@ class CommandLine {
   std::optional<long long> GetInteger(const std::string& option, long long low, long long high) const;
 
  private:
-  std::map<std::string, std::string> values_;
+  std::map<std::string, std::vector<std::string>> values_;
   std::map<std::string, bool> flags_;
   std::vector<std::string> positional_;
 };

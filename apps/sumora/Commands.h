@@ -12,6 +12,7 @@ using Args = std::vector<std::string>;
 // Commands of the core (no window library needed).
 int CmdDescribe(const Args& args);
 int CmdFields(const Args& args);
+int CmdTables(const Args& args);
 int CmdSummarize(const Args& args);
 int CmdClasses(const Args& args);
 int CmdSample(const Args& args);

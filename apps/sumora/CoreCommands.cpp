@@ -1,13 +1,17 @@
-// The commands that need no window library: describe, fields, summarize, classes and form save.
+// The commands that need no window library: describe, fields, tables, summarize, classes and form save.
 // They run with the host's default console services: message boxes on stderr, questions asked on the
 // terminal.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/CsvOutput.h"
 #include "apps/sumora/QuantileOption.h"
+#include "apps/sumora/StdinSpool.h"
+#include "dataset/Drivers.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
@@ -55,6 +59,8 @@ nlohmann::ordered_json SummaryJson(BoundComponent& bound) {
       {"dsMax", Number(s.dsMax())},
       {"dsRange", Number(s.GetdsRange())},
       {"dsMedian", Number(s.GetdsMedian())},
+      // The median is taken over the stored values only; a script tells a partial median by this.
+      {"medianBasis", std::min<std::int32_t>(s.GetdsDataCount(), MaxStoredValues)},
       {"dsVariance", Number(s.GetdsVariance())},
       {"dsStdDev", Number(s.GetdsStdDev())},
       {"dsMu3", Number(s.GetdsMu3())},
@@ -101,41 +107,128 @@ int CmdFields(const Args& args) {
   return 0;
 }
 
+int CmdTables(const Args& args) {
+  CommandLine line(args, {"db"});
+  std::string db = line.Require("db");
+  if (db == kStandardInput) db = SpoolStandardInput("stdin.csv");
+  for (const auto& name : ListTables(db)) PrintLine(name);
+  return 0;
+}
+
+namespace {
+
+// What one field's run leaves for printing. Every field is summarized before anything is printed, so
+// a failing field leaves standard output empty.
+struct FieldReport {
+  nlohmann::ordered_json json;
+  std::string text;
+};
+
+// Binds each field of --field / --all-numeric to a component of its own and has `report` summarize it.
+template <typename Report>
+std::vector<FieldReport> SummarizeFields(const CommandLine& line, Report&& report) {
+  std::vector<FieldReport> reports;
+  for (const auto& field : FieldsToSummarize(line)) {
+    BoundComponent bound = BindComponent(line, true, field);
+    reports.push_back(report(bound));
+  }
+  return reports;
+}
+
+// CSV has one column per quantile, named after its probability: q0.25, ...
+nlohmann::ordered_json WithQuantileColumns(nlohmann::ordered_json summary) {
+  if (!summary.contains("quantiles")) return summary;
+  const nlohmann::ordered_json quantiles = summary["quantiles"];
+  for (const auto& entry : quantiles) summary["q" + ProbabilityText(entry["p"].get<double>())] = entry["value"];
+  return summary;
+}
+
+std::string FormatOption(const CommandLine& line, const std::vector<std::string>& formats) {
+  const std::string format = line.Get("format").value_or("text");
+  if (std::find(formats.begin(), formats.end(), format) != formats.end()) return format;
+  std::string choices;
+  for (std::size_t i = 0; i < formats.size(); ++i) {
+    choices += (i == 0 ? "" : (i + 1 == formats.size() ? " or " : ", ")) + formats[i];
+  }
+  throw UsageError("--format takes " + choices + ", not '" + format + "'");
+}
+
+// Text reports one after another, separated by one blank line.
+void PrintTexts(const std::vector<FieldReport>& reports) {
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    if (i > 0) std::fputc('\n', stdout);
+    std::fputs(reports[i].text.c_str(), stdout);
+  }
+}
+
+std::vector<nlohmann::ordered_json> JsonOf(const std::vector<FieldReport>& reports) {
+  std::vector<nlohmann::ordered_json> objects;
+  for (const auto& report : reports) objects.push_back(report.json);
+  return objects;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\n";
+  return text;
+}
+
+}  // namespace
+
 int CmdSummarize(const Args& args) {
   Args rest = args;
   const std::optional<std::vector<double>> quantiles = TakeQuantilesOption(rest);
-  CommandLine line(rest, WithBindingOptions({"format"}));
-  const std::string format = line.Get("format").value_or("text");
-  if (format != "text" && format != "json") throw UsageError("--format takes text or json, not '" + format + "'");
-  BoundComponent bound = BindComponent(line, true);
-  // The summary's passes then take the quantile selection's passes along.
-  if (quantiles) bound.stats->PrepareQuantiles(QuantilesWithMedian(*quantiles));
-  OpenAndSummarize(bound);
-  const QuantileReport report = quantiles ? ComputeQuantiles(*bound.stats, *quantiles) : QuantileReport{};
+  CommandLine line(rest, WithBindingOptions({"format"}), {"all-numeric"}, 0, {"field"});
+  const std::string format = FormatOption(line, {"text", "json", "csv"});
+  const auto reports = SummarizeFields(line, [&](BoundComponent& bound) {
+    // The summary's passes then take the quantile selection's passes along.
+    if (quantiles) bound.stats->PrepareQuantiles(QuantilesWithMedian(*quantiles));
+    OpenAndSummarize(bound);
+    FieldReport report{SummaryJson(bound), {}};
+    const auto texts = SummaryTexts(*bound.stats);
+    std::vector<std::string> lines(texts.begin(), texts.end());
+    if (quantiles) {
+      const QuantileReport computed = ComputeQuantiles(*bound.stats, *quantiles);
+      AddQuantilesJson(report.json, computed);
+      for (const auto& text : QuantileTexts(computed)) lines.push_back(text);
+    }
+    report.text = Lines(lines);
+    return report;
+  });
   if (format == "json") {
-    nlohmann::ordered_json summary = SummaryJson(bound);
-    if (quantiles) AddQuantilesJson(summary, report);
-    PrintLine(summary.dump());
+    // One field prints its object alone, as it always has; several print an array of them.
+    PrintLine(reports.size() == 1 ? reports.front().json.dump() : nlohmann::ordered_json(JsonOf(reports)).dump());
+  } else if (format == "csv") {
+    std::vector<nlohmann::ordered_json> rows;
+    for (const auto& report : reports) rows.push_back(WithQuantileColumns(report.json));
+    std::fputs(SummaryCsv(rows).c_str(), stdout);
   } else {
-    for (const auto& text : SummaryTexts(*bound.stats)) PrintLine(text);
-    for (const auto& text : QuantileTexts(report)) PrintLine(text);
+    PrintTexts(reports);
   }
   return 0;
 }
 
 int CmdClasses(const Args& args) {
-  CommandLine line(args, BindingOptions());
-  BoundComponent bound = BindComponent(line, true);
-  OpenAndSummarize(bound);
-  PrintLine(ClassCaption(*bound.stats));
-  PrintLine(ClassIdentification(*bound.stats));
-  for (const auto& row : ClassGridRows(*bound.stats)) {
-    std::string text;
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      if (column > 0) text += '\t';
-      text += row[column];
+  CommandLine line(args, WithBindingOptions({"format"}), {"all-numeric"}, 0, {"field"});
+  const std::string format = FormatOption(line, {"text", "csv"});
+  const auto reports = SummarizeFields(line, [](BoundComponent& bound) {
+    OpenAndSummarize(bound);
+    TSumoraStats& stats = *bound.stats;
+    std::vector<std::string> lines = {ClassCaption(stats), ClassIdentification(stats)};
+    for (const auto& row : ClassGridRows(stats)) {
+      std::string text;
+      for (std::size_t column = 0; column < row.size(); ++column) {
+        if (column > 0) text += '\t';
+        text += row[column];
+      }
+      lines.push_back(text);
     }
-    PrintLine(text);
+    return FieldReport{SummaryJson(bound), Lines(lines)};
+  });
+  if (format == "csv") {
+    std::fputs(ClassesCsv(JsonOf(reports)).c_str(), stdout);
+  } else {
+    PrintTexts(reports);
   }
   return 0;
 }

@@ -19,20 +19,23 @@ const char* kUsage =
     "usage: sumora COMMAND [options]\n"
     "\n"
     "commands:\n"
-    "  summarize --db DB (--table NAME | --sql TEXT) --field NAME [--scale-by X] [--classes K]\n"
-    "            [--plot-count N] [--progress prompt|always|never] [--format text|json]\n"
+    "  summarize --db DB (--table NAME | --sql TEXT) (--field NAME ... | --all-numeric) [--scale-by X]\n"
+    "            [--classes K] [--plot-count N] [--progress prompt|always|never] [--format text|json|csv]\n"
     "            [--quantiles [P,P,...]]   exact quantiles of every value (default 0.25,0.5,0.75)\n"
-    "  classes   (the options of summarize, without --format and --quantiles)\n"
+    "  classes   (the options of summarize, without --quantiles) [--format text|csv]\n"
     "  fields    --db DB (--table NAME | --sql TEXT)\n"
     "  describe  --db DB (--table NAME | --sql TEXT)\n"
-    "  show      output|classes|progress (the options of summarize) --out FILE.png\n"
+    "  tables    --db DB\n"
+    "  show      output|classes|progress (the options of summarize, one --field) --out FILE.png\n"
     "  plot      (the binding options) --field NAME --kind histogram|cumulative|polygon|input-order\n"
     "            [--classes K] [--set N] [--dot-color C] [--background C] [--seed S] --out FILE.png [--window]\n"
     "  form save FILE (the binding and property options of summarize)\n"
     "  gui       [FORM]\n"
     "  sample    [--out DIR]\n"
     "\n"
-    "DB is an SQLite file, a directory of CSV files (tables \"name.csv\") or a postgresql:// URL.\n"
+    "DB is an SQLite file, a directory of CSV files (tables \"name.csv\"), a postgresql:// URL, or - for one\n"
+    "CSV table read from standard input (--table may then be left out).\n"
+    "--field may be repeated; --all-numeric takes every numeric field in field order.\n"
     "summarize, classes, plot and show also take --form FILE [--component NAME] instead of the binding.\n"
     "\n"
     "exit status: 0 success, 1 error, 2 usage error\n";
@@ -58,8 +61,8 @@ int main(int argc, char** argv) {
   }
 
   const std::map<std::string, std::function<int(const Args&)>> commands = {
-      {"describe", CmdDescribe}, {"fields", CmdFields}, {"summarize", CmdSummarize}, {"classes", CmdClasses},
-      {"sample", CmdSample},     {"form", CmdForm},
+      {"describe", CmdDescribe}, {"fields", CmdFields}, {"tables", CmdTables}, {"summarize", CmdSummarize},
+      {"classes", CmdClasses},   {"sample", CmdSample}, {"form", CmdForm},
 #ifdef SUMORA_WITH_WIDGETS
       {"show", CmdShow}, {"plot", CmdPlot}, {"gui", CmdGui},
 #endif

@@ -394,6 +394,8 @@ void Workbench::FrequencyDisplay() {
 void Workbench::SummaryChart() {
   Run("chart shown", [](TSumoraStats& stats, TDataSet& dataSet) {
     dataSet.Open();
+    // The chart draws the results as they stand; without any it would be an empty histogram.
+    if (!stats.dsLoadedFlag()) stats.Summarize();
     stats.SummaryChart();
   });
 }

@@ -56,6 +56,7 @@ class Workbench : public QMainWindow {
   // Opens the dataset when it is closed, summarizes and lists the results.
   void Summarize();
   void Output();
+  // The class and chart windows summarize the component first when it has no results yet.
   void FrequencyDisplay();
   void SummaryChart();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -107,6 +108,32 @@ TEST_F(FormCommandTest, BrokenFormFilesExitOneNamingTheFile) {
   }
   const Result typeError = Sumora("classes --form '" + badType + "' --field AMOUNT");
   EXPECT_NE(typeError.err.find("FreqClasses"), std::string::npos) << typeError.err;
+}
+
+TEST_F(FormCommandTest, FormsTravelWithTheirDatabase) {
+  // Saved next to its database: the path is stored relative to the form's folder, so the pair can
+  // move together and be used from any directory.
+  const std::string form = dir_.file("travel.form.json");
+  ASSERT_EQ(Sumora("form save '" + form + "' --db '" + db_ + "' --table ORDERS --field AMOUNT").status, 0);
+  EXPECT_NE(Slurp(form).find("\"DatabaseName\": \"orders.sqlite\""), std::string::npos) << Slurp(form);
+  const Result before = Sumora("summarize --form '" + form + "'");
+  const auto moved = dir_.path() / "moved";
+  std::filesystem::create_directory(moved);
+  std::filesystem::rename(form, moved / "travel.form.json");
+  std::filesystem::rename(db_, moved / "orders.sqlite");
+  const Result after = Sumora("summarize --form '" + (moved / "travel.form.json").string() + "'");
+  ASSERT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(after.out, before.out);
+
+  // A database outside the form's folder is stored absolute; a relative --db means the current
+  // directory's file.
+  std::filesystem::create_directory(moved / "forms");
+  const std::string command = "cd '" + moved.string() + "' && '" + SUMORA_BINARY +
+                              "' form save forms/outside.form.json --db orders.sqlite --table ORDERS";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string outside = Slurp((moved / "forms" / "outside.form.json").string());
+  EXPECT_NE(outside.find("\"DatabaseName\": \"" + (moved / "orders.sqlite").string() + "\""), std::string::npos)
+      << outside;
 }
 
 TEST_F(FormCommandTest, FormAndBindingOptionsDoNotMix) {

@@ -74,6 +74,7 @@ TEST_F(SumoraCommandTest, SummarizeAsJsonHoldsEveryKeyWithRoundTripDoubles) {
   EXPECT_EQ(json["dsMax"], 3.0);
   EXPECT_EQ(json["dsRange"], 2.5);
   EXPECT_EQ(json["dsMedian"], 1.0);
+  EXPECT_EQ(json["medianBasis"], 3);
   EXPECT_EQ(json["dsSkewSign"], "(+)");
   for (const char* key : {"dsVariance", "dsStdDev", "dsMu3", "dsMu4", "dsSkew", "dsKurtosis", "dsCoeffVariation",
                           "dsMode", "dsModeClass"}) {
@@ -199,14 +200,16 @@ TEST_F(SumoraCommandTest, MessageBoxesGoToStandardErrorOnOneLine) {
   EXPECT_NE(run.out.find("Total: 9.000"), std::string::npos);
 }
 
-TEST_F(SumoraCommandTest, TheLargeDatasetQuestionIsAnsweredNoWithoutATerminal) {
+TEST_F(SumoraCommandTest, WithoutATerminalTheLargeDatasetQuestionIsAnsweredNoInSilence) {
   std::vector<std::optional<double>> values;
-  for (int i = 0; i < 1001; ++i) values.push_back(i);
+  for (int i = 0; i < 10001; ++i) values.push_back(i);
   WriteValuesTable(db, "BIG", "V", values);
-  CommandResult run = Sumora({"summarize", "--db", db, "--table", "BIG", "--field", "V"});
+  CommandResult run = Sumora({"summarize", "--db", db, "--table", "BIG", "--field", "V", "--format", "json"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "Confirmation: Large dataset. Show progress  during loading or calculating.\n"
-                     "(no terminal to answer: No)\n");
+  // Only the median's own warning remains; the JSON says how many values the median saw.
+  EXPECT_EQ(run.err, "Warning: Median is calculated based on only the first 10000 records.\n");
+  EXPECT_EQ(nlohmann::json::parse(run.out)["medianBasis"], 10000);
+  EXPECT_EQ(nlohmann::json::parse(run.out)["dsDataCount"], 10001);
 }
 
 TEST_F(SumoraCommandTest, ADivisionByZeroIsAnErrorNotANumber) {
@@ -331,6 +334,47 @@ TEST_F(SumoraPictureTest, PlotWritesThePlotAreaOrTheWholeWindow) {
                                        "--out", dir.file("pie.png")})
                 .status,
             2);
+}
+
+TEST_F(SumoraPictureTest, QtsOwnWarningsNeverReachStandardError) {
+  // No runtime folder, no display: the platform plugin would complain about both, and about raise().
+  const CommandSetup bare{"/dev/null", "", {"-XDG_RUNTIME_DIR", "-DISPLAY", "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM"}};
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"show", "output", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--out", dir.file("o.png")},
+           {"plot", "--db", db, "--table", "ORDERS", "--field", "AMOUNT", "--plot-count", "1", "--kind", "input-order",
+            "--set", "3", "--window", "--out", dir.file("p.png")}}) {
+    CommandResult run = RunCommand(SUMORA_BINARY, args, bare);
+    EXPECT_EQ(run.status, 0) << args[0];
+    EXPECT_EQ(run.err, "") << args[0];
+  }
+}
+
+TEST_F(SumoraPictureTest, GuiFindsTheSampleFromAnyDirectoryOrSaysWhereItLooked) {
+  // A copy of the program in a tree of its own, as an installed one would be, started elsewhere.
+  const auto tree = dir.path() / "tree";
+  std::filesystem::create_directories(tree / "bin");
+  const std::string program = (tree / "bin" / "sumora").string();
+  std::filesystem::copy_file(SUMORA_BINARY, program);
+  const CommandSetup elsewhere{"/dev/null", (dir.path() / "csv").string(), {}};
+
+  CommandResult none = RunCommand(program, {"gui", "--screenshot", dir.file("empty.png")}, elsewhere);
+  EXPECT_EQ(none.status, 0) << none.err;
+  for (const auto& place : {dir.path() / "csv" / "data" / "orders.form.json", tree / "data" / "orders.form.json",
+                            tree / "bin" / "data" / "orders.form.json"}) {
+    EXPECT_NE(none.err.find(place.string()), std::string::npos) << place << " not in " << none.err;
+  }
+
+  ASSERT_EQ(RunCommand(program, {"sample", "--out", (tree / "data").string()}).status, 0);
+  std::ifstream form(tree / "data" / "orders.form.json");
+  const std::string stored((std::istreambuf_iterator<char>(form)), std::istreambuf_iterator<char>());
+  EXPECT_NE(stored.find("\"DatabaseName\": \"orders.sqlite\""), std::string::npos) << stored;
+  CommandResult found = RunCommand(program, {"gui", "--screenshot", dir.file("sample.png")}, elsewhere);
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(found.err, "");
+  std::ifstream empty(dir.file("empty.png"), std::ios::binary);
+  std::ifstream sample(dir.file("sample.png"), std::ios::binary);
+  EXPECT_NE(std::string((std::istreambuf_iterator<char>(empty)), std::istreambuf_iterator<char>()),
+            std::string((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>()));
 }
 
 // A picture is written only by a command that succeeds, and never through a link.

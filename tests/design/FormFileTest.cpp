@@ -59,7 +59,7 @@ TEST_F(FormFileTest, EveryPropertyRoundTripsExactly) {
   query->SetShowCalcProgress(TBoolPlus::Never);
   auto* table = new TSumoraTable(&form);
   table->SetName("Quantities");
-  table->SetDatabaseName("csvdir");
+  table->SetDatabaseName(dir_.file("csvdir"));  // next to the form: stored relative, read back whole
   table->SetTableName("orders");
   table->SetStatFieldName("QTY");
   table->SetdsScaleFactor(-1.0 / 3.0);
@@ -85,7 +85,7 @@ TEST_F(FormFileTest, EveryPropertyRoundTripsExactly) {
   EXPECT_EQ(readQuery->RecordPlotCount(), 10000);
   EXPECT_EQ(readQuery->ShowCalcProgress(), TBoolPlus::Never);
   EXPECT_EQ(readTable->Name(), "Quantities");
-  EXPECT_EQ(readTable->DatabaseName(), "csvdir");
+  EXPECT_EQ(readTable->DatabaseName(), dir_.file("csvdir"));
   EXPECT_EQ(readTable->TableName(), "orders");
   EXPECT_EQ(readTable->StatFieldName(), "QTY");
   EXPECT_EQ(readTable->ScaleBy(), -1.0 / 3.0);

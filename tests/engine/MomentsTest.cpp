@@ -89,6 +89,21 @@ TEST_F(EngineTest, TheVariancePassAndTheCombinedPassAgreeToRounding) {
   EXPECT_NEAR(table->GetdsVariance(), combined, 1e-14 * combined);
 }
 
+TEST_F(EngineTest, AFieldWithoutAnyValueSaysSoInsteadOfAVarianceOrSkewnessMessage) {
+  for (const Values& values : {Values{}, Values{std::nullopt, std::nullopt}}) {
+    auto table = TableOver(values);
+    try {
+      table->Summarize();
+      FAIL() << values.size() << " records without a value cannot be summarized";
+    } catch (const ENoValues& e) {
+      EXPECT_STREQ(e.what(), "Field 'V' has no values");
+    }
+    EXPECT_FALSE(table->dsLoadedFlag());
+    EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+    EXPECT_EQ(host.DialogsLive(), 0);
+  }
+}
+
 TEST_F(EngineTest, DivisionsByZeroRaiseAnArithmeticErrorNamingWhatFailed) {
   auto one = TableOver({5});
   try {

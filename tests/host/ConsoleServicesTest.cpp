@@ -31,8 +31,6 @@ TEST(ConsoleServicesTest, MessageBoxesAreOneLineAndAConfirmationWithoutATerminal
   EXPECT_EQ(boxes.MessageDlg("a\nb", TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK), TModalResult::mrOk);
   EXPECT_EQ(Contents(out),
             "Error: Cannot Scale by 0.\n"
-            "Confirmation: Large dataset. Show progress  during loading or calculating.\n"
-            "(no terminal to answer: No)\n"
             "Information: a b\n");
   std::fclose(in);
   std::fclose(out);

@@ -152,6 +152,26 @@ TEST_F(PlotWindowTest, CountLabelsOnlyBelowAThousandInTheModalClass) {
   }
 }
 
+TEST_F(PlotWindowTest, ACountLabelThatWouldLeaveThePlotAreaMovesInsideIt) {
+  // Classes of 1, 0, 3 and 2 values: the empty class 2 (columns 76 to 153) has its "0" on the bottom
+  // edge, where it would be drawn below the last row.
+  auto component = Component(6, "CASE WHEN r = 1 THEN 0 WHEN r <= 4 THEN 10 ELSE 20 END", 4);
+  Show(*component, [&](TSumoraPlotForm& form) {
+    Choose(form.sbtnHistogram, form.HistogramPopup, form.PlotHistogram1);
+    const int textHeight = form.PlotImage->Canvas().TextHeight("0");
+    int glyph = 0;
+    for (int py = H - textHeight; py < H; ++py)
+      for (int px = 78; px < 152; ++px) glyph += Pixel(form, px, py) == clBlack ? 1 : 0;
+    EXPECT_GT(glyph, 0);
+    // Labels that fit keep their place: the modal class's "3" stays in the middle of its bar.
+    const int middleRow = (11 + H) / 2;
+    int modalGlyph = 0;
+    for (int py = middleRow; py < middleRow + textHeight; ++py)
+      for (int px = 191; px < 229; ++px) modalGlyph += Pixel(form, px, py) == clBlack ? 1 : 0;
+    EXPECT_GT(modalGlyph, 0);
+  });
+}
+
 TEST_F(PlotWindowTest, CumulativeHistogramRunsFromZeroToAHundredPercent) {
   auto component = Component(100, "r", 5);
   Show(*component, [&](TSumoraPlotForm& form) {

@@ -27,12 +27,18 @@ std::string ReadAll(FILE* file) {
 
 }  // namespace
 
-CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args) {
+CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args, const CommandSetup& setup) {
   const auto errPath =
       std::filesystem::temp_directory_path() / ("sumora-stderr-" + std::to_string(std::random_device{}()));
-  std::string command = Quote(program);
+  std::string command;
+  if (!setup.directory.empty()) command += "cd " + Quote(setup.directory) + " && ";
+  command += "env";
+  for (const auto& variable : setup.environment) {
+    command += variable.rfind('-', 0) == 0 ? " -u " + Quote(variable.substr(1)) : " " + Quote(variable);
+  }
+  command += " " + Quote(program);
   for (const auto& arg : args) command += " " + Quote(arg);
-  command += " 2>" + Quote(errPath.string()) + " </dev/null";
+  command += " 2>" + Quote(errPath.string()) + " <" + Quote(setup.input);
   CommandResult result;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;

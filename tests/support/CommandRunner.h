@@ -1,4 +1,4 @@
-// Runs a program as a user would from a shell, with no standard input, and captures what it printed
+// Runs a program as a user would from a shell, with no standard input unless told, and captures what it printed
 // on both streams and its exit status.
 #pragma once
 
@@ -13,6 +13,14 @@ struct CommandResult {
   std::string err;
 };
 
-CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args);
+// How the program is started: what it reads on standard input, where, with which variables changed.
+struct CommandSetup {
+  std::string input = "/dev/null";
+  std::string directory;                  // empty: the test's own working directory
+  std::vector<std::string> environment;   // "NAME=value" sets, "-NAME" unsets
+};
+
+CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
+                         const CommandSetup& setup = {});
 
 }  // namespace sumora::test

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
 
 #include "host/Errors.h"
+#include "windows/BevelPanel.h"
 #include "windows/ClassGrid.h"
 #include "windows/QtHost.h"
 #include "tests/windows/WindowFixtures.h"
@@ -168,6 +171,34 @@ TEST_F(SmrClassTest, EnterClosesTheWindowAndHidesIt) {
 QDialog* OpenedWindow(TSumoraStats& component, ModalRecorder& recorder) {
   component.FrequencyDisplay();
   return recorder.windows.back().data();
+}
+
+TEST_F(SmrClassTest, EveryCellAndHeaderIsWhollyVisibleNearOneBillionAndOneBillionth) {
+  for (const auto& values : ExtremeMagnitudes()) {
+    auto query = MakeQuery(MakeValuesDb(dir, values, "extreme" + std::to_string(values[0]) + ".db"),
+                           "SELECT AMOUNT FROM VALS", "AMOUNT");
+    query->SetdsFreqClasses(14);  // more rows than the grid shows: the scroll bar takes its room
+    query->Open();
+    query->Summarize();
+    TClassDisplayForm form;
+    form.Open(*query);
+    form.show();
+    QApplication::processEvents();
+    const ClassGrid& grid = *form.StringGrid1;
+    const QFontMetrics metrics(grid.font());
+    for (int column = 0; column < grid.columnCount(); ++column) {
+      // The cell's text is drawn from 2 pixels in to 1 pixel before the grid line.
+      for (int row = 0; row < grid.rowCount(); ++row) {
+        EXPECT_LE(metrics.horizontalAdvance(grid.Cell(column, row)) + 4, grid.columnWidth(column))
+            << grid.Cell(column, row).toStdString();
+      }
+      EXPECT_LE(grid.columnViewportPosition(column) + grid.columnWidth(column), grid.viewport()->width()) << column;
+    }
+    EXPECT_LE(form.StringGrid1->geometry().right(), form.Panel1->width() - 1);
+    EXPECT_LE(form.Panel1->geometry().right(), form.width() - 1);
+    EXPECT_LE(form.labDataID->geometry().right(), form.width() - 1);
+    form.hide();
+  }
 }
 
 TEST_F(SmrClassTest, ComponentsOfOneClassShareOneWindowUntilTheLastIsDestroyed) {

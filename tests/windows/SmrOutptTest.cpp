@@ -12,6 +12,7 @@
 #include "host/Errors.h"
 #include "tests/support/ScriptedHost.h"
 #include "tests/windows/WindowFixtures.h"
+#include "windows/BevelPanel.h"
 #include "windows/QtHost.h"
 
 namespace sumora::test {
@@ -100,6 +101,44 @@ TEST_F(SmrOutptTest, LabelsUseTheirPatternsWithoutALeadingZero) {
   EXPECT_EQ(shown.coeff.rfind("Coeff of Variation: ", 0), 0u) << shown.coeff;
   EXPECT_EQ(shown.mode.rfind("Mode: ", 0), 0u) << shown.mode;
   EXPECT_EQ(shown.kurtosis.rfind("Kurtosis: ", 0), 0u) << shown.kurtosis;
+}
+
+TEST_F(SmrOutptTest, EveryNumberIsWhollyVisibleNearOneBillionAndOneBillionth) {
+  for (const auto& values : ExtremeMagnitudes()) {
+    auto query = MakeQuery(MakeValuesDb(dir, values, "extreme" + std::to_string(values[0]) + ".db"),
+                           "SELECT AMOUNT FROM VALS", "AMOUNT");
+    query->Open();
+    int widthShown = 0;
+    ModalRecorder recorder([&](QDialog& dialog) {
+      auto& form = dynamic_cast<TOutputForm&>(dialog);
+      widthShown = form.width();
+      const QRect panel(QPoint(0, 0), form.Panel1->size());
+      EXPECT_LE(form.Panel1->geometry().right(), form.width() - 1);
+      for (const QLabel* label : form.Panel1->findChildren<QLabel*>()) {
+        if (label == form.labTableName) continue;  // a line of SQL, not a number
+        const std::string text = label->text().toStdString();
+        EXPECT_LE(TextWidth(label), label->width()) << text;
+        EXPECT_TRUE(panel.contains(label->geometry())) << text;
+      }
+      // Each right-column text starts after the left-column text of its row ends.
+      const std::pair<QLabel*, QLabel*> rows[] = {{form.labTotal, form.labMean},   {form.labMin, form.labVariance},
+                                                  {form.labMax, form.labStdDev},   {form.labRange, form.labCoeff},
+                                                  {form.labMode, form.labSkew},    {form.labMedian, form.labKurtosis}};
+      for (const auto& [left, right] : rows) {
+        EXPECT_LT(left->geometry().right(), right->x()) << right->text().toStdString();
+      }
+      return int{QDialog::Accepted};
+    });
+    TOutputForm form;
+    form.ShowOutput(*query);
+    // Small numbers keep the designed window; the billions widen it.
+    if (values[0] < 1) {
+      EXPECT_EQ(widthShown, 343);
+      EXPECT_EQ(form.labMean->x(), 161);
+    } else {
+      EXPECT_GT(widthShown, 343);
+    }
+  }
 }
 
 TEST_F(SmrOutptTest, LeftSkewedFieldShowsANonNegativeSkewnessAndTheMinusSign) {

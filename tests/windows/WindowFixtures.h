@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QObject>
 #include <QPointer>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,7 +31,11 @@ inline std::string MakeValuesDb(const TempDir& dir, const std::vector<double>& v
                                 const std::string& name = "values.db") {
   const std::string path = dir.file(name);
   std::string sql = "CREATE TABLE VALS(AMOUNT REAL);";
-  for (double value : values) sql += "INSERT INTO VALS VALUES(" + std::to_string(value) + ");";
+  for (double value : values) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);  // every digit, so 1e-9 stays 1e-9
+    sql += std::string("INSERT INTO VALS VALUES(") + text + ");";
+  }
   ExecSql(path, sql);
   return path;
 }
@@ -93,5 +99,14 @@ class GaugeShowSpy : public QObject {
     return false;
   }
 };
+
+// Values near 1e9 and near 1e-9, the two ends where a window's numbers get long or short.
+inline std::vector<std::vector<double>> ExtremeMagnitudes() {
+  return {{987654321.125, 1234567890.5, 1999999999.75, 1500000000.25, 1000000000.0},
+          {1.25e-9, 3.5e-9, 2e-9, 9.75e-9, 1e-9}};
+}
+
+// The pixel width of `label`'s text in its own font.
+inline int TextWidth(const QLabel* label) { return QFontMetrics(label->font()).horizontalAdvance(label->text()); }
 
 }  // namespace sumora::test

@@ -17,7 +17,8 @@ class ScopedServices;
 
 namespace sumora::cli {
 
-// The application of a command, named "sumora".
+// The application of a command, named "sumora". Qt's debug, info and warning messages are dropped
+// from then on, so the command's stderr holds only its own messages.
 std::unique_ptr<QApplication> MakeQtApplication();
 
 // What a command that pictures windows without a user runs in: the application, the Qt host

@@ -15,7 +15,9 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "apps/workbench/PropertyInspector.h"
 #include "engine/SmrReport.h"
@@ -25,6 +27,8 @@
 #include "design/FormFile.h"
 #include "package/PaletteBitmaps.h"
 #include "package/Smr32reg.h"
+#include "plot/PlotRegistration.h"
+#include "plot/SmrPlot.h"
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempDir.h"
 #include "windows/ModalRunner.h"
@@ -158,6 +162,10 @@ TEST_F(WorkbenchTest, PlaceEditSummarizeSaveAndReopen) {
 
   const QString path = QString::fromStdString(dir_.file("orders.form.json"));
   ASSERT_TRUE(workbench.SaveFormAs(path));
+  // The database lies next to the form, so the form stores it relative to its own folder.
+  std::ifstream saved(path.toStdString());
+  const std::string savedText((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+  EXPECT_NE(savedText.find("\"DatabaseName\": \"orders.sqlite\""), std::string::npos) << savedText;
   EXPECT_FALSE(workbench.IsModified());
   EXPECT_FALSE(workbench.windowTitle().contains('*'));
 
@@ -196,6 +204,31 @@ TEST_F(WorkbenchTest, QueryComponentEditsItsSqlInADialogAndOffersItsFields) {
   fieldCombo->hidePopup();
   // A second component of the class gets the next free name.
   EXPECT_EQ(workbench.PlaceComponent("TSumoraQuery")->Name(), "SumoraQuery2");
+}
+
+TEST_F(WorkbenchTest, SummaryChartSummarizesAComponentThatHasNoResultsYet) {
+  ScopedPlotWindow plotWindow;
+  Workbench workbench;
+  auto* table = dynamic_cast<TSumoraTable*>(workbench.PlaceComponent("TSumoraTable"));
+  ASSERT_NE(table, nullptr);
+  table->SetDatabaseName(db_);
+  table->SetTableName("ORDERS");
+  table->SetStatFieldName("AMOUNT");
+  table->SetShowCalcProgress(TBoolPlus::Never);
+  int plotted = 0;
+  answer_ = [&](QDialog& dialog) {
+    if (dynamic_cast<TSumoraPlotForm*>(&dialog) != nullptr) {
+      ++plotted;
+      // What the histogram is drawn from when the window opens.
+      EXPECT_EQ(table->dsDataCountValue(), 200);
+      EXPECT_GT(table->GetdsModeClass(), 0u);
+      EXPECT_LT(table->GetdsClassStart(1), table->GetdsClassEnd(table->FreqClasses()));
+    }
+    return int{QDialog::Accepted};
+  };
+  workbench.SummaryChart();
+  EXPECT_EQ(plotted, 1);
+  EXPECT_TRUE(host_.messages.empty());
 }
 
 TEST_F(WorkbenchTest, ChangesAreNotLostWithoutBeingAsked) {
