@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Summarize over a PostgreSQL table against the floor, a bare libpq cursor loop making the same two passes
-# over the same column. Starts its own throwaway server, loads one table per size with generate_series,
-# and prints time, rows/s, client peak memory and the ratios the driver must meet:
-#   throughput >= 70 % of the bare loop; peak memory < 64 MB and within 10 % of the 1,000,000-row run.
+# over the same column, and the server-side mode (--server-side) against streaming. Starts its own
+# throwaway server, loads one table per size with generate_series, and prints time, rows/s, client peak
+# memory, bytes the client received, and the ratios the driver must meet:
+#   streaming: throughput >= 70 % of the bare loop; peak memory < 64 MB and within 10 % of the 1,000,000-row run;
+#   server-side: >= 4x faster than streaming at 10,000,000 rows; bytes received independent of the row count
+#   (only the first 10000 values travel); peak memory <= 16 MB.
+# Bytes received are counted with strace (the sum of what recvfrom returned), in a run of their own.
 #
 # usage: bench/pg-bench.sh [BUILD_DIR] [ROWS...]      (default: build 1000000; add 10000000 for the large run)
 set -euo pipefail
@@ -57,25 +61,49 @@ measure() {
   echo "$best_time $best_rss"
 }
 
-printf '%-10s %-22s %8s %12s %9s\n' rows program seconds rows/s peak_MB
-declare -A RSS
+# Bytes the client received from the server: "-" without strace.
+received() {
+  command -v strace >/dev/null 2>&1 || { echo "-"; return; }
+  local log
+  log=$(mktemp "${TMPDIR:-/tmp}/sumora-pg-bench.XXXXXX.strace")
+  strace -f -qq -e trace=recvfrom,recvmsg -o "$log" "$@" >/dev/null 2>&1 || { rm -f "$log"; echo "-"; return; }
+  awk '/= [0-9]+$/ { sum += $NF } END { printf "%d", sum }' "$log"
+  rm -f "$log"
+}
+
+# The program's own footprint (shared libraries, Qt included), which every run below carries.
+read -r _ base_m < <(measure "$SUMORA" --version)
+awk -v m="$base_m" 'BEGIN { printf "baseline: sumora --version peaks at %.1f MB\n", m / 1024 }'
+printf '%-10s %-24s %8s %12s %9s %14s\n' rows program seconds rows/s peak_MB bytes_received
+declare -A RSS SERVER_RSS BYTES
 for rows in "${SIZES[@]}"; do
   read -r floor_t floor_m < <(measure "$SCAN" "$CONNINFO" 2 10000 text amount "orders_$rows")
   read -r query_t query_m < <(measure "$SUMORA" summarize --db "$URL" --sql "SELECT amount FROM orders_$rows" \
                                 --field amount --progress never)
   read -r table_t table_m < <(measure "$SUMORA" summarize --db "$URL" --table "orders_$rows" --field amount \
                                 --progress never)
-  for entry in "bare libpq loop:$floor_t:$floor_m" "summarize (query):$query_t:$query_m" \
-               "summarize (table):$table_t:$table_m"; do
-    IFS=: read -r name t m <<<"$entry"
-    awk -v r="$rows" -v n="$name" -v t="$t" -v m="$m" \
-      'BEGIN { printf "%-10s %-22s %8.2f %12.0f %9.1f\n", r, n, t, r / t, m / 1024 }'
+  server=("$SUMORA" summarize --db "$URL" --table "orders_$rows" --field amount --progress never --server-side)
+  read -r server_t server_m < <(measure "${server[@]}")
+  table_bytes=$(received "$SUMORA" summarize --db "$URL" --table "orders_$rows" --field amount --progress never)
+  server_bytes=$(received "${server[@]}")
+  for entry in "bare libpq loop:$floor_t:$floor_m:" "summarize (query):$query_t:$query_m:" \
+               "summarize (table):$table_t:$table_m:$table_bytes" "summarize --server-side:$server_t:$server_m:$server_bytes"; do
+    IFS=: read -r name t m b <<<"$entry"
+    awk -v r="$rows" -v n="$name" -v t="$t" -v m="$m" -v b="${b:--}" \
+      'BEGIN { printf "%-10s %-24s %8.2f %12.0f %9.1f %14s\n", r, n, t, r / t, m / 1024, b }'
   done
   awk -v f="$floor_t" -v q="$query_t" -v t="$table_t" \
     'BEGIN { printf "           throughput vs bare loop: query %.0f %%, table %.0f %% (target >= 70 %%)\n", 100 * f / q, 100 * f / t }'
+  awk -v t="$table_t" -v s="$server_t" -v m="$server_m" -v b="$base_m" \
+    'BEGIN { printf "           server-side vs streaming: %.1fx faster (target >= 4x at 10,000,000 rows); peak %.1f MB, %.1f MB above the baseline (target <= 16 MB)\n", t / s, m / 1024, (m - b) / 1024 }'
   RSS[$rows]=$query_m
+  SERVER_RSS[$rows]=$server_m
+  BYTES[$rows]=$server_bytes
 done
 if [ -n "${RSS[1000000]:-}" ] && [ -n "${RSS[10000000]:-}" ]; then
   awk -v a="${RSS[1000000]}" -v b="${RSS[10000000]}" \
     'BEGIN { printf "peak memory 10,000,000 rows vs 1,000,000: %.1f MB vs %.1f MB (%+.1f %%; target < 64 MB, within 10 %%)\n", b / 1024, a / 1024, 100 * (b - a) / a }'
+fi
+if [ -n "${BYTES[1000000]:-}" ] && [ -n "${BYTES[10000000]:-}" ] && [ "${BYTES[1000000]}" != "-" ]; then
+  echo "server-side bytes received 10,000,000 rows vs 1,000,000: ${BYTES[10000000]} vs ${BYTES[1000000]} (target: independent of the row count)"
 fi

@@ -68,6 +68,12 @@ class TDataSet : public TComponent {
     if (source_ != nullptr) source_->HoldSnapshot(hold);
   }
 
+  // The data source's own aggregation of `field`, or nullptr when it has none (RecordSource::Aggregation).
+  AggregatingSource* Aggregation(const TField& field) {
+    CheckActive();
+    return source_->Aggregation(field.Index());
+  }
+
   void DisableControls() { ++disableCount_; }
   void EnableControls() {
     if (disableCount_ > 0) --disableCount_;

@@ -9,6 +9,8 @@
 
 namespace sumora {
 
+class AggregatingSource;
+
 // The column types a source reports; TDataSet maps each to its field class.
 enum class TFieldType {
   ftString,
@@ -66,6 +68,10 @@ class RecordSource {
   // caller is done, since a held read can keep writers waiting. Sources that read one snapshot anyway
   // (a server-side cursor) or cannot hold one ignore it.
   virtual void HoldSnapshot(bool /*hold*/) {}
+
+  // The source's own aggregation of `column` (dataset/AggregatingSource.h), or nullptr when it has none
+  // for that column; the caller then reads every record. Valid while the source is open.
+  virtual AggregatingSource* Aggregation(int /*column*/) { return nullptr; }
 };
 
 }  // namespace sumora

@@ -74,6 +74,18 @@ PropertyValue JsonToValue(const json& stored, PropertyKind kind, const std::stri
   throw Exception(where + " has an unknown kind");
 }
 
+// Settings this program does not know are skipped: a newer program's form still opens.
+void ReadSettings(const json& settings, const ComponentClassInfo& info, TComponent& component, const std::string& file,
+                  const std::string& name) {
+  if (!settings.is_object()) Fail(file, ComponentLabel(name) + ": \"settings\" must be an object");
+  for (const auto& setting : info.settings) {
+    if (!settings.contains(setting.name)) continue;
+    const json& stored = settings[setting.name];
+    if (!stored.is_boolean()) Fail(file, ComponentLabel(name) + ": setting '" + setting.name + "' needs true or false");
+    setting.set(component, stored.get<bool>());
+  }
+}
+
 const char* const kDatabaseName = "DatabaseName";
 
 namespace fs = std::filesystem;
@@ -144,6 +156,7 @@ std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& fil
     if (!names.insert(name).second) Fail(file, ComponentLabel(name) + ": a component of that name already exists");
     TComponent* component = info->create(form.get());
     component->SetName(name);
+    if (entry.contains("settings")) ReadSettings(entry["settings"], *info, *component, file, name);
     if (!entry.contains("properties")) continue;
     if (!entry["properties"].is_object()) Fail(file, ComponentLabel(name) + ": \"properties\" must be an object");
     for (const auto& [propertyName, stored] : entry["properties"].items()) {
@@ -186,7 +199,13 @@ std::string FormToText(const TForm& form, const std::string& formFolder) {
       }
       properties[property.name] = ValueToJson(value);
     }
-    components.push_back({{"class", info->className}, {"name", component->Name()}, {"properties", properties}});
+    json entry = {{"class", info->className}, {"name", component->Name()}, {"properties", properties}};
+    json settings = json::object();
+    for (const auto& setting : info->settings) {
+      if (setting.get(*component)) settings[setting.name] = true;
+    }
+    if (!settings.empty()) entry["settings"] = settings;
+    components.push_back(entry);
   }
   json document = {{"format", kFormat}, {"version", kVersion}, {"form", form.Name()}, {"components", components}};
   return document.dump(2) + "\n";

@@ -5,7 +5,9 @@
 //
 // {"format": "sumora-form", "version": 1, "form": "Form1",
 //  "components": [{"class": "TSumoraQuery", "name": "SumoraQuery1",
-//                  "properties": {"DatabaseName": "...", "SQL": ["SELECT ..."], "ScaleBy": 1.0, ...}}]}
+//                  "properties": {"DatabaseName": "...", "SQL": ["SELECT ..."], "ScaleBy": 1.0, ...},
+//                  "settings": {"ServerSide": true}}]}
+// "settings" holds the component's settings that are on (ComponentSetting); it is left out when none is.
 #pragma once
 
 #include <memory>

@@ -33,10 +33,20 @@ struct PublishedProperty {
   std::function<void(TComponent&, const PropertyValue&)> set;
 };
 
+// An on/off setting of a component that is not a published property (the inspector does not list it).
+// Form files keep the settings that are on under the component's "settings" key, which readers that do
+// not know it skip.
+struct ComponentSetting {
+  std::string name;
+  std::function<bool(TComponent&)> get;
+  std::function<void(TComponent&, bool)> set;
+};
+
 struct ComponentClassInfo {
   std::string className;
   std::function<TComponent*(TComponent* owner)> create;
   std::vector<PublishedProperty> properties;  // in the order they are written
+  std::vector<ComponentSetting> settings = {};
 };
 
 // Adds or replaces a class.

@@ -1,5 +1,6 @@
 #include "engine/SmrEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -218,10 +219,39 @@ bool TSumoraStats::LoadDataSet() {
 
   scope.DisableControls(StatFieldName_);
   dataSet.First();
+  // The field object stays valid for the whole pass, so it is looked up once.
+  TField& field = dataSet.FieldByName(StatFieldName_);
+  std::int64_t count = 0;
+  AggregatingSource* aggregation = Aggregator(dataSet);
+  if (aggregation == nullptr || !LoadByAggregates(scope, *aggregation, field, &count)) {
+    count = LoadByReading(scope, field);
+  }
+  if (count > std::numeric_limits<std::int32_t>::max()) {
+    throw EMathError("The field holds more than 2147483647 values, more than one summary can count");
+  }
+  RequireFinite(dsTotal_, "total", StatFieldName_);
+  dataSet.First();
+  GetdsClasses();
+  scope.EnableControls();
+  dsDataCount_ = static_cast<std::int32_t>(count);
+  scope.ReleaseDialog();
+  dsLoaded_ = count > 1;
+  scope.RestoreCursor();
+  return dsLoaded_;
+}
+
+AggregatingSource* TSumoraStats::Aggregator(TDataSet& dataSet) {
+  if (!ServerSide_ || !dataSet.Active()) return nullptr;
+  return dataSet.Aggregation(dataSet.FieldByName(StatFieldName_));
+}
+
+// Every record in dataset order: count, total, extremes, and the first MaxStoredValues values kept.
+std::int64_t TSumoraStats::LoadByReading(PassScope& scope, TField& field) {
+  TDataSet& dataSet = scope.DataSet();
   // The extremes start from the first value that is not null (0 when there is none).
-  TField& firstField = dataSet.FieldByName(StatFieldName_);
-  while (!dataSet.Eof() && firstField.IsNull()) dataSet.Next();
-  dsMax_ = dataSet.Eof() ? 0.0 : firstField.AsFloat() / ScaleBy_;
+  dataSet.First();
+  while (!dataSet.Eof() && field.IsNull()) dataSet.Next();
+  dsMax_ = dataSet.Eof() ? 0.0 : field.AsFloat() / ScaleBy_;
   dsMin_ = dsMax_;
 
   dsTotal_ = 0.0;
@@ -230,8 +260,6 @@ bool TSumoraStats::LoadDataSet() {
   TValueArray& values = Store(Values_);
   // A prepared quantile selection counts its first pass along with this one.
   RadixSelect* select = quantiles_->BeginLoadingRide(dataSet.RecordCount());
-  // The field object stays valid for the whole pass, so it is looked up once.
-  TField& field = firstField;
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     if (field.IsNull()) continue;
     ++count;
@@ -246,18 +274,31 @@ bool TSumoraStats::LoadDataSet() {
     if (select != nullptr) select->Add(x);
   }
   quantiles_->EndRide();
-  if (count > std::numeric_limits<std::int32_t>::max()) {
-    throw EMathError("The field holds more than 2147483647 values, more than one summary can count");
+  return count;
+}
+
+// The same results with the sums computed by the source: the stored values are still read in dataset
+// order (the first MaxStoredValues only), so the median and the value store equal a full pass's. False
+// when the source cannot compute the totals exactly; nothing is changed then.
+bool TSumoraStats::LoadByAggregates(PassScope& scope, AggregatingSource& aggregation, TField& field,
+                                    std::int64_t* count) {
+  TDataSet& dataSet = scope.DataSet();
+  const std::string message = kLoadingMessage;
+  scope.Progress(GaugeKind::Horizontal, message, 0.0);
+  TValueArray& values = *Values_;
+  int stored = 0;
+  for (dataSet.First(); !dataSet.Eof() && stored < MaxStoredValues; dataSet.Next()) {
+    if (field.IsNull()) continue;
+    values[++stored] = field.AsFloat() / ScaleBy_;
   }
-  RequireFinite(dsTotal_, "total", StatFieldName_);
-  dataSet.First();
-  GetdsClasses();
-  scope.EnableControls();
-  dsDataCount_ = static_cast<std::int32_t>(count);
-  scope.ReleaseDialog();
-  dsLoaded_ = count > 1;
-  scope.RestoreCursor();
-  return dsLoaded_;
+  const std::optional<ValueTotals> totals = aggregation.Totals(field.Index(), ScaleBy_);
+  if (!totals) return false;
+  *count = totals->count;
+  dsTotal_ = totals->count > 0 ? totals->total : 0.0;
+  dsMin_ = totals->count > 0 ? totals->min : 0.0;
+  dsMax_ = totals->count > 0 ? totals->max : 0.0;
+  scope.Progress(GaugeKind::Horizontal, message, 1.0);
+  return true;
 }
 
 // --- Cached getters ---------------------------------------------------------------------------------------
@@ -373,17 +414,25 @@ void TSumoraStats::CalculateMoments() {
   double s3 = 0.0;
   double s4 = 0.0;
   const double mean = dsMean_;
-  // A prepared quantile selection takes its next pass along.
-  RadixSelect* select = quantiles_->BeginRide(dsDataCount_, dsMin_, dsMax_);
-  const std::int32_t count = RunPass(scope, PassKind::Moments, [&](double x) {
-    const Powers234 powers = RaisePowers234(x - mean);
-    s2 += powers.p2;
-    s3 += powers.p3;
-    s4 += powers.p4;
-    CountClass(x);
-    if (select != nullptr) select->Add(x);
-  });
-  quantiles_->EndRide();
+  std::int32_t count = 0;
+  if (const std::optional<DeviationSums> sums = AggregatePass(scope, PassKind::Moments)) {
+    s2 = sums->squares;
+    s3 = sums->cubes;
+    s4 = sums->fourths;
+    count = static_cast<std::int32_t>(sums->count);
+  } else {
+    // A prepared quantile selection takes its next pass along.
+    RadixSelect* select = quantiles_->BeginRide(dsDataCount_, dsMin_, dsMax_);
+    count = RunPass(scope, PassKind::Moments, [&](double x) {
+      const Powers234 powers = RaisePowers234(x - mean);
+      s2 += powers.p2;
+      s3 += powers.p3;
+      s4 += powers.p4;
+      CountClass(x);
+      if (select != nullptr) select->Add(x);
+    });
+    quantiles_->EndRide();
+  }
   // The percentages follow the counts of the whole pass; they are read only after it, and a pass
   // that placed no value leaves them as they were.
   if (count > 0) RefreshPercents();
@@ -401,6 +450,43 @@ void TSumoraStats::CalculateMoments() {
   KurtosisCalculated_ = true;
   SkewCalculated_ = true;
   scope.RestoreCursor();
+}
+
+// A moment pass whose sums and class counts the data source computes, when the component asks for that
+// and the source can: the dialog shows the pass starting and ending. Class counts are set as the pass
+// would count them (the class rule is the thresholds' rule, see CountClass); the variance, skewness and
+// kurtosis passes use the part they need. std::nullopt: read the records instead.
+std::optional<DeviationSums> TSumoraStats::AggregatePass(PassScope& scope, PassKind kind) {
+  TDataSet& dataSet = scope.DataSet();
+  AggregatingSource* aggregation = Aggregator(dataSet);
+  if (aggregation == nullptr) return std::nullopt;
+  const char* text = kind == PassKind::Moments    ? kMomentsMessage
+                     : kind == PassKind::Variance ? kVarianceMessage
+                     : kind == PassKind::Skew     ? kSkewMessage
+                                                  : kKurtosisMessage;
+  scope.CreateDialog();
+  scope.ApplyShowingRule();
+  scope.DisableControls(StatFieldName_);
+  scope.Progress(GaugeKind::Round, text, 0.0);
+  const bool countsClasses = kind == PassKind::Moments || kind == PassKind::Variance;
+  const std::vector<double> thresholds = ClassThresholds();
+  std::optional<DeviationSums> sums =
+      aggregation->Deviations(dataSet.FieldByName(StatFieldName_).Index(), ScaleBy_, dsMean_, thresholds);
+  if (!sums) {
+    scope.EnableControls();
+    scope.ReleaseDialog();
+    return std::nullopt;
+  }
+  if (sums->count > 0 && dsDataCount_ == 0) throw EMathError("Class percentages are undefined: no values were loaded");
+  if (countsClasses && HasClassSpan()) {
+    for (std::size_t i = 0; i < sums->classCounts.size(); ++i) {
+      ClassCounts_[i] += static_cast<std::uint32_t>(sums->classCounts[i]);
+    }
+  }
+  scope.Progress(GaugeKind::Round, text, 1.0);
+  dataSet.First();
+  scope.EnableControls();
+  return sums;
 }
 
 // Skewness mu3^2 / variance^3 and kurtosis mu4 / variance^2. The powers of the variance can overflow
@@ -426,11 +512,17 @@ double TSumoraStats::GetdsVariance() {
     double sum = 0.0;
     const double mean = dsMean_;
     ClearClassCounts();
-    const std::int32_t count = RunPass(scope, PassKind::Variance, [&](double x) {
-      CountClass(x);
-      const double d = x - mean;
-      sum += d * d;
-    });
+    std::int32_t count = 0;
+    if (const std::optional<DeviationSums> sums = AggregatePass(scope, PassKind::Variance)) {
+      sum = sums->squares;
+      count = static_cast<std::int32_t>(sums->count);
+    } else {
+      count = RunPass(scope, PassKind::Variance, [&](double x) {
+        CountClass(x);
+        const double d = x - mean;
+        sum += d * d;
+      });
+    }
     if (count > 0) RefreshPercents();
     RequireFinite(sum, "sum of squared deviations", StatFieldName_);
     dsVariance_ = Divide(sum, static_cast<double>(count) - 1.0, "Variance needs at least two values");
@@ -446,7 +538,13 @@ double TSumoraStats::GetdsSkew() {
   if (!SkewCalculated_) {
     double sum = 0.0;
     const double mean = dsMean_;
-    const std::int32_t count = RunPass(scope, PassKind::Skew, [&](double x) { sum += raiseTo(x - mean, 3); });
+    std::int32_t count = 0;
+    if (const std::optional<DeviationSums> sums = AggregatePass(scope, PassKind::Skew)) {
+      sum = sums->cubes;
+      count = static_cast<std::int32_t>(sums->count);
+    } else {
+      count = RunPass(scope, PassKind::Skew, [&](double x) { sum += raiseTo(x - mean, 3); });
+    }
     RequireFinite(sum, "sum of cubed deviations", StatFieldName_);
     dsMu3_ = Divide(sum, static_cast<double>(count) - 1.0, "Skewness needs at least two values");
     dsSkew_ = SkewnessOf(dsMu3_, dsVariance_);
@@ -462,7 +560,13 @@ double TSumoraStats::GetdsKurtosis() {
   if (!KurtosisCalculated_) {
     double sum = 0.0;
     const double mean = dsMean_;
-    const std::int32_t count = RunPass(scope, PassKind::Kurtosis, [&](double x) { sum += raiseTo(x - mean, 4); });
+    std::int32_t count = 0;
+    if (const std::optional<DeviationSums> sums = AggregatePass(scope, PassKind::Kurtosis)) {
+      sum = sums->fourths;
+      count = static_cast<std::int32_t>(sums->count);
+    } else {
+      count = RunPass(scope, PassKind::Kurtosis, [&](double x) { sum += raiseTo(x - mean, 4); });
+    }
     RequireFinite(sum, "sum of fourth powers of the deviations", StatFieldName_);
     dsMu4_ = Divide(sum, static_cast<double>(count) - 1.0, "Kurtosis needs at least two values");
     dsKurtosis_ = KurtosisOf(dsMu4_, dsVariance_);
@@ -493,36 +597,38 @@ void TSumoraStats::ClearClassCounts() {
   for (int i = 0; i < FreqClasses_; ++i) ClassCounts_[i] = 0;
 }
 
-// Counts x into its class without touching the percentages. The classes tile their span, so the class
-// follows from the distance to the first start; a neighbour check settles rounding at the edges. A
-// value outside every class only through rounding, or on the exclusive end of the last class, goes
-// to the nearest end class, so every value of a positive range is counted exactly once.
+bool TSumoraStats::HasClassSpan() const {
+  const int k = FreqClasses_;
+  return k > 0 && ClassStarts_[0] < ClassEnds_[k - 1];
+}
+
+std::vector<double> TSumoraStats::ClassThresholds() const {
+  if (!HasClassSpan()) return {};
+  return std::vector<double>(ClassStarts_.begin() + 1, ClassStarts_.begin() + FreqClasses_);
+}
+
+// Counts x into its class without touching the percentages. The classes tile their span (each starts
+// where the one before ends), so x belongs to the class after as many starts as lie at or below it: a
+// value on an edge goes to the class that starts there, one below the first start to the first class,
+// one at or beyond the exclusive end of the last class to the last; every value of a positive range is
+// counted exactly once. Sources that aggregate count with the same thresholds (ClassThresholds).
 void TSumoraStats::CountClass(double x) {
   if (dsDataCount_ == 0) throw EMathError("Class percentages are undefined: no values were loaded");
-  const int k = FreqClasses_;
-  if (k == 0) return;
-  const double first = ClassStarts_[0];
-  const double last = ClassEnds_[k - 1];
-  int index;
-  if (!(first < last)) {
-    if (!(dsMax_ > dsMin_)) return;  // all values equal: classes of width 0 hold nothing
+  if (!HasClassSpan()) {
+    const int k = FreqClasses_;
+    if (k == 0 || !(dsMax_ > dsMin_)) return;  // all values equal: classes of width 0 hold nothing
     // A range of a few ulps: the class bounds round onto each other, but the values still differ.
     // The class follows from the value's place in the range, as the bounds would give it unrounded.
     const double width = (dsMax_ - dsMin_) * (k + 1) / k / k;
     const double guess = std::floor((x - dsMin_) / width + 0.5);
-    index = guess < 0 ? 0 : (guess >= k ? k - 1 : static_cast<int>(guess));
-  } else if (x < first) {
-    index = 0;
-  } else if (x >= last) {
-    index = k - 1;
-  } else {
-    const double width = ClassEnds_[0] - ClassStarts_[0];
-    double guess = width > 0 ? std::floor((x - first) / width) : 0.0;
-    index = guess < 0 ? 0 : (guess >= k ? k - 1 : static_cast<int>(guess));
-    while (index > 0 && x < ClassStarts_[index]) --index;
-    while (index < k - 1 && x >= ClassEnds_[index]) ++index;
+    const int index = guess < 0 ? 0 : (guess >= k ? k - 1 : static_cast<int>(guess));
+    ++ClassCounts_[static_cast<std::size_t>(index)];
+    return;
   }
-  ++ClassCounts_[index];
+  const double* begin = ClassStarts_.data() + 1;
+  const double* end = ClassStarts_.data() + FreqClasses_;
+  const auto index = std::upper_bound(begin, end, x) - begin;
+  ++ClassCounts_[static_cast<std::size_t>(index)];
 }
 
 // Runs only after CountClass placed a value, and CountClass refuses a zero dsDataCount.

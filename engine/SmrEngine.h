@@ -9,8 +9,11 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "dataset/AggregatingSource.h"
 
 #include "host/Classes.h"
 #include "host/Services.h"
@@ -19,6 +22,7 @@
 namespace sumora {
 
 class TDataSet;
+class TField;
 class SharedWindowPair;
 class RadixSelect;
 class QuantileState;
@@ -45,6 +49,13 @@ class TSumoraStats {
   void SetdsMaxPlotCount(std::uint16_t value);
   TBoolPlus ShowCalcProgress() const { return ShowCalcProgress_; }
   void SetShowCalcProgress(TBoolPlus value) { ShowCalcProgress_ = value; }
+
+  // --- Settings that are not published properties ----------------------------------------------------
+  // Server-side mode: when the data source can aggregate the field (a PostgreSQL source), the passes send
+  // their sums to be computed where the data lives and read only the first MaxStoredValues values; other
+  // sources ignore it and every pass reads the records. Off by default.
+  bool ServerSide() const { return ServerSide_; }
+  void SetServerSide(bool value) { ServerSide_ = value; }
 
   // --- Operations --------------------------------------------------------------------------------
   // Refreshes NumericFields and marks every result as not current.
@@ -159,6 +170,14 @@ class TSumoraStats {
   void RunQuantilePass(RadixSelect& select, const std::string& message);
   void RefreshPercents();
   void CountClass(double x);
+  // The lower bounds of classes 2..k: a value's class is how many of them are at or below it. Empty when
+  // the classes hold nothing (a zero range).
+  std::vector<double> ClassThresholds() const;
+  bool HasClassSpan() const;
+  AggregatingSource* Aggregator(TDataSet& dataSet);
+  std::int64_t LoadByReading(PassScope& scope, TField& field);
+  bool LoadByAggregates(PassScope& scope, AggregatingSource& aggregation, TField& field, std::int64_t* count);
+  std::optional<DeviationSums> AggregatePass(PassScope& scope, PassKind kind);
   double SkewnessOf(double mu3, double variance) const;
   double KurtosisOf(double mu4, double variance) const;
   SharedWindowPair& Windows();
@@ -187,6 +206,7 @@ class TSumoraStats {
   bool SkewCalculated_ = false;
   bool KurtosisCalculated_ = false;
   bool ProgressWanted_ = false;
+  bool ServerSide_ = false;
   TBoolPlus ShowCalcProgress_ = TBoolPlus::Prompt;
   std::uint16_t FreqClasses_ = 10;
   // Counts are 32-bit so that classes of more than 65535 values never wrap.

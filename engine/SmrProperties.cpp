@@ -98,13 +98,18 @@ std::vector<PublishedProperty> TableProperties() {
   return properties;
 }
 
+std::vector<ComponentSetting> EngineSettings() {
+  return {{"ServerSide", [](TComponent& c) { return Stats(c).ServerSide(); },
+           [](TComponent& c, bool on) { Stats(c).SetServerSide(on); }}};
+}
+
 }  // namespace
 
 void RegisterSumoraClasses() {
-  RegisterComponentClass(
-      {"TSumoraQuery", [](TComponent* owner) -> TComponent* { return new TSumoraQuery(owner); }, QueryProperties()});
-  RegisterComponentClass(
-      {"TSumoraTable", [](TComponent* owner) -> TComponent* { return new TSumoraTable(owner); }, TableProperties()});
+  RegisterComponentClass({"TSumoraQuery", [](TComponent* owner) -> TComponent* { return new TSumoraQuery(owner); },
+                          QueryProperties(), EngineSettings()});
+  RegisterComponentClass({"TSumoraTable", [](TComponent* owner) -> TComponent* { return new TSumoraTable(owner); },
+                          TableProperties(), EngineSettings()});
 }
 
 TSumoraStats* StatsOf(TComponent* component) {

@@ -11,9 +11,10 @@ PACKAGES=(
   fonts-liberation xvfb xauth libclang-rt-14-dev locales
 )
 
-# `setup.sh bench` adds what the peer comparisons need (the pandas peer and its data generator).
+# `setup.sh bench` adds what the peer comparisons need (the pandas peer and its data generator) and strace,
+# which counts the bytes a client receives.
 if [ "${1:-}" = "bench" ]; then
-  PACKAGES+=(python3-numpy python3-pandas time)
+  PACKAGES+=(python3-numpy python3-pandas time strace)
 fi
 
 missing=()

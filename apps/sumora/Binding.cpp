@@ -25,6 +25,11 @@ std::vector<std::string> WithBindingOptions(std::vector<std::string> extra) {
   return extra;
 }
 
+std::vector<std::string> WithBindingFlags(std::vector<std::string> extra) {
+  extra.push_back("server-side");
+  return extra;
+}
+
 namespace {
 
 const char* const kCsvOptions[] = {"csv-delimiter", "csv-decimal", "csv-na", "csv-comment"};
@@ -115,6 +120,12 @@ BoundComponent BindFromForm(const CommandLine& line) {
   return bound;
 }
 
+std::string DatabaseNameOf(const TDataSet& dataset) {
+  if (const auto* query = dynamic_cast<const TQuery*>(&dataset)) return query->DatabaseName();
+  if (const auto* table = dynamic_cast<const TTable*>(&dataset)) return table->DatabaseName();
+  return {};
+}
+
 TBoolPlus ProgressOption(const std::string& text) {
   if (text == "prompt") return TBoolPlus::Prompt;
   if (text == "always") return TBoolPlus::Always;
@@ -139,6 +150,13 @@ BoundComponent BindComponent(const CommandLine& line, bool requireField, const s
   if (auto classes = line.GetInteger("classes", 0, 65535)) stats.SetdsFreqClasses(static_cast<std::uint16_t>(*classes));
   if (auto count = line.GetInteger("plot-count", 0, 65535)) stats.SetdsMaxPlotCount(static_cast<std::uint16_t>(*count));
   if (auto progress = line.Get("progress")) stats.SetShowCalcProgress(ProgressOption(*progress));
+  if (line.Has("server-side")) {
+    if (DriverFor(DatabaseNameOf(*bound.dataset)) != DriverKind::PostgreSQL) {
+      throw UsageError("--server-side needs a PostgreSQL source (a postgresql:// URL or a host=... connection "
+                       "string); SQLite files and CSV folders are read record by record");
+    }
+    stats.SetServerSide(true);
+  }
   return bound;
 }
 

@@ -18,6 +18,8 @@ namespace sumora::cli {
 const std::vector<std::string>& BindingOptions();
 // BindingOptions() plus `extra`.
 std::vector<std::string> WithBindingOptions(std::vector<std::string> extra);
+// The flags every binding command accepts (--server-side), plus `extra`.
+std::vector<std::string> WithBindingFlags(std::vector<std::string> extra = {});
 
 struct BoundComponent {
   std::unique_ptr<TComponent> owner;  // owns the component (a form when read from a form file)

@@ -181,7 +181,7 @@ std::string Lines(const std::vector<std::string>& lines) {
 int CmdSummarize(const Args& args) {
   Args rest = args;
   const std::optional<std::vector<double>> quantiles = TakeQuantilesOption(rest);
-  CommandLine line(rest, WithBindingOptions({"format"}), {"all-numeric"}, 0, {"field"});
+  CommandLine line(rest, WithBindingOptions({"format"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
   const std::string format = FormatOption(line, {"text", "json", "csv"});
   const auto reports = SummarizeFields(line, [&](BoundComponent& bound) {
     // The summary's passes then take the quantile selection's passes along.
@@ -212,7 +212,7 @@ int CmdSummarize(const Args& args) {
 }
 
 int CmdClasses(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}), {"all-numeric"}, 0, {"field"});
+  CommandLine line(args, WithBindingOptions({"format"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
   const std::string format = FormatOption(line, {"text", "csv"});
   const auto reports = SummarizeFields(line, [](BoundComponent& bound) {
     OpenAndSummarize(bound);
@@ -239,7 +239,7 @@ int CmdClasses(const Args& args) {
 int CmdForm(const Args& args) {
   if (args.empty() || args.front() != "save") throw UsageError("form takes: form save FILE (binding options)");
   Args rest(args.begin() + 1, args.end());
-  CommandLine line(rest, BindingOptions(), {}, 1);
+  CommandLine line(rest, BindingOptions(), WithBindingFlags(), 1);
   if (line.Positional().size() != 1) throw UsageError("form save needs exactly one FILE");
   if (line.Has("form")) throw UsageError("form save binds from options; --form cannot be given");
   CheckOutputTarget(line.Positional().front());

@@ -1,4 +1,5 @@
 // sumora: descriptive statistics of one numeric field of an SQLite, CSV or PostgreSQL data source.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -8,6 +9,7 @@
 
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
+#include "dataset/Cancel.h"
 
 #ifndef SUMORA_VERSION
 #define SUMORA_VERSION "0.1.0"
@@ -21,6 +23,7 @@ const char* kUsage =
     "commands:\n"
     "  summarize --db DB (--table NAME | --sql TEXT) (--field NAME ... | --all-numeric) [--scale-by X]\n"
     "            [--classes K] [--plot-count N] [--progress prompt|always|never] [--format text|json|csv]\n"
+    "            [--server-side]   sums computed by a PostgreSQL server\n"
     "            [--quantiles [P,P,...]]   exact quantiles of every value (default 0.25,0.5,0.75)\n"
     "  classes   (the options of summarize, without --quantiles) [--format text|csv]\n"
     "  fields    --db DB (--table NAME | --sql TEXT)\n"
@@ -37,8 +40,21 @@ const char* kUsage =
     "CSV table read from standard input (--table may then be left out).\n"
     "--field may be repeated; --all-numeric takes every numeric field in field order.\n"
     "summarize, classes, plot and show also take --form FILE [--component NAME] instead of the binding.\n"
+    "--server-side (PostgreSQL only) computes the sums on the server and reads only the first 10000 values.\n"
     "\n"
     "exit status: 0 success, 1 error, 2 usage error\n";
+
+// Ctrl-C while a statement runs on a database server cancels it there, and the command ends with the
+// server's "canceling statement due to user request" as an error; with nothing to cancel, or pressed a
+// second time, it stops the program as usual.
+extern "C" void OnInterrupt(int signalNumber) {
+  static volatile std::sig_atomic_t interrupted = 0;
+  const bool first = interrupted == 0;
+  interrupted = 1;
+  if (first && sumora::CancelRunningStatements()) return;
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
 
 }  // namespace
 
@@ -72,6 +88,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sumora: unknown command '%s'\n%s", command.c_str(), kUsage);
     return 2;
   }
+  std::signal(SIGINT, OnInterrupt);
   try {
     return it->second(rest);
   } catch (const UsageError& e) {

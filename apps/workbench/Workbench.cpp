@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -18,6 +19,7 @@
 #include <exception>
 
 #include "apps/workbench/PropertyInspector.h"
+#include "apps/workbench/ServerWait.h"
 #include "engine/SmrEngine.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
@@ -146,6 +148,19 @@ void Workbench::BuildMenus() {
   outputAction_ = command(tr("O&utput"), &Workbench::Output);
   frequencyAction_ = command(tr("&Frequency Display"), &Workbench::FrequencyDisplay);
   chartAction_ = command(tr("Summary C&hart"), &Workbench::SummaryChart);
+  component->addSeparator();
+  serverSideAction_ = component->addAction(tr("Server-Side &Sums"));
+  serverSideAction_->setCheckable(true);
+  serverSideAction_->setStatusTip(tr("Let a PostgreSQL server compute the sums of both passes"));
+  connect(serverSideAction_, &QAction::toggled, this, [this](bool on) { SetServerSide(on); });
+}
+
+void Workbench::SetServerSide(bool on) {
+  TSumoraStats* stats = StatsOf(SelectedComponent());
+  if (stats == nullptr || stats->ServerSide() == on) return;
+  stats->SetServerSide(on);
+  SetModified(true);
+  UpdateActions();
 }
 
 void Workbench::BuildPalette() {
@@ -332,6 +347,9 @@ void Workbench::UpdateActions() {
   for (QAction* action : {summarizeAction_, outputAction_, frequencyAction_, chartAction_, deleteAction_}) {
     action->setEnabled(selected);
   }
+  const QSignalBlocker quiet(serverSideAction_);
+  serverSideAction_->setEnabled(selected);
+  serverSideAction_->setChecked(selected && StatsOf(SelectedComponent())->ServerSide());
 }
 
 // --- Commands ------------------------------------------------------------------------------------
@@ -343,6 +361,7 @@ void Workbench::Run(const char* what, Command&& command) {
   auto* dataSet = dynamic_cast<TDataSet*>(component);
   if (stats == nullptr || dataSet == nullptr) return;
   try {
+    ServerWaitScope waiting(this);
     command(*stats, *dataSet);
     statusBar()->showMessage(tr("%1: %2").arg(Text(component->Name()), tr(what)));
   } catch (const std::exception& error) {

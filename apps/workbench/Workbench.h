@@ -59,6 +59,9 @@ class Workbench : public QMainWindow {
   // The class and chart windows summarize the component first when it has no results yet.
   void FrequencyDisplay();
   void SummaryChart();
+  // Server-side sums for the selected component (Component > Server-Side Sums); marks the form changed.
+  void SetServerSide(bool on);
+  QAction& ServerSideAction() const { return *serverSideAction_; }
 
   // Parts a test or a picture looks at.
   PropertyInspector& Inspector() const { return *inspector_; }
@@ -96,6 +99,7 @@ class Workbench : public QMainWindow {
   QAction* frequencyAction_ = nullptr;
   QAction* chartAction_ = nullptr;
   QAction* deleteAction_ = nullptr;
+  QAction* serverSideAction_ = nullptr;
 };
 
 }  // namespace sumora

@@ -1,6 +1,8 @@
 // PostgreSQL data source (libpq). Rows stream through a scrollable server-side cursor inside a
 // read-only transaction that lives as long as the dataset is open, fetched a batch at a time, so the
-// client holds one batch however large the table. Values arrive as text and are parsed in place.
+// client holds one batch however large the table. Values arrive as text and are parsed in place. On
+// request the source also computes a pass's sums on the server (AggregatingSource), in the same
+// transaction and so on the same snapshot as the cursor.
 #include "dataset/Drivers.h"
 
 #include "host/Errors.h"
@@ -12,10 +14,17 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "dataset/AggregatingSource.h"
 #include "dataset/ValueText.h"
+#include "dataset/drivers/pg/PgAggregateSql.h"
+#include "dataset/drivers/pg/PgCancel.h"
+#include "dataset/drivers/pg/PgSession.h"
+#include "dataset/drivers/pg/PgValue.h"
 
 namespace sumora {
 
@@ -53,53 +62,15 @@ constexpr const char* kSessionSetup =
     "SET extra_float_digits = 3; SET client_encoding = 'UTF8'; ";
 // Repeatable read gives the count and every rewind of the cursor one snapshot: all passes see the same
 // rows even while other sessions write.
+// Servers from version 14 may read the partitions of a partitioned table at once (async append), which
+// interleaves their rows in arrival order. The cursor reads them one partition after the other, so the
+// records keep one order from run to run; the aggregate statements, whose order does not matter, turn
+// it back on for themselves.
+constexpr int kAsyncAppendVersion = 140000;
+constexpr const char* kSerialAppend = "SET enable_async_append = off";
+constexpr const char* kAsyncAppendForAggregates = "SET LOCAL enable_async_append = on";
 constexpr const char* kBegin = "BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY; ";
 constexpr const char* kCursorName = "sumora_cursor";
-
-struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using Result = std::unique_ptr<PGresult, ResultDeleter>;
-
-struct ConnectionDeleter {
-  void operator()(PGconn* connection) const { PQfinish(connection); }
-};
-using Connection = std::unique_ptr<PGconn, ConnectionDeleter>;
-
-// libpq messages span lines ("...failed: Connection refused\n\tIs the server running..."); an error
-// message reads better on one.
-std::string OneLine(std::string_view text) {
-  std::string line;
-  bool pendingSpace = false;
-  for (char c : text) {
-    if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
-      pendingSpace = !line.empty();
-      continue;
-    }
-    if (pendingSpace) line += ' ';
-    pendingSpace = false;
-    line += c;
-  }
-  return line;
-}
-
-// The server's own words: the primary message and its hint when the server sent a result, otherwise
-// libpq's connection message (a lost connection produces no server result).
-std::string ServerMessage(PGconn* connection, const PGresult* result) {
-  std::string message;
-  if (result != nullptr) {
-    if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) message = primary;
-    if (const char* hint = PQresultErrorField(result, PG_DIAG_MESSAGE_HINT)) message += std::string(" (") + hint + ")";
-  }
-  if (message.empty() && connection != nullptr) message = PQerrorMessage(connection);
-  message = OneLine(message);
-  return message.empty() ? std::string("the server gave no reason") : message;
-}
-
-bool HasState(const PGresult* result, const char* sqlState) {
-  const char* state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-  return state != nullptr && std::string_view(state) == sqlState;
-}
 
 ValueKind KindOf(TFieldType type) {
   switch (type) {
@@ -134,53 +105,6 @@ TFieldType FieldTypeOf(Oid type) {
   }
 }
 
-// Money text under lc_monetary 'C' is "$1,234.50" or "-$1,234.50"; other locales may wrap negatives in
-// parentheses. Keeps the sign, digits and decimal point, drops symbols and group separators.
-bool ParseMoney(std::string_view text, double* value) {
-  char digits[48];
-  std::size_t length = 0;
-  bool negative = false;
-  bool anyDigit = false;
-  for (char c : text) {
-    if (c == '-' || c == '(') {
-      negative = true;
-    } else if ((c >= '0' && c <= '9') || c == '.') {
-      if (length + 2 > sizeof digits) return false;
-      digits[length++] = c;
-      anyDigit = anyDigit || c != '.';
-    }
-  }
-  if (!anyDigit) return false;
-  auto [end, error] = std::from_chars(digits, digits + length, *value);
-  if (error != std::errc() || end != digits + length) return false;
-  if (negative) *value = -*value;
-  return true;
-}
-
-// "sales.orders" -> "sales"."orders": every part quoted, so no name can change the statement.
-std::string QuotedTableName(PGconn* connection, const std::string& tableName) {
-  std::string quoted;
-  std::size_t start = 0;
-  while (true) {
-    std::size_t dot = tableName.find('.', start);
-    std::string part = tableName.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-    if (part.empty()) {
-      throw EDatabaseError("Table name '" + tableName +
-                           "' is not valid: write a table as name or schema.name, without empty parts");
-    }
-    char* escaped = PQescapeIdentifier(connection, part.c_str(), part.size());
-    if (escaped == nullptr) {
-      throw EDatabaseError("Table name '" + tableName + "' cannot be used: " + ServerMessage(connection, nullptr));
-    }
-    if (!quoted.empty()) quoted += '.';
-    quoted += escaped;
-    PQfreemem(escaped);
-    if (dot == std::string::npos) break;
-    start = dot + 1;
-  }
-  return quoted;
-}
-
 // Trailing blanks and semicolons would end the cursor's statement early.
 std::string WithoutTrailingSemicolons(std::string sql) {
   while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\n' || sql.back() == '\r' ||
@@ -190,11 +114,16 @@ std::string WithoutTrailingSemicolons(std::string sql) {
   return sql;
 }
 
-class PgSource final : public RecordSource {
+class PgSource final : public RecordSource, public AggregatingSource {
  public:
-  // `select` is the statement the cursor runs; `what` names it in messages ("table 'orders'", "the query").
-  PgSource(Connection connection, std::string select, std::string what)
-      : connection_(std::move(connection)), select_(std::move(select)), what_(std::move(what)) {
+  // `select` is the statement the cursor runs; `what` names it in messages ("table 'orders'", "the query");
+  // `quotedTable` is the quoted table name of a table source ("" for a query).
+  PgSource(pg::Connection connection, std::string select, std::string what, std::string quotedTable)
+      : connection_(std::move(connection)),
+        cancelKey_(connection_.get()),
+        select_(std::move(select)),
+        what_(std::move(what)),
+        quotedTable_(std::move(quotedTable)) {
     fetchSql_ = "FETCH FORWARD " + std::to_string(kFetchRows) + " FROM " + kCursorName;
     rewindSql_ = std::string("MOVE ABSOLUTE 0 IN ") + kCursorName + "; " + fetchSql_;
     Start();
@@ -210,7 +139,8 @@ class PgSource final : public RecordSource {
     }
     if (!broken_) {
       batch_.reset();
-      Result rewound(PQexec(connection_.get(), rewindSql_.c_str()));
+      FailIfCancelled("Rewinding " + what_);
+      pg::Result rewound = pg::ExecFixed(connection_.get(), rewindSql_.c_str());
       if (PQresultStatus(rewound.get()) == PGRES_TUPLES_OK) {
         TakeBatch(std::move(rewound), 0);
         return;
@@ -231,16 +161,13 @@ class PgSource final : public RecordSource {
 
   std::int64_t RecordCount() override {
     if (count_ < 0) {
-      std::string sql = "SELECT count(*) FROM (\n" + select_ + "\n) AS sumora_counted";
-      Result counted(PQexec(connection_.get(), sql.c_str()));
+      FailIfCancelled("Counting the records of " + what_);
+      pg::Result counted = pg::ExecOne(connection_.get(), "SELECT count(*) FROM (\n" + select_ + "\n) AS sumora_counted");
       if (PQresultStatus(counted.get()) != PGRES_TUPLES_OK || PQntuples(counted.get()) != 1) {
         broken_ = true;
         Fail("Counting the records of " + what_ + " failed", counted.get());
       }
-      const char* text = PQgetvalue(counted.get(), 0, 0);
-      std::int64_t count = 0;
-      std::from_chars(text, text + PQgetlength(counted.get(), 0, 0), count);
-      count_ = count;
+      count_ = IntegerAt(counted.get(), 0, 0);
     }
     return count_;
   }
@@ -248,12 +175,18 @@ class PgSource final : public RecordSource {
   bool IsNull(int column) override {
     const int index = CheckedColumn(column);
     if (PQgetisnull(batch_.get(), row_, index)) return true;
-    // float4, float8 and numeric print a not-a-number as "NaN"; it reads as a missing value.
-    if (kinds_[static_cast<std::size_t>(index)] == ValueKind::Float) {
-      const char* text = PQgetvalue(batch_.get(), row_, index);
-      return text[0] == 'N' && text[1] == 'a' && text[2] == 'N' && text[3] == '\0';
+    switch (kinds_[static_cast<std::size_t>(index)]) {
+      case ValueKind::Float: {
+        // float4, float8 and numeric print a not-a-number as "NaN"; it reads as a missing value.
+        const char* text = PQgetvalue(batch_.get(), row_, index);
+        return text[0] == 'N' && text[1] == 'a' && text[2] == 'N' && text[3] == '\0';
+      }
+      case ValueKind::Other:
+        // Text a query returns as 'nan' is a missing number too, not a value that poisons every sum.
+        return pg::IsNotANumberText(
+            std::string_view(PQgetvalue(batch_.get(), row_, index), static_cast<std::size_t>(PQgetlength(batch_.get(), row_, index))));
+      default: return false;
     }
-    return false;
   }
 
   double AsFloat(int column) override {
@@ -261,7 +194,9 @@ class PgSource final : public RecordSource {
     if (PQgetisnull(batch_.get(), row_, index)) return 0.0;
     const char* text = PQgetvalue(batch_.get(), row_, index);
     const char* end = text + PQgetlength(batch_.get(), row_, index);
+    const std::string_view cell(text, static_cast<std::size_t>(end - text));
     const std::string& fieldName = fields_[static_cast<std::size_t>(index)].name;
+    double value = 0.0;
     switch (kinds_[static_cast<std::size_t>(index)]) {
       case ValueKind::Integer: {
         // Parsed as a 64-bit integer first, so int8 values round to the nearest double exactly once.
@@ -270,54 +205,130 @@ class PgSource final : public RecordSource {
         if (error == std::errc() && ptr == end) return static_cast<double>(integer);
         break;
       }
-      case ValueKind::Float: {
-        double value = 0.0;
-        auto [ptr, error] = std::from_chars(text, end, value);
-        if (error == std::errc() && ptr == end) return CheckedFloat(value, fieldName, RecordNumber());
-        break;  // "Infinity", overflowing numerics and the like get the shared reading and message
+      case ValueKind::Float:
+      case ValueKind::Other: {
+        const pg::TextValue read = pg::ReadFloatText(cell, &value);
+        if (read == pg::TextValue::Number) return CheckedFloat(value, fieldName, RecordNumber());
+        if (read == pg::TextValue::NotANumber) return std::numeric_limits<double>::quiet_NaN();
+        break;  // the shared reading and message for text that is no number
       }
-      case ValueKind::Money: {
-        double value = 0.0;
-        if (ParseMoney(std::string_view(text, static_cast<std::size_t>(end - text)), &value)) return value;
+      case ValueKind::Money:
+        if (pg::ReadMoneyText(cell, &value)) return value;
         break;
-      }
       case ValueKind::Boolean: return text[0] == 't' ? 1.0 : 0.0;
-      case ValueKind::Other: break;
     }
-    return ParseFloatText(std::string_view(text, static_cast<std::size_t>(end - text)), fieldName, RecordNumber());
+    return ParseFloatText(cell, fieldName, RecordNumber());
   }
 
   std::string AsString(int column) override {
     const int index = CheckedColumn(column);
-    if (IsNull(index)) return {};  // NaN included: it is a null everywhere
+    if (PQgetisnull(batch_.get(), row_, index)) return {};
     const char* text = PQgetvalue(batch_.get(), row_, index);
-    if (kinds_[static_cast<std::size_t>(index)] == ValueKind::Boolean) return text[0] == 't' ? "True" : "False";
+    const ValueKind kind = kinds_[static_cast<std::size_t>(index)];
+    if (kind == ValueKind::Float && IsNull(index)) return {};  // NaN is a null everywhere
+    if (kind == ValueKind::Boolean) return text[0] == 't' ? "True" : "False";
     return std::string(text, static_cast<std::size_t>(PQgetlength(batch_.get(), row_, index)));
   }
 
   std::int64_t RecordNumber() const override { return batchStart_ + row_ + 1; }
 
+  // --- Aggregation on the server --------------------------------------------------------------------
+
+  AggregatingSource* Aggregation(int column) override {
+    if (column < 0 || static_cast<std::size_t>(column) >= fields_.size()) return nullptr;
+    const ValueKind kind = kinds_[static_cast<std::size_t>(column)];
+    const bool numeric = kind == ValueKind::Integer || kind == ValueKind::Float || kind == ValueKind::Money;
+    return numeric ? this : nullptr;
+  }
+
+  std::optional<ValueTotals> Totals(int column, double scaleBy) override {
+    pg::Result totals = Aggregate(pg::TotalsStatement(Relations(), ValueExpression(column)), {FloatToText(scaleBy)});
+    if (totals == nullptr) return std::nullopt;
+    ValueTotals answer;
+    answer.count = IntegerAt(totals.get(), 0, 0);
+    if (answer.count > 0) {
+      double* targets[] = {&answer.total, &answer.min, &answer.max};
+      for (int i = 0; i < 3; ++i) {
+        if (!FloatAt(totals.get(), 0, i + 1, targets[i])) return std::nullopt;
+      }
+    }
+    return answer;
+  }
+
+  std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
+                                          const std::vector<double>& thresholds) override {
+    std::vector<std::string> parameters = {FloatToText(scaleBy), FloatToText(mean)};
+    if (!thresholds.empty()) parameters.push_back(pg::FloatArrayText(thresholds));
+    pg::Result sums = Aggregate(pg::DeviationsStatement(Relations(), ValueExpression(column), !thresholds.empty()),
+                                parameters);
+    if (sums == nullptr) return std::nullopt;
+    DeviationSums answer;
+    answer.classCounts.assign(thresholds.size() + 1, 0);
+    double* targets[] = {&answer.squares, &answer.cubes, &answer.fourths};
+    for (int row = 0; row < PQntuples(sums.get()); ++row) {
+      const std::int64_t bucket = IntegerAt(sums.get(), row, 0);
+      const std::int64_t count = IntegerAt(sums.get(), row, 1);
+      if (bucket < 0 || static_cast<std::size_t>(bucket) >= answer.classCounts.size()) return std::nullopt;
+      answer.classCounts[static_cast<std::size_t>(bucket)] += count;
+      answer.count += count;
+      for (int i = 0; i < 3; ++i) {
+        double part = 0.0;
+        if (!FloatAt(sums.get(), row, i + 2, &part)) return std::nullopt;
+        *targets[i] += part;
+      }
+    }
+    return answer;
+  }
+
  private:
   [[noreturn]] void Fail(const std::string& doing, const PGresult* result) const {
-    std::string message = doing + ": " + ServerMessage(connection_.get(), result);
-    if (HasState(result, "42P01")) {
+    std::string message = doing + ": " + pg::ServerMessage(connection_.get(), result);
+    if (pg::HasState(result, "42P01")) {
       message += ". Table names are matched exactly, capitals included; write a schema as schema.table";
+    }
+    if (pg::HasState(result, "42601") && message.find("multiple commands") != std::string::npos) {
+      message = doing + ": only one statement can be run, but the text holds more than one; remove everything "
+                "after the first statement (the server said: " + pg::ServerMessage(connection_.get(), result) + ")";
     }
     throw EDatabaseError(message);
   }
 
-  // Session settings, the read-only transaction, the cursor and its first batch in one round trip. The
-  // newline after the user's statement keeps a trailing "-- comment" from swallowing the rest.
+  // A cancel that arrived while no statement ran stops the next one before it starts.
+  void FailIfCancelled(const std::string& doing) {
+    if (pg::TakeCancelRequest()) {
+      broken_ = true;
+      throw EDatabaseError(doing + " failed: canceling statement due to user request");
+    }
+  }
+
+  // Session settings, then the read-only transaction, then the cursor over the user's statement as one
+  // statement of its own over the extended protocol (so a second statement in the text is refused by the
+  // server, never run), then the first batch. The newline after the statement keeps a trailing
+  // "-- comment" from swallowing the rest.
   void Start() {
-    std::string sql = std::string(kSessionSetup) + kBegin + "DECLARE " + kCursorName +
-                      " SCROLL CURSOR WITHOUT HOLD FOR\n" + select_ + "\n; " + fetchSql_;
-    Result first(PQexec(connection_.get(), sql.c_str()));
+    FailIfCancelled("Opening " + what_);
+    pg::Result setup = pg::ExecFixed(connection_.get(), kSessionSetup);
+    if (PQresultStatus(setup.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, setup.get());
+    if (PQserverVersion(connection_.get()) >= kAsyncAppendVersion) {
+      pg::Result serial = pg::ExecFixed(connection_.get(), kSerialAppend);
+      if (PQresultStatus(serial.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, serial.get());
+    }
+    pg::Result begun = pg::ExecFixed(connection_.get(), kBegin);
+    if (PQresultStatus(begun.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, begun.get());
+    FailIfCancelled("Opening " + what_);
+    pg::Result declared = pg::ExecOne(connection_.get(), std::string("DECLARE ") + kCursorName +
+                                                             " SCROLL CURSOR WITHOUT HOLD FOR\n" + select_ + "\n");
+    if (PQresultStatus(declared.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, declared.get());
+    FailIfCancelled("Opening " + what_);
+    pg::Result first = pg::ExecOne(connection_.get(), fetchSql_);
     if (PQresultStatus(first.get()) != PGRES_TUPLES_OK) Fail("Cannot open " + what_, first.get());
 
     std::vector<FieldDef> fields;
+    std::vector<Oid> types;
     const int columns = PQnfields(first.get());
     for (int column = 0; column < columns; ++column) {
       fields.push_back({PQfname(first.get(), column), FieldTypeOf(PQftype(first.get(), column))});
+      types.push_back(PQftype(first.get(), column));
     }
     if (!fields_.empty()) {
       // A reopened cursor must keep the columns the dataset's field objects were built for.
@@ -330,6 +341,7 @@ class PgSource final : public RecordSource {
       }
     }
     fields_ = std::move(fields);
+    types_ = std::move(types);
     kinds_.clear();
     for (const auto& field : fields_) kinds_.push_back(KindOf(field.type));
     broken_ = false;
@@ -344,14 +356,16 @@ class PgSource final : public RecordSource {
     row_ = 0;
     batchStart_ = 0;
     count_ = -1;
+    relations_.clear();
     if (PQstatus(connection_.get()) == CONNECTION_OK) {
-      Result rolledBack(PQexec(connection_.get(), "ROLLBACK"));
+      pg::Result rolledBack = pg::ExecFixed(connection_.get(), "ROLLBACK");
     }
     if (PQstatus(connection_.get()) != CONNECTION_OK) {
       PQreset(connection_.get());
       if (PQstatus(connection_.get()) != CONNECTION_OK) {
         Fail("Cannot reconnect to the PostgreSQL server to read " + what_, nullptr);
       }
+      cancelKey_.Renew(connection_.get());
     }
     Start();
   }
@@ -362,7 +376,8 @@ class PgSource final : public RecordSource {
     batchRows_ = 0;
     row_ = 0;
     batchStart_ = nextStart;
-    Result next(PQexec(connection_.get(), fetchSql_.c_str()));
+    FailIfCancelled("Reading " + what_);
+    pg::Result next = pg::ExecOne(connection_.get(), fetchSql_);
     if (PQresultStatus(next.get()) != PGRES_TUPLES_OK) {
       broken_ = true;
       Fail("Reading " + what_ + " failed after record " + std::to_string(nextStart), next.get());
@@ -370,7 +385,7 @@ class PgSource final : public RecordSource {
     TakeBatch(std::move(next), nextStart);
   }
 
-  void TakeBatch(Result batch, std::int64_t start) {
+  void TakeBatch(pg::Result batch, std::int64_t start) {
     batch_ = std::move(batch);
     batchRows_ = PQntuples(batch_.get());
     lastBatch_ = batchRows_ < kFetchRows;
@@ -386,14 +401,103 @@ class PgSource final : public RecordSource {
     return column;
   }
 
-  Connection connection_;
+  // The column as the float8 a pass reads. float4 goes through its shortest text, as the driver reads it,
+  // not through the wider binary value; money has no direct cast to float8.
+  std::string ValueExpression(int column) const {
+    const std::string name = pg::QuotedIdentifier(connection_.get(), fields_[static_cast<std::size_t>(column)].name);
+    switch (types_[static_cast<std::size_t>(column)]) {
+      case kFloat4Oid: return name + "::text::float8";
+      case kMoneyOid: return name + "::numeric::float8";
+      default: return name + "::float8";
+    }
+  }
+
+  // What the statements read: a query as a subquery; a table as itself, or, when it is partitioned, as its
+  // leaf partitions one by one, so that each partition's aggregate can run where the partition lives (a
+  // foreign partition sends the whole aggregate to its server, all of them at once).
+  const std::vector<std::string>& Relations() {
+    if (!relations_.empty()) return relations_;
+    if (quotedTable_.empty()) {
+      relations_.push_back("(\n" + select_ + "\n) AS sumora_source");
+      return relations_;
+    }
+    pg::Result kind = pg::ExecOne(connection_.get(),
+                                  "SELECT p.relid::regclass::text FROM pg_catalog.pg_class c, "
+                                  "pg_catalog.pg_partition_tree(c.oid) p WHERE c.oid = $1::regclass "
+                                  "AND c.relkind = 'p' AND p.isleaf ORDER BY p.level, p.relid",
+                                  {quotedTable_});
+    if (PQresultStatus(kind.get()) != PGRES_TUPLES_OK) {
+      broken_ = true;
+      Fail("Listing the partitions of " + what_ + " failed", kind.get());
+    }
+    for (int row = 0; row < PQntuples(kind.get()); ++row) relations_.push_back(PQgetvalue(kind.get(), row, 0));
+    if (relations_.empty()) relations_.push_back(quotedTable_);
+    return relations_;
+  }
+
+  // Runs one aggregate statement inside the dataset's transaction, so it sees the snapshot the cursor
+  // sees. A data error (a numeric no double holds, a sum that overflows) is rolled back to a savepoint
+  // and answered with nullptr: the caller then reads the records, which reports such data exactly.
+  pg::Result Aggregate(const std::string& sql, const std::vector<std::string>& parameters) {
+    const std::string doing = "Reading " + what_ + " failed";
+    FailIfCancelled("Reading " + what_);
+    if (broken_) Restart();
+    pg::Result saved = pg::ExecFixed(connection_.get(), "SAVEPOINT sumora_aggregate");
+    if (PQresultStatus(saved.get()) != PGRES_COMMAND_OK) {
+      broken_ = true;
+      Fail(doing, saved.get());
+    }
+    if (PQserverVersion(connection_.get()) >= kAsyncAppendVersion) {
+      // Lasts to the end of the transaction; the cursor's plan was fixed when it was declared.
+      pg::Result async = pg::ExecFixed(connection_.get(), kAsyncAppendForAggregates);
+      if (PQresultStatus(async.get()) != PGRES_COMMAND_OK) {
+        broken_ = true;
+        Fail(doing, async.get());
+      }
+    }
+    pg::Result result = pg::ExecOne(connection_.get(), sql, parameters);
+    if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
+      pg::Result released = pg::ExecFixed(connection_.get(), "RELEASE SAVEPOINT sumora_aggregate");
+      if (PQresultStatus(released.get()) != PGRES_COMMAND_OK) {
+        broken_ = true;
+        Fail(doing, released.get());
+      }
+      return result;
+    }
+    if (pg::StateClass(result.get()) == "22" && PQstatus(connection_.get()) == CONNECTION_OK) {
+      pg::Result undone = pg::ExecFixed(connection_.get(), "ROLLBACK TO SAVEPOINT sumora_aggregate");
+      if (PQresultStatus(undone.get()) == PGRES_COMMAND_OK) return nullptr;
+    }
+    broken_ = true;
+    Fail(doing, result.get());
+  }
+
+  static std::int64_t IntegerAt(const PGresult* result, int row, int column) {
+    const char* text = PQgetvalue(result, row, column);
+    std::int64_t value = 0;
+    std::from_chars(text, text + PQgetlength(result, row, column), value);
+    return value;
+  }
+
+  // False for a null or an infinite sum: the pass over the records says what is wrong.
+  static bool FloatAt(const PGresult* result, int row, int column, double* value) {
+    if (PQgetisnull(result, row, column)) return false;
+    const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
+    return pg::ReadFloatText(text, value) == pg::TextValue::Number && std::isfinite(*value);
+  }
+
+  pg::Connection connection_;
+  pg::CancelRegistration cancelKey_;
   std::string select_;
   std::string what_;
+  std::string quotedTable_;
   std::string fetchSql_;
   std::string rewindSql_;
   std::vector<FieldDef> fields_;
+  std::vector<Oid> types_;
   std::vector<ValueKind> kinds_;
-  Result batch_;
+  std::vector<std::string> relations_;
+  pg::Result batch_;
   int batchRows_ = 0;
   int row_ = 0;                  // index of the current record in the batch
   std::int64_t batchStart_ = 0;  // records before the batch
@@ -402,31 +506,19 @@ class PgSource final : public RecordSource {
   std::int64_t count_ = -1;
 };
 
-Connection Connect(const std::string& conninfo) {
-  // The whole DatabaseName is expanded as a URL or key/value string; naming the program lets an
-  // administrator spot its sessions unless the user chose an application_name.
-  const char* keywords[] = {"dbname", "fallback_application_name", nullptr};
-  const char* values[] = {conninfo.c_str(), "sumora", nullptr};
-  Connection connection(PQconnectdbParams(keywords, values, 1));
-  if (connection == nullptr) throw EDatabaseError("Cannot connect to the PostgreSQL server: out of memory");
-  if (PQstatus(connection.get()) != CONNECTION_OK) {
-    throw EDatabaseError("Cannot connect to the PostgreSQL server: " + ServerMessage(connection.get(), nullptr) +
-                         ". Check the host, port, user, password and database in DatabaseName");
-  }
-  return connection;
-}
-
 }  // namespace
 
 std::unique_ptr<RecordSource> OpenPgTable(const std::string& conninfo, const std::string& tableName) {
-  Connection connection = Connect(conninfo);
-  std::string select = "SELECT * FROM " + QuotedTableName(connection.get(), tableName);
-  return std::make_unique<PgSource>(std::move(connection), std::move(select), "table '" + tableName + "'");
+  pg::Connection connection = pg::Connect(conninfo);
+  std::string quoted = pg::QuotedTableName(connection.get(), tableName);
+  std::string select = "SELECT * FROM " + quoted;
+  return std::make_unique<PgSource>(std::move(connection), std::move(select), "table '" + tableName + "'",
+                                    std::move(quoted));
 }
 
 std::unique_ptr<RecordSource> OpenPgQuery(const std::string& conninfo, const std::string& sql) {
-  Connection connection = Connect(conninfo);
-  return std::make_unique<PgSource>(std::move(connection), WithoutTrailingSemicolons(sql), "the query");
+  pg::Connection connection = pg::Connect(conninfo);
+  return std::make_unique<PgSource>(std::move(connection), WithoutTrailingSemicolons(sql), "the query", "");
 }
 
 }  // namespace sumora

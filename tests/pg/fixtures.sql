@@ -56,3 +56,19 @@ INSERT INTO series
 SELECT i, CASE WHEN i % 97 = 0 THEN NULL ELSE ((i * 7919) % 10007) / 7.0 - 700 + (i % 13) * 0.001 END
 FROM generate_series(1, 100000) AS i;
 ANALYZE;
+
+-- Every numeric type the server-side passes convert to float8, with nulls and NaN: int8 values beyond
+-- 2^53 (rounded once), float4 (read through its shortest text), numeric with repeating decimals, money.
+CREATE TABLE kinds (i4 int4, i8 int8, f4 float4, f8 float8, num numeric, cash money);
+INSERT INTO kinds
+SELECT CASE WHEN i % 11 = 0 THEN NULL ELSE (i * 7919) % 10007 - 5000 END,
+       i::int8 * 400000000000007,
+       CASE WHEN i % 13 = 0 THEN 'NaN'::float4 ELSE ((i * 7919) % 10007 / 7.0)::float4 END,
+       CASE WHEN i % 17 = 0 THEN 'NaN'::float8 ELSE exp(((i * 7919) % 10007) / 2000.0) END,
+       CASE WHEN i % 19 = 0 THEN 'NaN'::numeric ELSE ((i * 7919) % 10007)::numeric / 3 END,
+       (((i * 7919) % 10007 - 5000)::numeric / 100)::money
+FROM generate_series(1, 20000) AS i;
+
+-- Totals no double holds: the server-side passes leave such data to a pass over the records.
+CREATE TABLE too_large (x float8, tiny numeric);
+INSERT INTO too_large VALUES (1e308, 1e-400), (1e308, 1), (1, 2);

@@ -133,7 +133,7 @@ PlotRequest ReadRequest(const CommandLine& line) {
 
 int CmdPlot(const Args& args) {
   const CommandLine line(args, WithBindingOptions({"kind", "set", "dot-color", "background", "seed", "out"}),
-                         {"window"});
+                         WithBindingFlags({"window"}));
   const PlotRequest request = ReadRequest(line);
   CheckOutputTarget(request.out);
   const auto seed = line.GetInteger("seed", 0, 4294967295LL);

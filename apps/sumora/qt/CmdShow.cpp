@@ -79,7 +79,7 @@ int CmdShow(const Args& args) {
   const std::string window = args.front();
   if (window != "output" && window != "classes" && window != "progress")
     throw UsageError("show takes output, classes or progress, not '" + window + "'");
-  const CommandLine line(Args(args.begin() + 1, args.end()), WithBindingOptions({"out"}));
+  const CommandLine line(Args(args.begin() + 1, args.end()), WithBindingOptions({"out"}), WithBindingFlags());
   const std::string out = line.Require("out");
   CheckOutputTarget(out);
 

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTimer>
 #include <QDialog>
 #include <QImage>
 #include <QInputDialog>
@@ -15,11 +19,14 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
 
 #include "apps/workbench/PropertyInspector.h"
+#include "engine/SmrProperties.h"
+#include "engine/SmrQuery.h"
 #include "engine/SmrReport.h"
 #include "engine/SmrTable.h"
 #include "dataset/DataSet.h"
@@ -268,6 +275,59 @@ TEST_F(WorkbenchTest, BrokenFormIsReportedAndTheOpenFormStays) {
   EXPECT_NE(host_.messages[0].text.find("TNothing"), std::string::npos);
   EXPECT_EQ(workbench.FileName(), good);
   EXPECT_EQ(workbench.Form().Components().size(), 1u);
+}
+
+TEST_F(WorkbenchTest, ServerSideSumsAreToggledAndKeptInTheForm) {
+  Workbench workbench;
+  workbench.PlaceComponent("TSumoraQuery");
+  TSumoraStats* stats = StatsOf(workbench.SelectedComponent());
+  ASSERT_NE(stats, nullptr);
+  EXPECT_FALSE(workbench.ServerSideAction().isChecked());
+  workbench.ServerSideAction().trigger();
+  EXPECT_TRUE(stats->ServerSide());
+  const QString path = QString::fromStdString(dir_.file("server.form.json"));
+  ASSERT_TRUE(workbench.SaveFormAs(path));
+  Workbench reopened;
+  ASSERT_TRUE(reopened.OpenForm(path));
+  reopened.SelectComponent(reopened.Form().Components().front());
+  EXPECT_TRUE(StatsOf(reopened.SelectedComponent())->ServerSide());
+  EXPECT_TRUE(reopened.ServerSideAction().isChecked());
+}
+
+// A statement that runs long on a PostgreSQL server: the wait window's Cancel stops it, and the
+// command ends in an error box with the server's words.
+TEST_F(WorkbenchTest, CancelStopsAStatementOnTheServer) {
+  const char* url = std::getenv("SUMORA_PG_TEST_URL");
+  if (url == nullptr) GTEST_SKIP() << "No PostgreSQL test server: SUMORA_PG_TEST_URL is not set";
+  Workbench workbench;
+  workbench.show();
+  auto* query = dynamic_cast<TSumoraQuery*>(workbench.PlaceComponent("TSumoraQuery"));
+  ASSERT_NE(query, nullptr);
+  query->SetDatabaseName(url);
+  query->SQL().SetText("SELECT pg_sleep(30)::text AS slept, 1.5::float8 AS x");
+  query->SetStatFieldName("x");
+  bool clicked = false;
+  std::function<void()> clickCancel = [&] {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (window->objectName() == "serverWait" && window->isVisible()) {
+        auto* button = window->findChild<QPushButton*>();
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        clicked = true;
+        return;
+      }
+    }
+    QTimer::singleShot(100, clickCancel);
+  };
+  QTimer::singleShot(100, clickCancel);
+  QElapsedTimer elapsed;
+  elapsed.start();
+  workbench.Summarize();
+  EXPECT_TRUE(clicked);
+  EXPECT_LT(elapsed.elapsed(), 20000);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_NE(host_.messages[0].text.find("canceling statement due to user request"), std::string::npos)
+      << host_.messages[0].text;
 }
 
 TEST_F(WorkbenchTest, PaletteBitmapsAreTwentyFourSquareIndexedImages) {

@@ -1,0 +1,53 @@
+#include "dataset/drivers/pg/PgAggregateSql.h"
+
+#include "dataset/ValueText.h"
+
+namespace sumora::pg {
+
+namespace {
+
+// The values of one relation, scaled and without nulls and NaN (NaN = NaN holds for float8 on the
+// server, and NULL <> anything is not true).
+std::string ValuesOf(const std::string& relation, const std::string& value) {
+  return "(SELECT " + value + " / $1::float8 AS v FROM " + relation + ") AS sumora_values WHERE v <> 'NaN'::float8";
+}
+
+std::string UnionAll(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const auto& part : parts) text += (text.empty() ? "" : "\n  UNION ALL\n  ") + part;
+  return text;
+}
+
+}  // namespace
+
+std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value) {
+  std::vector<std::string> parts;
+  for (const auto& relation : relations) {
+    parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(relation, value));
+  }
+  if (parts.size() == 1) return parts.front();
+  return "SELECT sum(n)::int8, sum(s), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
+}
+
+std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value, bool classes) {
+  const std::string bucket = classes ? "width_bucket(v, $3::float8[])" : "0";
+  // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
+  const std::string d = "(v - $2::float8)";
+  std::vector<std::string> parts;
+  for (const auto& relation : relations) {
+    parts.push_back("SELECT " + bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
+                    " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
+                    ")) AS s4 FROM " + ValuesOf(relation, value) + " GROUP BY 1");
+  }
+  if (parts.size() == 1) return parts.front();
+  return "SELECT b, sum(n)::int8, sum(s2), sum(s3), sum(s4) FROM (\n  " + UnionAll(parts) +
+         "\n) AS sumora_parts GROUP BY b";
+}
+
+std::string FloatArrayText(const std::vector<double>& values) {
+  std::string text = "{";
+  for (std::size_t i = 0; i < values.size(); ++i) text += (i == 0 ? "" : ",") + FloatToText(values[i]);
+  return text + "}";
+}
+
+}  // namespace sumora::pg

@@ -1,0 +1,22 @@
+// The aggregate statements of a pass computed on the server. Each relation (a table, a leaf partition, or
+// a parenthesised query with an alias) gets its own aggregate, and several are combined in an outer
+// query: written that way, a foreign partition ships its whole aggregate to its server and the servers
+// work at once, where an aggregate over the partitioned parent would bring every row to the coordinator.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sumora::pg {
+
+// One row: count (int8), total, min, max of v = `value` / $1 over the values that are not null or NaN.
+std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value);
+
+// One row per class b: b (int8), count (int8), and the sums of d^2, d^3, d^4 with d = v - $2. With
+// `classes`, b = width_bucket(v, $3::float8[]) (how many thresholds are at or below v); otherwise 0.
+std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value, bool classes);
+
+// {a,b,c} in shortest round-trip text, the text form of a float8[] parameter.
+std::string FloatArrayText(const std::vector<double>& values);
+
+}  // namespace sumora::pg

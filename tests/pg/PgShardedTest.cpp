@@ -1,0 +1,58 @@
+// A partitioned table whose partitions are foreign tables on two other servers (tests/pg/sharded-cluster.sh
+// starts the three servers and runs this program): the server-side summary equals a streaming summary of
+// the same rows in one local table, and the coordinator's plans show each partition's aggregate sent whole
+// to its shard, both shards working at once. Skipped when no cluster was started.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/pg/SummaryCompare.h"
+#include "tests/support/ScriptedHost.h"
+
+namespace sumora {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+TEST(PgShardedTest, AggregatesRunOnTheShardsAndAgreeWithOneLocalTable) {
+  const std::string url = Environment("SUMORA_PG_CLUSTER_URL");
+  if (url.empty()) GTEST_SKIP() << "No cluster: tests/pg/sharded-cluster.sh starts one and runs this test";
+  test::ScriptedHost host;
+  auto sharded = test::Bind({"measurements", "", "amount", 1.0, 20}, true, url);
+  auto local = test::Bind({"measurements_local", "", "amount", 1.0, 20}, false, url);
+  ASSERT_EQ(test::SummaryError(*sharded), "");
+  ASSERT_EQ(test::SummaryError(*local), "");
+  EXPECT_EQ(sharded->GetdsDataCount(), 980000);
+  test::ExpectSameResults(*local, *sharded);
+
+  std::ifstream logFile(Environment("SUMORA_PG_CLUSTER_LOG"));
+  std::stringstream log;
+  log << logFile.rdbuf();
+  const std::string plans = log.str();
+  // Per partition: the loading pass's and the moment pass's aggregates, each shipped as a whole.
+  for (const char* partition : {"measurements_p1", "measurements_p2"}) {
+    const std::string relation = std::string("Relations: Aggregate on (public.") + partition + ")";
+    std::size_t shipped = 0;
+    for (std::size_t at = plans.find(relation); at != std::string::npos; at = plans.find(relation, at + 1)) ++shipped;
+    EXPECT_EQ(shipped, 2u) << partition;
+  }
+  EXPECT_NE(plans.find("Remote SQL: SELECT count(*), sum((amount / 1::double precision))"), std::string::npos);
+  EXPECT_NE(plans.find("Remote SQL: SELECT width_bucket((amount / 1::double precision)"), std::string::npos);
+  // Both foreign scans of a statement run at once.
+  std::size_t async = 0;
+  for (std::size_t at = plans.find("Async Foreign Scan"); at != std::string::npos; at = plans.find("Async Foreign Scan", at + 1)) {
+    ++async;
+  }
+  EXPECT_GE(async, 4u);
+  // No plan brings the partitions' rows to the coordinator to aggregate them there.
+  EXPECT_EQ(plans.find("Remote SQL: SELECT amount FROM public.measurements_shard WHERE"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sumora
