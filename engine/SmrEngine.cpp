@@ -285,7 +285,7 @@ bool TSumoraStats::LoadByAggregates(PassScope& scope, AggregatingSource& aggrega
   TDataSet& dataSet = scope.DataSet();
   const std::string message = kLoadingMessage;
   scope.Progress(GaugeKind::Horizontal, message, 0.0);
-  TValueArray& values = *Values_;
+  TValueArray& values = Store(Values_);
   int stored = 0;
   for (dataSet.First(); !dataSet.Eof() && stored < MaxStoredValues; dataSet.Next()) {
     if (field.IsNull()) continue;
