@@ -400,11 +400,45 @@ void TSumoraStats::ThrowSourceChanged(std::int32_t passCount) {
 
 void TSumoraStats::RunQuantilePass(RadixSelect& select, const std::string& message) {
   PassScope scope(*this);
-  select.BeginPass();
-  RunPass(scope, message, [&](double x) { select.Add(x); });
-  select.EndPass();
+  if (!CountQuantilePass(scope, select, message)) {
+    select.BeginPass();
+    RunPass(scope, message, [&](double x) { select.Add(x); });
+    select.EndPass();
+  }
   scope.ReleaseDialog();
   scope.RestoreCursor();
+}
+
+// A quantile pass counted where the data lives, when the component asks for that and the source can:
+// the source counts the values between the selection's thresholds and only the counts travel; the
+// dialog shows the pass starting and ending. False: read the records instead.
+bool TSumoraStats::CountQuantilePass(PassScope& scope, RadixSelect& select, const std::string& message) {
+  TDataSet& dataSet = scope.DataSet();
+  AggregatingSource* aggregation = Aggregator(dataSet);
+  if (aggregation == nullptr || !select.Bounded()) return false;
+  scope.CreateDialog();
+  scope.ApplyShowingRule();
+  scope.DisableControls(StatFieldName_);
+  scope.Progress(GaugeKind::Round, message, 0.0);
+  // The stored values are a sample of the data: the selection probes them near each rank.
+  const int stored = static_cast<int>(std::min<std::int32_t>(dsDataCount_, MaxStoredValues));
+  select.SetHints(std::vector<double>(Values_->data(), Values_->data() + stored));
+  const std::vector<double> thresholds = select.BeginThresholdPass();
+  // Deviations from the mean keep the sums the source adds alongside in range.
+  const double mean = dsDataCount_ > 0 ? dsTotal_ / dsDataCount_ : 0.0;
+  const std::optional<DeviationSums> sums =
+      aggregation->Deviations(dataSet.FieldByName(StatFieldName_).Index(), ScaleBy_, mean, thresholds);
+  if (!sums) {
+    select.AbandonPass();
+    scope.EnableControls();
+    scope.ReleaseDialog();
+    return false;
+  }
+  select.EndThresholdPass(sums->classCounts);
+  scope.Progress(GaugeKind::Round, message, 1.0);
+  dataSet.First();
+  scope.EnableControls();
+  return true;
 }
 
 void TSumoraStats::CalculateMoments() {

@@ -168,6 +168,7 @@ class TSumoraStats {
   template <typename Visit>
   std::int32_t RunPass(PassScope& scope, const std::string& message, Visit&& visit);
   void RunQuantilePass(RadixSelect& select, const std::string& message);
+  bool CountQuantilePass(PassScope& scope, RadixSelect& select, const std::string& message);
   void RefreshPercents();
   void CountClass(double x);
   // The lower bounds of classes 2..k: a value's class is how many of them are at or below it. Empty when

@@ -259,6 +259,7 @@ void RadixSelect::EndPass() {
 
 void RadixSelect::AbandonPass() {
   pass_.clear();
+  classTargets_.clear();
   passLo_ = 1;
   passHi_ = 0;
 }
