@@ -422,7 +422,8 @@ bool TSumoraStats::CountQuantilePass(PassScope& scope, RadixSelect& select, cons
   scope.Progress(GaugeKind::Round, message, 0.0);
   // The stored values are a sample of the data: the selection probes them near each rank.
   const int stored = static_cast<int>(std::min<std::int32_t>(dsDataCount_, MaxStoredValues));
-  select.SetHints(std::vector<double>(Values_->data(), Values_->data() + stored));
+  const TValueArray& sample = Store(Values_);
+  select.SetHints(std::vector<double>(sample.data(), sample.data() + stored));
   const std::vector<double> thresholds = select.BeginThresholdPass();
   // Deviations from the mean keep the sums the source adds alongside in range.
   const double mean = dsDataCount_ > 0 ? dsTotal_ / dsDataCount_ : 0.0;
