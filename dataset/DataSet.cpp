@@ -5,6 +5,7 @@
 
 #include "dataset/Drivers.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora {
 
@@ -93,7 +94,7 @@ TField* TDataSet::FindField(const std::string& name) {
 TField& TDataSet::FieldByName(const std::string& name) {
   CheckActive();
   TField* field = FindField(name);
-  if (field == nullptr) throw EDatabaseError(DisplayName() + ": Field '" + name + "' not found");
+  if (field == nullptr) throw EDatabaseError(DisplayName() + ": Field '" + ShownText(name) + "' not found");
   return *field;
 }
 

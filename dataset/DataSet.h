@@ -63,6 +63,11 @@ class TDataSet : public TComponent {
   // record.
   void FocusField(const TField* field);
 
+  // See RecordSource::HoldSnapshot; does nothing on a closed dataset.
+  void HoldSnapshot(bool hold) {
+    if (source_ != nullptr) source_->HoldSnapshot(hold);
+  }
+
   // The data source's own aggregation of `field`, or nullptr when it has none (RecordSource::Aggregation).
   AggregatingSource* Aggregation(const TField& field) {
     CheckActive();

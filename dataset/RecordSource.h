@@ -63,6 +63,12 @@ class RecordSource {
   // that cannot use the hint ignore it.
   virtual void FocusColumn(int /*column*/) {}
 
+  // Between HoldSnapshot(true) and HoldSnapshot(false) every First() reads the same data, even while
+  // others write: a source with transactions keeps one read transaction open. Released as soon as the
+  // caller is done, since a held read can keep writers waiting. Sources that read one snapshot anyway
+  // (a server-side cursor) or cannot hold one ignore it.
+  virtual void HoldSnapshot(bool /*hold*/) {}
+
   // The source's own aggregation of `column` (dataset/AggregatingSource.h), or nullptr when it has none
   // for that column; the caller then reads every record. Valid while the source is open.
   virtual AggregatingSource* Aggregation(int /*column*/) { return nullptr; }

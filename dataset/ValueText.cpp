@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora {
 
@@ -17,7 +18,39 @@ std::string_view Trim(std::string_view text) {
 }
 
 std::string Where(const std::string& fieldName, std::int64_t recordNumber) {
-  return "field '" + fieldName + "', record " + std::to_string(recordNumber);
+  return "field '" + ShownText(fieldName) + "', record " + std::to_string(recordNumber);
+}
+
+// The power of ten of the first significant digit of a decimal number (0 for "1.5", -401 for "0.000…01"
+// with 400 zeros), from the digits and the exponent; large enough in magnitude to tell an overflow from
+// an underflow when from_chars reports the value out of range.
+long long DecimalMagnitude(std::string_view text) {
+  std::size_t at = 0;
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+  long long leadingDigits = 0;  // digits before the point, not counting leading zeros
+  long long zerosAfterPoint = 0;  // zeros between the point and the first significant digit
+  bool significant = false;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    significant = significant || text[at] != '0';
+    if (significant) ++leadingDigits;
+  }
+  if (at < text.size() && text[at] == '.') {
+    for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+      if (!significant && text[at] == '0') ++zerosAfterPoint;
+      significant = significant || text[at] != '0';
+    }
+  }
+  long long exponent = 0;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+      if (exponent < 1000000000LL) exponent = exponent * 10 + (text[at] - '0');  // far beyond any double
+    }
+    if (negative) exponent = -exponent;
+  }
+  return (leadingDigits > 0 ? leadingDigits - 1 : -(zerosAfterPoint + 1)) + exponent;
 }
 
 // from_chars rejects a leading '+', which users do write.
@@ -27,17 +60,11 @@ bool ParseDouble(std::string_view text, double* value) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, *value);
   if (ptr != end) return false;
-  // Out of range: from_chars leaves value untouched; treat an overflow as the infinity it is.
+  // Out of range leaves the value untouched. A number too large is the infinity it rounds to; one too
+  // small for even the smallest subnormal is the zero it rounds to (subnormals themselves are in range).
   if (ec == std::errc::result_out_of_range) {
-    *value = (text.front() == '-') ? -HUGE_VAL : HUGE_VAL;
-    for (char c : text) {
-      if (c == 'e' || c == 'E') {
-        // A huge negative exponent underflows to zero rather than overflowing.
-        auto epos = text.find_first_of("eE");
-        if (epos != std::string_view::npos && epos + 1 < text.size() && text[epos + 1] == '-') *value = 0.0;
-        break;
-      }
-    }
+    const double sign = text.front() == '-' ? -1.0 : 1.0;
+    *value = DecimalMagnitude(text) < 0 ? sign * 0.0 : sign * HUGE_VAL;
     return true;
   }
   return ec == std::errc();
@@ -54,9 +81,15 @@ double ParseFloatText(std::string_view text, const std::string& fieldName, std::
   std::string_view cell = Trim(text);
   double value = 0.0;
   if (!ParseDouble(cell, &value)) {
-    throw EDatabaseError("'" + std::string(cell) + "' is not a valid number (" + Where(fieldName, recordNumber) + ")");
+    throw EDatabaseError("'" + ShownText(cell) + "' is not a valid number (" + Where(fieldName, recordNumber) + ")");
   }
   return CheckedFloat(value, fieldName, recordNumber);
+}
+
+bool IsNanText(std::string_view text) {
+  std::string_view cell = Trim(text);
+  if (!cell.empty() && (cell.front() == '+' || cell.front() == '-')) cell.remove_prefix(1);
+  return cell.size() == 3 && (cell[0] | 0x20) == 'n' && (cell[1] | 0x20) == 'a' && (cell[2] | 0x20) == 'n';
 }
 
 bool TryParseFloatText(std::string_view text, double* value) { return ParseDouble(Trim(text), value); }

@@ -20,7 +20,12 @@ inline double CheckedFloat(double value, const std::string& fieldName, std::int6
 
 // Parses a whole cell as a number with std::from_chars (surrounding blanks allowed). Text that is not
 // a number, or that is +-Inf, raises EDatabaseError naming the field and the record. "nan" gives NaN.
+// A value beyond the range of a double is +-Inf (an error); one too small even for a subnormal is 0,
+// whether or not it is written with an exponent.
 double ParseFloatText(std::string_view text, const std::string& fieldName, std::int64_t recordNumber);
+
+// True for text that reads as NaN ("nan", "NaN", "-nan", blanks around): a null value in every driver.
+bool IsNanText(std::string_view text);
 
 // Parses like ParseFloatText without raising: false when `text` is not a number. +-Inf and NaN are
 // numbers here; the caller decides what they mean.

@@ -8,6 +8,7 @@
 #include "engine/SmrWindows.h"
 #include "dataset/DataSet.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 #include "toolkit/FastPower.h"
 
 namespace sumora {
@@ -100,10 +101,15 @@ struct TSumoraStats::PassScope {
 };
 
 TSumoraStats::TSumoraStats(const char* windowClassKey)
-    : Values_(std::make_unique<TValueArray>()),
-      SortedValues_(std::make_unique<TValueArray>()),
-      quantiles_(std::make_unique<QuantileState>()),
+    : quantiles_(std::make_unique<QuantileState>()),
       windows_(AcquireSharedWindows(windowClassKey)) {}
+
+// The stores hold 10000 values each (160 kB together); a form may carry many components that are
+// never summarized, so they are made on first use.
+TValueArray& TSumoraStats::Store(std::unique_ptr<TValueArray>& store) {
+  if (store == nullptr) store = std::make_unique<TValueArray>();
+  return *store;
+}
 
 TSumoraStats::~TSumoraStats() = default;
 
@@ -146,6 +152,19 @@ void TSumoraStats::Initialize() {
 }
 
 void TSumoraStats::Summarize() {
+  // Every pass of one summary reads the same data where the source can promise it; the hold ends
+  // with the summary, so writers wait no longer than that.
+  struct SnapshotHold {
+    TDataSet& dataSet;
+    explicit SnapshotHold(TDataSet& held) : dataSet(held) { dataSet.HoldSnapshot(true); }
+    ~SnapshotHold() {
+      try {
+        dataSet.HoldSnapshot(false);
+      } catch (const Exception&) {
+        // Ending a read cannot lose anything, and the summary's own outcome is what the caller needs.
+      }
+    }
+  } hold(StatDataSet());
   Initialize();
   GetdsMean();
   // Without a single value every later step would fail with a misleading variance or skewness message.
@@ -238,7 +257,7 @@ std::int64_t TSumoraStats::LoadByReading(PassScope& scope, TField& field) {
   dsTotal_ = 0.0;
   std::int64_t count = 0;
   const std::string message = kLoadingMessage;
-  TValueArray& values = *Values_;
+  TValueArray& values = Store(Values_);
   // A prepared quantile selection counts its first pass along with this one.
   RadixSelect* select = quantiles_->BeginLoadingRide(dataSet.RecordCount());
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
@@ -266,7 +285,7 @@ bool TSumoraStats::LoadByAggregates(PassScope& scope, AggregatingSource& aggrega
   TDataSet& dataSet = scope.DataSet();
   const std::string message = kLoadingMessage;
   scope.Progress(GaugeKind::Horizontal, message, 0.0);
-  TValueArray& values = *Values_;
+  TValueArray& values = Store(Values_);
   int stored = 0;
   for (dataSet.First(); !dataSet.Eof() && stored < MaxStoredValues; dataSet.Next()) {
     if (field.IsNull()) continue;
@@ -356,8 +375,27 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, const std::string& message,
     ++count;
   }
   dataSet.First();
+  // Only against a loading pass that ran: a pass may also run on the fields as they stand.
+  if (dsLoaded_ && count != dsDataCount_) ThrowSourceChanged(count);
   scope.EnableControls();
   return count;
+}
+
+// A pass that met another number of values than the loading pass read another dataset (rows were
+// written or removed in between); mixing the two would report figures of neither.
+void TSumoraStats::ThrowSourceChanged(std::int32_t passCount) {
+  TDataSet& dataSet = StatDataSet();
+  std::string source = SourceName();
+  if (const auto* table = dynamic_cast<const TTable*>(&dataSet)) {
+    source = "table '" + ShownText(table->TableName()) + "' in '" + ShownText(table->DatabaseName()) + "'";
+  } else if (const auto* query = dynamic_cast<const TQuery*>(&dataSet)) {
+    std::string sql;
+    for (const auto& line : query->SQL().Items()) sql += (sql.empty() ? "" : " ") + line;
+    source = "query '" + ShownText(sql) + "' on '" + ShownText(query->DatabaseName()) + "'";
+  }
+  throw EDatabaseError("The data of " + source + " changed during the summary: the loading pass read " +
+                       std::to_string(dsDataCount_) + " values of " + StatFieldName_ + ", a later pass " +
+                       std::to_string(passCount) + "; summarize again when nothing is writing to it");
 }
 
 void TSumoraStats::RunQuantilePass(RadixSelect& select, const std::string& message) {
@@ -384,7 +422,8 @@ bool TSumoraStats::CountQuantilePass(PassScope& scope, RadixSelect& select, cons
   scope.Progress(GaugeKind::Round, message, 0.0);
   // The stored values are a sample of the data: the selection probes them near each rank.
   const int stored = static_cast<int>(std::min<std::int32_t>(dsDataCount_, MaxStoredValues));
-  select.SetHints(std::vector<double>(Values_->data(), Values_->data() + stored));
+  const TValueArray& sample = Store(Values_);
+  select.SetHints(std::vector<double>(sample.data(), sample.data() + stored));
   const std::vector<double> thresholds = select.BeginThresholdPass();
   // Deviations from the mean keep the sums the source adds alongside in range.
   const double mean = dsDataCount_ > 0 ? dsTotal_ / dsDataCount_ : 0.0;
@@ -610,7 +649,17 @@ std::vector<double> TSumoraStats::ClassThresholds() const {
 // counted exactly once. Sources that aggregate count with the same thresholds (ClassThresholds).
 void TSumoraStats::CountClass(double x) {
   if (dsDataCount_ == 0) throw EMathError("Class percentages are undefined: no values were loaded");
-  if (!HasClassSpan()) return;  // a zero range: classes of width 0 hold nothing
+  if (!HasClassSpan()) {
+    const int k = FreqClasses_;
+    if (k == 0 || !(dsMax_ > dsMin_)) return;  // all values equal: classes of width 0 hold nothing
+    // A range of a few ulps: the class bounds round onto each other, but the values still differ.
+    // The class follows from the value's place in the range, as the bounds would give it unrounded.
+    const double width = (dsMax_ - dsMin_) * (k + 1) / k / k;
+    const double guess = std::floor((x - dsMin_) / width + 0.5);
+    const int index = guess < 0 ? 0 : (guess >= k ? k - 1 : static_cast<int>(guess));
+    ++ClassCounts_[static_cast<std::size_t>(index)];
+    return;
+  }
   const double* begin = ClassStarts_.data() + 1;
   const double* end = ClassStarts_.data() + FreqClasses_;
   const auto index = std::upper_bound(begin, end, x) - begin;
@@ -677,7 +726,7 @@ double TSumoraStats::GetdsMedian() {
                  TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     }
     const auto stored = static_cast<std::int32_t>(std::trunc(min(GetdsDataCount(), MaxStoredValues)));
-    sortDataset(*Values_, *SortedValues_, stored);
+    sortDataset(Store(Values_), Store(SortedValues_), stored);
     const std::int32_t half = stored / 2;
     const TValueArray& sorted = *SortedValues_;
     dsMedian_ = even(stored) ? (sorted[half] + sorted[half + 1]) * 0.5 : sorted[half + 1];
@@ -687,7 +736,7 @@ double TSumoraStats::GetdsMedian() {
 }
 
 double TSumoraStats::GetdsValue(int recordNo) {
-  if (recordNo >= 1 && recordNo <= MaxStoredValues) return (*Values_)[recordNo];
+  if (recordNo >= 1 && recordNo <= MaxStoredValues) return Values_ != nullptr ? (*Values_)[recordNo] : 0.0;
   if (recordNo == MaxStoredValues + 1) {
     MessageDlg("Records above # " + std::to_string(MaxStoredValues) + " not stored.", TMsgDlgType::mtWarning,
                TMsgDlgButtons::mbOK);

@@ -160,6 +160,8 @@ class TSumoraStats {
 
  private:
   struct PassScope;
+  [[noreturn]] void ThrowSourceChanged(std::int32_t passCount);
+  static TValueArray& Store(std::unique_ptr<TValueArray>& store);
   enum class PassKind { Loading, Moments, Variance, Skew, Kurtosis };
   template <typename Visit>
   std::int32_t RunPass(PassScope& scope, PassKind kind, Visit&& visit);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -115,6 +116,61 @@ const char* DescribePathKind(PathKind kind) {
     case PathKind::Unreachable: return "unreachable";
   }
   return "unknown";
+}
+
+namespace {
+
+std::string ProblemOfStat(int statResult, int error, const struct stat& info) {
+  if (statResult != 0) return error == ENOENT ? kNoSuchFile : ErrnoText(error);
+  if (!S_ISREG(info.st_mode)) return std::string("it is ") + DescribePathKind(KindOfMode(info.st_mode)) + ", not a regular file";
+  return std::string();
+}
+
+}  // namespace
+
+std::string RegularFileProblem(const std::string& path) {
+  struct stat info {};
+  const int result = ::stat(path.c_str(), &info);
+  return ProblemOfStat(result, errno, info);
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string* contents, std::string* problem) {
+  *problem = RegularFileProblem(path);
+  if (!problem->empty()) return false;
+  // O_NONBLOCK: should a FIFO replace the file after the check, the open returns instead of waiting;
+  // fstat then refuses it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *problem = ErrnoText(errno);
+    return false;
+  }
+  struct stat info {};
+  const int result = ::fstat(fd, &info);
+  *problem = ProblemOfStat(result, errno, info);
+  if (problem->empty() && static_cast<std::uint64_t>(info.st_size) > limit) {
+    *problem = "it is larger than " + std::to_string(limit) + " bytes";
+  }
+  contents->clear();
+  if (problem->empty()) {
+    contents->reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        *problem = ErrnoText(errno);
+        break;
+      }
+      if (got == 0) break;
+      if (contents->size() + static_cast<std::size_t>(got) > limit) {
+        *problem = "it is larger than " + std::to_string(limit) + " bytes";
+        break;
+      }
+      contents->append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  return problem->empty();
 }
 
 void CheckOutputTarget(const std::string& path) {

@@ -4,6 +4,7 @@
 // never opened (opening a FIFO for writing would block until someone reads it).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,20 @@ PathKind InspectPath(const std::string& path, std::string* reason = nullptr);
 
 // "a symbolic link", "a folder", "a named pipe (FIFO)", ... for messages.
 const char* DescribePathKind(PathKind kind);
+
+// The problem RegularFileProblem and ReadRegularFile give for a path where nothing is.
+inline constexpr const char* kNoSuchFile = "it does not exist";
+
+// Reads the whole regular file at `path` (links followed) into `*contents`, at most `limit` bytes.
+// Anything else is refused before it is opened for reading, since opening a FIFO blocks until a
+// writer comes: returns false with `*problem` set to "it does not exist", "it is a named pipe (FIFO),
+// not a regular file", "it is larger than N bytes" or the system's reason (a link loop, a folder
+// that cannot be searched), worded to follow "cannot read '<path>': ".
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string* contents, std::string* problem);
+
+// Why `path` (links followed) is not a regular file that can be opened, in ReadRegularFile's words;
+// empty when it is one. For libraries that open the file themselves.
+std::string RegularFileProblem(const std::string& path);
 
 // Raises the Exception WriteFileAtomically gives when `path` exists but is not a regular file, so a
 // command can refuse its output before doing the work.

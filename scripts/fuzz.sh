@@ -11,7 +11,7 @@ shift || true
 BUILD=${FUZZ_BUILD:-build-fuzz}
 CLANG=${CLANG:-clang-14}
 CLANGXX=${CLANGXX:-clang++-14}
-ALL_TARGETS=(csv_table csv_oracle form_file format_float pg_value)
+ALL_TARGETS=(csv_table csv_oracle form_file format_float pg_value json_text)
 TARGETS=("$@")
 [ ${#TARGETS[@]} -eq 0 ] && TARGETS=("${ALL_TARGETS[@]}")
 

@@ -18,6 +18,7 @@
 #include "engine/SmrTable.h"
 #include "design/FormFile.h"
 #include "design/Properties.h"
+#include "host/MessageText.h"
 #include "host/SafeFile.h"
 
 namespace sumora::cli {
@@ -46,8 +47,10 @@ nlohmann::ordered_json SummaryJson(BoundComponent& bound) {
   const int totalSlot = s.FreqClasses() + 1;
   nlohmann::ordered_json result = {
       {"component", bound.isQuery ? "TSumoraQuery" : "TSumoraTable"},
-      {"source", s.SourceName()},
-      {"StatFieldName", s.StatFieldName()},
+      // Names come from data and users: a source name cut inside a character, a header that is not
+      // UTF-8. JSON must be UTF-8, so such bytes become U+FFFD rather than failing the output.
+      {"source", ValidUtf8(s.SourceName())},
+      {"StatFieldName", ValidUtf8(s.StatFieldName())},
       {"ScaleBy", Number(s.ScaleBy())},
       {"FreqClasses", s.FreqClasses()},
       {"RecordPlotCount", s.RecordPlotCount()},

@@ -9,15 +9,21 @@
 // otherwise (text, blobs, or no value at all) it is a string field.
 #include "dataset/Drivers.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
+#include <cstdio>
 #include <string_view>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
+#include "host/SafeFile.h"
 #include "dataset/ValueText.h"
 
 namespace sumora {
@@ -79,6 +85,57 @@ std::string QuoteIdentifier(const std::string& name) {
   return quoted;
 }
 
+// How a database is opened so that reading it leaves nothing behind. Reading a rollback-journal
+// database read-only creates no file. A WAL database needs its -wal and -shm files: a read-only
+// connection creates them when they are missing and, unable to checkpoint, leaves them behind; in a
+// folder it cannot write it cannot open the database at all.
+enum class WalOpening {
+  ReadOnly,   // rollback journal, or a WAL whose files exist already (in use, or left by a crash)
+  QueryOnly,  // a WAL database nobody has open, in a folder we may write: a read-write connection
+              // with query_only set, which removes the -wal and -shm it made when it closes
+  Immutable,  // a WAL database nobody has open on a read-only file system or in a folder nobody may
+              // write: no writer can appear, so SQLite may read the file without locks or a -shm
+};
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+WalOpening ChooseWalOpening(const std::string& path) {
+  unsigned char header[20] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return WalOpening::ReadOnly;
+  const ssize_t got = ::pread(fd, header, sizeof header, 0);
+  ::close(fd);
+  // Bytes 18 and 19 are the write and read versions: 2 in WAL mode.
+  if (got != static_cast<ssize_t>(sizeof header) || header[18] != 2 || header[19] != 2) return WalOpening::ReadOnly;
+  if (Exists(path + "-wal") || Exists(path + "-shm")) return WalOpening::ReadOnly;
+  const auto slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (::access(folder.c_str(), W_OK) == 0 && ::access(path.c_str(), W_OK) == 0) return WalOpening::QueryOnly;
+  struct statvfs fileSystem {};
+  struct stat folderInfo {};
+  const bool readOnlyFileSystem = ::statvfs(folder.c_str(), &fileSystem) == 0 && (fileSystem.f_flag & ST_RDONLY) != 0;
+  const bool nobodyWrites = ::stat(folder.c_str(), &folderInfo) == 0 && (folderInfo.st_mode & 0222) == 0;
+  return readOnlyFileSystem || nobodyWrites ? WalOpening::Immutable : WalOpening::ReadOnly;
+}
+
+// "file:" URI of `path` with immutable=1; characters that end a URI path are escaped.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      uri += escaped;
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
 class SqliteSource : public RecordSource {
  public:
   // `tableFrom` is the quoted table name when the source reads a whole table; a scan focused on one
@@ -136,6 +193,12 @@ class SqliteSource : public RecordSource {
     switch (sqlite3_column_type(current_, Column(column))) {
       case SQLITE_NULL: return true;
       case SQLITE_FLOAT: return std::isnan(sqlite3_column_double(current_, Column(column)));
+      case SQLITE_TEXT: {
+        // Text NaN (a CSV import, a "nan" written by a script) is null, as a stored NaN is.
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(current_, Column(column)));
+        const int length = sqlite3_column_bytes(current_, Column(column));
+        return length <= 8 && IsNanText(std::string_view(text, static_cast<std::size_t>(length)));
+      }
       default: return false;
     }
   }
@@ -170,6 +233,17 @@ class SqliteSource : public RecordSource {
 
   std::int64_t RecordNumber() const override { return recordNumber_; }
 
+  // Outside a transaction each pass is its own read, so a writer committing between two passes would
+  // give them different data. BEGIN keeps the read that the next step starts (or the one the cursor
+  // already holds) until COMMIT.
+  void HoldSnapshot(bool hold) override {
+    if (hold == holding_) return;
+    if (sqlite3_exec(db_, hold ? "BEGIN" : "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      Fail(hold ? "cannot start a read transaction" : "cannot end the read transaction");
+    }
+    holding_ = hold;
+  }
+
  private:
   // The statement's column for a field: the field itself, or 0 in a scan focused on that field.
   int Column(int column) const {
@@ -195,6 +269,9 @@ class SqliteSource : public RecordSource {
     }
     focusedColumn_ = pendingFocus_;
     current_ = focused_;
+    // The whole-record statement still stands on its first record; reset, it stops holding a read of
+    // its own, so each pass (or the held snapshot) decides what is read.
+    sqlite3_reset(statement_);
   }
 
   void Release() {
@@ -209,22 +286,40 @@ class SqliteSource : public RecordSource {
   const std::string& FieldName(int column) const { return fields_[static_cast<std::size_t>(column)].name; }
 
   [[noreturn]] void Fail(const std::string& what) const {
-    throw EDatabaseError("SQLite: " + what + ": " + sqlite3_errmsg(db_) + " (" + subject_ + " in '" + path_ + "')");
+    throw EDatabaseError("SQLite: " + what + ": " + ShownText(sqlite3_errmsg(db_)) + " (" + subject_ + " in '" +
+                         ShownText(path_) + "')");
   }
 
   void OpenDatabase() {
-    std::error_code ec;
-    if (!std::filesystem::exists(path_, ec)) {
-      throw EDatabaseError("SQLite database '" + path_ + "' does not exist; check DatabaseName");
+    // Checked before SQLite opens it: opening a FIFO would wait for a writer forever, and "does not
+    // exist" must not stand for a link loop or a folder that cannot be searched.
+    const std::string problem = RegularFileProblem(path_);
+    if (problem == kNoSuchFile) {
+      throw EDatabaseError("SQLite database '" + ShownText(path_) + "' does not exist; check DatabaseName");
     }
-    // Read-only and never created: the library does not change a user's data. A source is used by one
+    if (!problem.empty()) {
+      throw EDatabaseError("SQLite database '" + ShownText(path_) + "' cannot be opened: " + problem +
+                           "; check DatabaseName");
+    }
+    // Never created, and never written: statements are checked to be read-only. A source is used by one
     // thread at a time, so the connection needs no mutex of its own (it would cost two locks per value).
-    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const WalOpening opening = ChooseWalOpening(path_);
+    int rc = SQLITE_OK;
+    if (opening == WalOpening::Immutable) {
+      rc = sqlite3_open_v2(ImmutableUri(path_).c_str(), &db_,
+                           SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    } else {
+      const int access = opening == WalOpening::QueryOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+      rc = sqlite3_open_v2(path_.c_str(), &db_, access | SQLITE_OPEN_NOMUTEX, nullptr);
+      if (rc == SQLITE_OK && opening == WalOpening::QueryOnly) {
+        rc = sqlite3_exec(db_, "PRAGMA query_only = ON", nullptr, nullptr, nullptr);
+      }
+    }
     if (rc != SQLITE_OK) {
       std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
       sqlite3_close(db_);
       db_ = nullptr;
-      throw EDatabaseError("SQLite: cannot open database '" + path_ + "': " + message);
+      throw EDatabaseError("SQLite: cannot open database '" + ShownText(path_) + "': " + message);
     }
   }
 
@@ -247,7 +342,7 @@ class SqliteSource : public RecordSource {
         std::string_view shown = rest;
         while (!shown.empty() && std::isspace(static_cast<unsigned char>(shown.back()))) shown.remove_suffix(1);
         throw EDatabaseError("SQLite: only one statement can be run, but more text follows it: '" +
-                             std::string(shown) + "' (" + subject_ + ")");
+                             ShownText(shown) + "' (" + subject_ + ")");
       }
       auto consumed = static_cast<std::size_t>(next - rest.data());
       if (consumed == 0) break;
@@ -356,6 +451,7 @@ class SqliteSource : public RecordSource {
   std::int64_t recordNumber_ = 0;
   std::int64_t recordCount_ = -1;
   bool eof_ = false;
+  bool holding_ = false;
 };
 
 std::string StripTrailingSeparators(std::string sql) {
@@ -369,13 +465,14 @@ std::unique_ptr<RecordSource> OpenSqliteTable(const std::string& path, const std
   // The name is only ever an identifier: quoting it keeps quotes and semicolons in it from becoming SQL.
   const std::string table = QuoteIdentifier(tableName);
   return std::make_unique<SqliteSource>(path, "SELECT * FROM " + table, "SELECT count(*) FROM " + table,
-                                        "table '" + tableName + "'", table);
+                                        "table '" + ShownText(tableName) + "'", table);
 }
 
 std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string& path, const std::string& sql) {
   std::string body = StripTrailingSeparators(sql);
   // A newline before the closing parenthesis keeps a trailing "-- comment" from swallowing it.
-  return std::make_unique<SqliteSource>(path, sql, "SELECT count(*) FROM (" + body + "\n)", "query '" + body + "'");
+  return std::make_unique<SqliteSource>(path, sql, "SELECT count(*) FROM (" + body + "\n)",
+                                        "query '" + ShownText(body) + "'");
 }
 
 }  // namespace sumora

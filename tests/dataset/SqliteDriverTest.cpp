@@ -1,8 +1,11 @@
 // The SQLite driver read through TTable and TQuery on real database files.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "dataset/DataSet.h"
@@ -222,6 +225,38 @@ TEST_F(SqliteDriverTest, EmptyResultStartsAtEof) {
   EXPECT_EQ(table->RecordCount(), 0);
   table->Next();
   EXPECT_TRUE(table->Eof());
+}
+
+// Reading a WAL database nobody has open leaves no -wal or -shm behind and changes no byte of it;
+// one that is in use keeps the files its users made.
+TEST_F(SqliteDriverTest, ReadingAWalDatabaseLeavesNoFilesBehind) {
+  ExecSql(db_, "PRAGMA journal_mode=WAL; CREATE TABLE t (v REAL); INSERT INTO t VALUES (1), (2), (4);");
+  ASSERT_FALSE(std::filesystem::exists(db_ + "-wal"));
+  const auto bytes = [&] {
+    std::ifstream in(db_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = bytes();
+  {
+    auto table = OpenTable("t");
+    double total = 0;
+    for (table->First(); !table->Eof(); table->Next()) total += table->FieldByName("v").AsFloat();
+    EXPECT_EQ(total, 7.0);
+    EXPECT_THROW(OpenQuery("DELETE FROM t"), EDatabaseError);
+  }
+  EXPECT_FALSE(std::filesystem::exists(db_ + "-wal"));
+  EXPECT_FALSE(std::filesystem::exists(db_ + "-shm"));
+  EXPECT_EQ(bytes(), before);
+
+  sqlite3* user = nullptr;
+  ASSERT_EQ(sqlite3_open(db_.c_str(), &user), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(user, "INSERT INTO t VALUES (8)", nullptr, nullptr, nullptr), SQLITE_OK);
+  {
+    auto query = OpenQuery("SELECT sum(v) AS s FROM t");
+    EXPECT_EQ(query->FieldByName("s").AsFloat(), 15.0);
+  }
+  EXPECT_TRUE(std::filesystem::exists(db_ + "-wal"));  // still the user's
+  sqlite3_close(user);
 }
 
 }  // namespace

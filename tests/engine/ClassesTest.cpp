@@ -1,4 +1,6 @@
 // Frequency classes: bounds, counting, percentages, the mode and the slot getters.
+#include <cmath>
+
 #include "host/Errors.h"
 #include "tests/engine/EngineFixture.h"
 
@@ -60,6 +62,24 @@ TEST_F(EngineTest, EveryValueOfAPositiveRangeLandsInExactlyOneClass) {
     table->Summarize();
     EXPECT_EQ(table->GetdsClassCount(classes + 1), 997u) << classes;
     EXPECT_NEAR(table->GetdsClassCumPercent(classes), 100.0, 1e-9) << classes;
+  }
+}
+
+// Ranges of a few ulps give class bounds that round onto each other; the values still differ, so
+// each one is counted, in the class of its place in the range.
+TEST_F(EngineTest, ARangeOfAFewUlpsStillPlacesEveryValue) {
+  const double big = std::nextafter(1e50, 2e50);
+  const double minusOne = std::nextafter(-1.0, 0.0);
+  struct Case {
+    Values values;
+    unsigned inEndClasses;  // values in the first and the last class together
+  };
+  for (const Case& c : {Case{{1, 1.0000000000000002, 1.0000000000000004}, 2},
+                        Case{{1e50, big, 1e50}, 3}, Case{{-1.0, minusOne, std::nextafter(minusOne, 0.0)}, 2}}) {
+    auto table = TableOver(c.values);
+    table->Summarize();
+    EXPECT_EQ(table->GetdsClassCount(11), 3u) << *c.values[1];
+    EXPECT_EQ(table->GetdsClassCount(1) + table->GetdsClassCount(10), c.inEndClasses) << *c.values[1];
   }
 }
 

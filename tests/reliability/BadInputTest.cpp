@@ -57,7 +57,12 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
             "CREATE TABLE NANS (V REAL); INSERT INTO NANS VALUES (1), (2), (0.0 * 9e999), (4);"
             "CREATE TABLE HUGE (V REAL); INSERT INTO HUGE VALUES (1.7e308), (1.7e308), (1e308);"
             "CREATE TABLE WIDE (V REAL); INSERT INTO WIDE VALUES (1e200), (-1e200), (3e199);"
-            "CREATE TABLE SPREAD (V REAL); INSERT INTO SPREAD VALUES (1e70), (-1e70), (3e70), (2e70);");
+            "CREATE TABLE SPREAD (V REAL); INSERT INTO SPREAD VALUES (1e70), (-1e70), (3e70), (2e70);"
+            // Untyped columns keep text as text, so these cells reach the number reader as written.
+            "CREATE TABLE TINY (V); INSERT INTO TINY VALUES (1), ('0." + std::string(400, '0') + "1'), (2);"
+            "CREATE TABLE NANTEXT (V); INSERT INTO NANTEXT VALUES (1), ('nan'), (2), (' NaN'), (4);"
+            "CREATE TABLE CTRL (V); INSERT INTO CTRL VALUES (CAST(X'611b5b33316d0062' AS TEXT));"
+            "CREATE TABLE LONG (V); INSERT INTO LONG VALUES ('" + std::string(300, 'x') + "');");
     std::filesystem::create_directory(dir_->path() / "csv");
     dir_->write("csv/text.csv", "ID,V\n1,1\n2,abc\n3,3\n");
     dir_->write("csv/ragged.csv", "ID,V\n1,1\n2,2,2\n3,3\n");
@@ -73,6 +78,18 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
     std::filesystem::create_symlink(dir_->write("victim.txt", "precious"), dir_->file("link.form.json"));
     ::mkfifo(dir_->file("pipe.form.json").c_str(), 0644);
     std::filesystem::create_directory(dir_->path() / "mine");
+    // Inputs that are not files: a named pipe given as a database or a form, a link loop.
+    ::mkfifo(dir_->file("pipe.sqlite").c_str(), 0644);
+    std::filesystem::create_symlink(dir_->file("loop-b"), dir_->file("loop-a"));
+    std::filesystem::create_symlink(dir_->file("loop-a"), dir_->file("loop-b"));
+    std::string many = R"({"format": "sumora-form", "version": 1, "components": [)";
+    for (int i = 0; i <= 10000; ++i) {
+      many += std::string(i > 0 ? "," : "") + R"({"class": "TSumoraTable", "name": "T)" + std::to_string(i) + "\"}";
+    }
+    dir_->write("many.sfm", many + "]}");
+    dir_->write("twice.sfm", R"({"format": "sumora-form", "version": 1, "components": [)"
+                             R"({"class": "TSumoraTable", "name": "T1"}, {"class": "TSumoraQuery", "name": "T1"}]})");
+    dir_->write("csv/latin1.csv", "ID,caf\xE9\n1,1\n2,2\n3,4\n");
     dir_->write("mine/orders.sqlite", "my own notes");
   }
   static void TearDownTestSuite() {
@@ -229,6 +246,44 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         BadInput{"ExtraArgumentAfterTheOptions", {"--db", "@db", "--table", "T", "--field", "V", "NOTE"}, 2,
                  "sumora summarize: unexpected argument 'NOTE' (see sumora --help)\n", ""},
+        BadInput{"UnderflowWithoutAnExponent", {"--db", "@db", "--table", "TINY", "--field", "V"}, 0, "",
+                 "Table: TINY\nField Analyzed: V\nRecord Count: 3\nMean: 1.000\n"},
+        BadInput{"NanAsText", {"--db", "@db", "--table", "NANTEXT", "--field", "V"}, 0, "",
+                 "Table: NANTEXT\nField Analyzed: V\nRecord Count: 3\nMean: 2.333\n"},
+        BadInput{"DatabaseIsANamedPipe", {"--db", "@file:pipe.sqlite", "--table", "T", "--field", "V"}, 1,
+                 "error: SQLite database '@dirpipe.sqlite' cannot be opened: it is a named pipe (FIFO), not a "
+                 "regular file; check DatabaseName\n",
+                 ""},
+        BadInput{"DatabaseBehindALinkLoop", {"--db", "@file:loop-a/shop.sqlite", "--table", "T", "--field", "V"}, 1,
+                 "error: SQLite database '@dirloop-a/shop.sqlite' cannot be opened: Too many levels of symbolic "
+                 "links; check DatabaseName\n",
+                 ""},
+        BadInput{"FormFileIsANamedPipe", {"--form", "@file:pipe.form.json"}, 1,
+                 "error: @dirpipe.form.json: cannot open the form file: it is a named pipe (FIFO), not a regular "
+                 "file\n",
+                 ""},
+        BadInput{"FormFileWithTooManyComponents", {"--form", "@file:many.sfm"}, 1,
+                 "error: @dirmany.sfm: the form holds 10001 components; at most 10000 can be opened\n", ""},
+        BadInput{"FormFileWithTwoComponentsOfOneName", {"--form", "@file:twice.sfm"}, 1,
+                 "error: @dirtwice.sfm: component 'T1': a component of that name already exists\n", ""},
+        BadInput{"ControlCharactersInACell", {"--db", "@db", "--table", "CTRL", "--field", "V"}, 1,
+                 "error: 'a\\x1b[31m\\0b' is not a valid number (field 'V', record 1)\n", ""},
+        BadInput{"AVeryLongCell", {"--db", "@db", "--table", "LONG", "--field", "V"}, 1,
+                 "error: '" + std::string(200, 'x') + "\xE2\x80\xA6' is not a valid number (field 'V', record 1)\n",
+                 ""},
+        BadInput{"AVeryLongTableName", {"--db", "@db", "--table", std::string(300, 'N'), "--field", "V"}, 1,
+                 "error: SQLite: cannot prepare the statement: " +
+                     ("no such table: " + std::string(300, 'N')).substr(0, 200) + "\xE2\x80\xA6 (table '" +
+                     std::string(200, 'N') + "\xE2\x80\xA6' in '@db')\n",
+                 ""},
+        BadInput{"SourceNameCutInsideACharacter",
+                 {"--db", "@db", "--sql", "SELECT V,'\xC3\xA9\xC3\xA9\xC3\xA9' AS X FROM T", "--field", "V",
+                  "--format", "json"},
+                 0, "",
+                 "{\"component\":\"TSumoraQuery\",\"source\":\"\xEF\xBF\xBD\xC3\xA9' AS X FROM T\",\"StatFieldName\":\"V\""},
+        BadInput{"CsvHeaderThatIsNotUtf8", {"--db", "@csv", "--table", "latin1.csv", "--field", "caf\xE9", "--format",
+                 "json"},
+                 0, "", "{\"component\":\"TSumoraTable\",\"source\":\"latin1.csv\",\"StatFieldName\":\"caf\xEF\xBF\xBD\""},
         BadInput{"SampleOverAnotherFile", {"sample", "--out", "@file:mine"}, 1,
                  "error: '@dirmine/orders.sqlite' is not a file the sample wrote; remove it or choose another --out "
                  "folder\n",
