@@ -1,7 +1,10 @@
 #include "dataset/drivers/csv/CsvScanner.h"
 
-#include <emmintrin.h>
 #include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -37,16 +40,39 @@ inline unsigned Bits16(unsigned x) {
   return (x + (x >> 8)) & 0x1Fu;
 }
 
+// Which of sixteen bytes equal one byte value, as a 16-bit mask (bit i for byte i): one SSE2 compare
+// where the CPU has it, a plain loop elsewhere.
+class ByteFinder {
+ public:
+  explicit ByteFinder(char c) : byte_(c) {
+#if defined(__SSE2__)
+    wanted_ = _mm_set1_epi8(c);
+#endif
+  }
+  unsigned Mask(const char* sixteen) const {
+#if defined(__SSE2__)
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sixteen));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted_)));
+#else
+    unsigned mask = 0;
+    for (unsigned i = 0; i < 16; ++i) mask |= static_cast<unsigned>(sixteen[i] == byte_) << i;
+    return mask;
+#endif
+  }
+
+ private:
+  [[maybe_unused]] char byte_;  // read only by the plain loop
+#if defined(__SSE2__)
+  __m128i wanted_;
+#endif
+};
+
 // How often `c` occurs in [begin, end): sixteen bytes at a time, which keeps the count of cells per
 // row at open cheap next to the line search.
 std::size_t CountByte(const char* begin, const char* end, char c) {
   std::size_t count = 0;
-  const __m128i wanted = _mm_set1_epi8(c);
-  for (; end - begin >= 16; begin += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
-    count += static_cast<std::size_t>(Bits16(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted)))));
-  }
+  const ByteFinder wanted(c);
+  for (; end - begin >= 16; begin += 16) count += static_cast<std::size_t>(Bits16(wanted.Mask(begin)));
   for (; begin < end; ++begin) count += *begin == c;
   return count;
 }
@@ -168,11 +194,7 @@ Scanner::Outcome Scanner::SkipLine() {
   return Outcome::Skipped;
 }
 
-std::int64_t Scanner::CountPlainRows(std::size_t maxWidth) {
-  if (pos_ == end_) {
-    if (eof_) return 0;
-    Refill();
-  }
+void Scanner::RefreshPlainStretch() {
   const char* b = buffer_.get();
   if (!trackersValid_ || nextQuote_ < pos_) {
     const void* q = std::memchr(b + pos_, '"', end_ - pos_);
@@ -183,18 +205,26 @@ std::int64_t Scanner::CountPlainRows(std::size_t maxWidth) {
     nextCR_ = r ? static_cast<std::size_t>(static_cast<const char*>(r) - b) : end_;
   }
   trackersValid_ = true;
+}
+
+std::int64_t Scanner::CountPlainRows(std::size_t maxWidth) {
+  if (pos_ == end_) {
+    if (eof_) return 0;
+    Refill();
+  }
+  RefreshPlainStretch();
+  const char* b = buffer_.get();
   const char* p = b + pos_;
   const char* const stop = b + std::min(nextQuote_, nextCR_);
   const char* rowStart = p;
-  const __m128i newline = _mm_set1_epi8('\n');
-  const __m128i delimiter = _mm_set1_epi8(dialect_.delimiter);
+  const ByteFinder newline('\n');
+  const ByteFinder delimiter(dialect_.delimiter);
   const std::size_t maxDelimiters = maxWidth - 1;
   std::size_t delimiters = 0;
   std::int64_t rows = 0;
   for (; stop - p >= 16; p += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    unsigned lines = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, newline)));
-    unsigned delims = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, delimiter)));
+    unsigned lines = newline.Mask(p);
+    unsigned delims = delimiter.Mask(p);
     while (lines != 0) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctz(lines));
       const unsigned before = (1u << bit) - 1;
@@ -238,28 +268,19 @@ bool Scanner::NextRowCell(std::size_t column) {
 // Splits up to kAhead whole rows from pos_ on, as long as no quote or CR lies in the way, keeping the
 // cell `column` of each. Blank and comment lines are passed over. Returns the rows split.
 std::size_t Scanner::SplitPlainRows(std::size_t column) {
+  RefreshPlainStretch();
   const char* b = buffer_.get();
-  if (!trackersValid_ || nextQuote_ < pos_) {
-    const void* q = std::memchr(b + pos_, '"', end_ - pos_);
-    nextQuote_ = q ? static_cast<std::size_t>(static_cast<const char*>(q) - b) : end_;
-  }
-  if (!trackersValid_ || nextCR_ < pos_) {
-    const void* r = std::memchr(b + pos_, '\r', end_ - pos_);
-    nextCR_ = r ? static_cast<std::size_t>(static_cast<const char*>(r) - b) : end_;
-  }
-  trackersValid_ = true;
   const char* p = b + pos_;
   const char* const stop = b + std::min(nextQuote_, nextCR_);
-  const __m128i newline = _mm_set1_epi8('\n');
-  const __m128i delimiter = _mm_set1_epi8(dialect_.delimiter);
+  const ByteFinder newline('\n');
+  const ByteFinder delimiter(dialect_.delimiter);
   const char* rowStart = p;
   const char* cellStart = column == 0 ? p : nullptr;
   std::size_t index = 0;  // of the cell being read in the current row
   std::size_t rows = 0;
   for (; stop - p >= 16 && rows < kAhead; p += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const unsigned lines = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, newline)));
-    unsigned events = lines | static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, delimiter)));
+    const unsigned lines = newline.Mask(p);
+    unsigned events = lines | delimiter.Mask(p);
     while (events != 0) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctz(events));
       events &= events - 1;
@@ -307,16 +328,8 @@ bool Scanner::NextRow(std::size_t wanted, bool measure) {
 
 // NeedMore here means "not a plain row": the state machine takes it.
 Scanner::Outcome Scanner::FastRow(std::size_t wanted, bool measure) {
+  RefreshPlainStretch();
   const char* b = buffer_.get();
-  if (!trackersValid_ || nextQuote_ < pos_) {
-    const void* q = std::memchr(b + pos_, '"', end_ - pos_);
-    nextQuote_ = q ? static_cast<std::size_t>(static_cast<const char*>(q) - b) : end_;
-  }
-  if (!trackersValid_ || nextCR_ < pos_) {
-    const void* r = std::memchr(b + pos_, '\r', end_ - pos_);
-    nextCR_ = r ? static_cast<std::size_t>(static_cast<const char*>(r) - b) : end_;
-  }
-  trackersValid_ = true;
   // Look for the line end no further than just past the first quote or CR (a CRLF ends at CR + 1).
   const std::size_t searchEnd = std::min(end_, std::min(nextQuote_, nextCR_) + 2);
   const void* found = std::memchr(b + pos_, '\n', searchEnd - pos_);

@@ -97,6 +97,8 @@ class Scanner {
   std::size_t nextQuote_ = 0;
   std::size_t nextCR_ = 0;
   bool trackersValid_ = false;
+  // Brings nextQuote_ and nextCR_ up to date for the bytes from pos_ on.
+  void RefreshPlainStretch();
 
   // Records a cell of the current row; the vector only grows, so a row costs no allocation.
   void Push(const Cell& cell) {
