@@ -29,6 +29,7 @@
 #include "dataset/drivers/csv/CsvScanner.h"
 #include "dataset/drivers/csv/CsvSniffer.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora {
 
@@ -80,7 +81,7 @@ std::string KindOf(mode_t mode) {
 }
 
 [[noreturn]] void ThrowNotRegular(const std::string& path, mode_t mode) {
-  throw EDatabaseError("CSV file '" + path + "' is " + KindOf(mode) +
+  throw EDatabaseError("CSV file '" + ShownText(path) + "' is " + KindOf(mode) +
                        ", not a regular file; it is refused rather than read: give a file");
 }
 
@@ -92,15 +93,15 @@ bool StatExisting(const std::string& path, struct stat* st, const char* what) {
     throw EDatabaseError(std::string(what) + " '" + path +
                          "' is a symbolic link that leads to itself (a link loop); point it at a file");
   }
-  throw EDatabaseError(std::string(what) + " '" + path + "' cannot be reached: " + std::strerror(errno));
+  throw EDatabaseError(std::string(what) + " '" + ShownText(path) + "' cannot be reached: " + std::strerror(errno));
 }
 
 // Opens a regular file without blocking: a FIFO or device is refused before and after opening.
 int OpenRegularFile(const std::string& path, struct stat* st) {
-  if (!StatExisting(path, st, "CSV file")) throw EDatabaseError("CSV file '" + path + "' does not exist");
+  if (!StatExisting(path, st, "CSV file")) throw EDatabaseError("CSV file '" + ShownText(path) + "' does not exist");
   if (!S_ISREG(st->st_mode)) ThrowNotRegular(path, st->st_mode);
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw EDatabaseError("CSV file '" + path + "' cannot be opened: " + std::strerror(errno));
+  if (fd < 0) throw EDatabaseError("CSV file '" + ShownText(path) + "' cannot be opened: " + std::strerror(errno));
   if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
     mode_t mode = st->st_mode;
     ::close(fd);
@@ -255,7 +256,7 @@ class CsvSource : public RecordSource {
     while (filled < sample.size()) {
       ssize_t got = ::pread(fd_, sample.data() + filled, sample.size() - filled, static_cast<off_t>(filled));
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0) throw EDatabaseError("CSV file '" + path_ + "' cannot be read: " + std::strerror(errno));
+      if (got < 0) throw EDatabaseError("CSV file '" + ShownText(path_) + "' cannot be read: " + std::strerror(errno));
       if (got == 0) break;
       filled += static_cast<std::size_t>(got);
     }
@@ -271,7 +272,7 @@ class CsvSource : public RecordSource {
     scanner.Rewind(0, 1);
     scanner.SkipPreamble();
     if (!scanner.NextRow(std::numeric_limits<std::size_t>::max(), true)) {
-      throw EDatabaseError("CSV file '" + path_ + "' is empty: its first line must name the fields");
+      throw EDatabaseError("CSV file '" + ShownText(path_) + "' is empty: its first line must name the fields");
     }
     std::vector<std::string> header;
     for (std::size_t i = 0; i < scanner.CellCount(); ++i) header.emplace_back(CellText(scanner.CellAt(i), scratch_));
@@ -302,7 +303,7 @@ class CsvSource : public RecordSource {
 
   [[noreturn]] void ThrowWideRow(std::int64_t line, std::size_t cells, std::size_t width) const {
     const std::string delimiter = csv::DelimiterName(dialect_.delimiter);
-    throw EDatabaseError("CSV file '" + path_ + "', line " + std::to_string(line) + ": the row has " +
+    throw EDatabaseError("CSV file '" + ShownText(path_) + "', line " + std::to_string(line) + ": the row has " +
                          std::to_string(cells) + " cells but the header names " + std::to_string(width) +
                          " fields (cells split at " + delimiter + "); quote a cell that holds " + delimiter +
                          ", or set the delimiter");
@@ -344,7 +345,7 @@ class CsvSource : public RecordSource {
   // The current row's cell of `column`; null when a short row ends before it.
   const Cell* CellFor(int column) const {
     if (focus_ >= 0 && column != focus_) {
-      throw EDatabaseError("CSV file '" + path_ + "': only the focused field can be read during a focused scan");
+      throw EDatabaseError("CSV file '" + ShownText(path_) + "': only the focused field can be read during a focused scan");
     }
     if (focus_ >= 0) return scanner_->FocusedCell();
     auto index = static_cast<std::size_t>(column);
@@ -403,7 +404,7 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) { return a
 void CheckTableName(const std::string& directory, const std::string& tableName) {
   if (tableName.find('/') != std::string::npos || tableName.find('\0') != std::string::npos || tableName == "." ||
       tableName == "..") {
-    throw EDatabaseError("CSV table name '" + tableName + "' is refused: a table is a file directly inside '" +
+    throw EDatabaseError("CSV table name '" + ShownText(tableName) + "' is refused: a table is a file directly inside '" +
                          directory + "', so its name cannot hold '/' or be '.' or '..'");
   }
 }
@@ -428,14 +429,14 @@ std::string FindTableFile(const std::string& directory, const std::string& table
   }
   std::error_code ec;
   fs::directory_iterator entries(directory, ec);
-  if (ec) throw EDatabaseError("CSV directory '" + directory + "' cannot be read: " + ec.message());
+  if (ec) throw EDatabaseError("CSV directory '" + ShownText(directory) + "' cannot be read: " + ec.message());
   for (const auto& entry : entries) {
     std::string name = entry.path().filename().string();
     for (const std::string& candidate : candidates) {
       if (SameNameIgnoringCase(name, candidate) && IsTableFile(entry.path().string())) return entry.path().string();
     }
   }
-  throw EDatabaseError("CSV table '" + tableName + "' not found: '" + directory + "' holds no file '" + tableName +
+  throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: '" + ShownText(directory) + "' holds no file '" + tableName +
                        "' or '" + tableName + ".csv'");
 }
 
@@ -451,15 +452,15 @@ std::unique_ptr<RecordSource> OpenCsvTable(const std::string& databaseName, cons
   const std::string& path = location.path;
   struct stat st {};
   if (!StatExisting(path, &st, "CSV database")) {
-    if (IsCsvFileName(path)) throw EDatabaseError("CSV file '" + path + "' does not exist; check DatabaseName");
-    throw EDatabaseError("CSV directory '" + path + "' does not exist; check DatabaseName");
+    if (IsCsvFileName(path)) throw EDatabaseError("CSV file '" + ShownText(path) + "' does not exist; check DatabaseName");
+    throw EDatabaseError("CSV directory '" + ShownText(path) + "' does not exist; check DatabaseName");
   }
   if (S_ISDIR(st.st_mode)) return std::make_unique<CsvSource>(FindTableFile(path, tableName), location.dialect);
   // A file alone is the database; its one table answers to its own name, with or without extension.
   const std::string fileName = fs::path(path).filename().string();
   const std::string stem = fs::path(path).stem().string();
   if (!tableName.empty() && !SameNameIgnoringCase(tableName, fileName) && !SameNameIgnoringCase(tableName, stem)) {
-    throw EDatabaseError("CSV table '" + tableName + "' not found: the database is the file '" + path +
+    throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: the database is the file '" + path +
                          "', whose one table is '" + fileName + "'");
   }
   return std::make_unique<CsvSource>(path, location.dialect);

@@ -289,6 +289,16 @@ TEST_F(CsvDriverTest, TableNamesThatLeaveTheDirectoryAreRefused) {
   }
 }
 
+TEST_F(CsvDriverTest, LongOrHostileTableNamesAreShortenedAndEscapedInMessages) {
+  const std::string hostile = std::string(5000, 'x') + "\x1b[31m";
+  for (const std::string& name : {hostile, hostile + ".csv", "../" + hostile}) {
+    std::string message = DatabaseErrorOf([&] { OpenTable(name); });
+    EXPECT_LT(message.size(), 600u) << message;
+    EXPECT_EQ(message.find('\x1b'), std::string::npos) << message;
+    EXPECT_NE(message.find("\u2026"), std::string::npos) << message;
+  }
+}
+
 TEST_F(CsvDriverTest, FifosDevicesAndLinkLoopsAreRefusedBeforeOpening) {
   ASSERT_EQ(::mkfifo(dir_.file("pipe.csv").c_str(), 0600), 0);
   std::filesystem::create_symlink("loop.csv", dir_.path() / "loop.csv");

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora::csv {
 
@@ -32,7 +33,7 @@ std::string Unescape(std::string_view text) {
 char OneCharacter(const std::string& key, const std::string& value) {
   if (value == "tab" || value == "\\t") return '\t';
   if (value.size() != 1 || value[0] == '\n' || value[0] == '\r' || value[0] == '"') {
-    throw EDatabaseError("CSV option '" + key + "' needs one character (or 'tab'), not '" + value + "'");
+    throw EDatabaseError("CSV option '" + ShownText(key) + "' needs one character (or 'tab'), not '" + ShownText(value) + "'");
   }
   return value[0];
 }
@@ -89,7 +90,7 @@ DatabaseLocation ParseLocation(const std::string& databaseName) {
         list.remove_prefix(std::min(list.size(), token.size() + 1));
       }
     } else {
-      throw EDatabaseError("unknown CSV option '" + key + "' in '" + databaseName +
+      throw EDatabaseError("unknown CSV option '" + ShownText(key) + "' in '" + databaseName +
                            "'; the options are delimiter, decimal, na and comment");
     }
   }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora::csv {
 
@@ -146,7 +147,7 @@ bool Scanner::Refill() {
     ssize_t got = ::pread(fd_, buffer_.get() + end_, capacity_ - end_, static_cast<off_t>(fileOffset_));
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw EDatabaseError("CSV file '" + path_ + "' cannot be read: " + std::strerror(errno));
+      throw EDatabaseError("CSV file '" + ShownText(path_) + "' cannot be read: " + std::strerror(errno));
     }
     if (got == 0) {
       eof_ = true;
@@ -159,7 +160,7 @@ bool Scanner::Refill() {
 }
 
 void Scanner::Fail(std::int64_t line, const std::string& what) const {
-  throw EDatabaseError("CSV file '" + path_ + "', line " + std::to_string(line) + ": " + what);
+  throw EDatabaseError("CSV file '" + ShownText(path_) + "', line " + std::to_string(line) + ": " + what);
 }
 
 void Scanner::SkipPreamble() {
