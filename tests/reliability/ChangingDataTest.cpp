@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/SmrTable.h"
@@ -61,7 +62,7 @@ TEST_F(ChangingDataTest, SummarizeReadsOneSnapshotWhileAWriterCommits) {
   // The rows were committed, and the read ended with the summary: the next one sees them.
   table_.Close();
   table_.Open();
-  host_.writer = nullptr;
+  sqlite3_close(std::exchange(host_.writer, nullptr));  // no more writes, and no connection left open
   table_.Summarize();
   EXPECT_EQ(table_.GetdsDataCount(), kRows + 500);
   EXPECT_EQ(table_.GetdsClassCount(table_.FreqClasses() + 1), static_cast<std::uint32_t>(kRows + 500));
