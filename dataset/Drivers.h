@@ -38,6 +38,10 @@ using MemorySourceFactory = std::function<std::unique_ptr<RecordSource>(const st
 void RegisterMemoryDatabase(const std::string& name, MemorySourceFactory factory);
 void UnregisterMemoryDatabase(const std::string& name);
 
+// "file:" URI that opens the SQLite file `path` with immutable=1 (no journal, no locks); characters that
+// end a URI path are escaped.
+std::string SqliteImmutableUri(const std::string& path);
+
 // Driver entry points, implemented one per file (SqliteDriver.cpp, CsvDriver.cpp, PgDriver.cpp).
 std::unique_ptr<RecordSource> OpenSqliteTable(const std::string& path, const std::string& tableName);
 std::unique_ptr<RecordSource> OpenSqliteQuery(const std::string& path, const std::string& sql);

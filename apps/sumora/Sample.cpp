@@ -17,6 +17,7 @@
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
+#include "dataset/Drivers.h"
 #include "design/FormFile.h"
 #include "host/Errors.h"
 #include "host/SafeFile.h"
@@ -156,17 +157,7 @@ std::string FileStart(const std::string& path, std::size_t limit) {
 bool IsSampleDatabase(const std::string& path) {
   sqlite3* db = nullptr;
   // immutable: reading the schema must not create a journal or take locks in a folder we may not own.
-  std::string uri = "file:";
-  for (const char c : path) {
-    if (c == '%' || c == '?' || c == '#') {
-      char escaped[4];
-      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
-      uri += escaped;
-    } else {
-      uri += c;
-    }
-  }
-  uri += "?immutable=1";
+  const std::string uri = SqliteImmutableUri(path);
   const int rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
   Closer closer{db};
   if (rc != SQLITE_OK) return false;

@@ -28,6 +28,20 @@
 
 namespace sumora {
 
+std::string SqliteImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      uri += escaped;
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
 namespace {
 
 constexpr int kTypeSampleRows = 1000;
@@ -121,20 +135,6 @@ WalOpening ChooseWalOpening(const std::string& path) {
   return readOnlyFileSystem || nobodyWrites ? WalOpening::Immutable : WalOpening::ReadOnly;
 }
 
-// "file:" URI of `path` with immutable=1; characters that end a URI path are escaped.
-std::string ImmutableUri(const std::string& path) {
-  std::string uri = "file:";
-  for (const char c : path) {
-    if (c == '%' || c == '?' || c == '#') {
-      char escaped[4];
-      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
-      uri += escaped;
-    } else {
-      uri += c;
-    }
-  }
-  return uri + "?immutable=1";
-}
 
 class SqliteSource : public RecordSource {
  public:
@@ -306,7 +306,7 @@ class SqliteSource : public RecordSource {
     const WalOpening opening = ChooseWalOpening(path_);
     int rc = SQLITE_OK;
     if (opening == WalOpening::Immutable) {
-      rc = sqlite3_open_v2(ImmutableUri(path_).c_str(), &db_,
+      rc = sqlite3_open_v2(SqliteImmutableUri(path_).c_str(), &db_,
                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     } else {
       const int access = opening == WalOpening::QueryOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
