@@ -1,4 +1,6 @@
 // sumora: descriptive statistics of one numeric field of an SQLite, CSV or PostgreSQL data source.
+// Compiled twice: as `sumora`, without the window library, which hands show, plot and gui to the
+// windows program; and with SUMORA_WITH_WIDGETS as `sumora-windows`, which runs every command itself.
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +11,7 @@
 
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/WindowsProgram.h"
 #include "dataset/Cancel.h"
 
 #ifndef SUMORA_VERSION
@@ -76,6 +79,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+#ifndef SUMORA_WITH_WIDGETS
+  if (command == "show" || command == "plot" || command == "gui") return RunWindowsProgram(command, argv);
+#endif
   const std::map<std::string, std::function<int(const Args&)>> commands = {
       {"describe", CmdDescribe}, {"fields", CmdFields}, {"tables", CmdTables}, {"summarize", CmdSummarize},
       {"classes", CmdClasses},   {"sample", CmdSample}, {"form", CmdForm},

@@ -1,0 +1,20 @@
+// `sumora` is built without the window library, so a summary never pays for loading it; the commands
+// that draw windows (show, plot, gui) are served by `sumora-windows`, installed beside it.
+#pragma once
+
+#include <string>
+
+namespace sumora::cli {
+
+// The file name of the program that serves the window commands.
+inline constexpr const char* kWindowsProgramName = "sumora-windows";
+
+// The windows program beside the running executable (its real folder, links resolved).
+std::string WindowsProgramPath();
+
+// Replaces this process with the windows program, given the same arguments, so its exit status,
+// output and signals are the user's. Returns only when it cannot be started: then it has printed
+// what is missing and what to do, and returns exit status 1.
+int RunWindowsProgram(const std::string& command, char** argv);
+
+}  // namespace sumora::cli
