@@ -71,7 +71,7 @@ received() {
   rm -f "$log"
 }
 
-# The program's own footprint (shared libraries, Qt included), which every run below carries.
+# The program's own footprint (its shared libraries; `sumora` links no Qt), which every run below carries.
 read -r _ base_m < <(measure "$SUMORA" --version)
 awk -v m="$base_m" 'BEGIN { printf "baseline: sumora --version peaks at %.1f MB\n", m / 1024 }'
 printf '%-10s %-24s %8s %12s %9s %14s\n' rows program seconds rows/s peak_MB bytes_received

@@ -13,11 +13,15 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 foreach(file include/sumora/engine/SmrQuery.h include/sumora/dataset/DataSet.h include/sumora/package/Smr32reg.h
-        lib/cmake/Sumora/SumoraConfig.cmake lib/pkgconfig/sumora.pc)
+        lib/cmake/Sumora/SumoraConfig.cmake lib/pkgconfig/sumora.pc bin/sumora)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "the install holds no ${file}")
   endif()
 endforeach()
+# With the windows, `sumora show|plot|gui` runs the windows program from its own folder.
+if(EXISTS ${prefix}/lib/pkgconfig/sumora-widgets.pc AND NOT EXISTS ${prefix}/bin/sumora-windows)
+  message(FATAL_ERROR "the install holds the windows but no bin/sumora-windows beside bin/sumora")
+endif()
 
 run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix}
     -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_BUILD_TYPE=Release "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
