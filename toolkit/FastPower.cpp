@@ -1,67 +1,110 @@
 #include "toolkit/FastPower.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "toolkit/SmrTools.h"
 
 namespace sumora {
 
 // raiseTo(d, n) is e^(n ln|d|) evaluated in 64-bit-mantissa extended precision and rounded once to
-// double. A product of long doubles approximates the same |d|^n. Both carry small relative errors
-// against the exact power:
-//   - the extended evaluation: the logarithm and the product n*L each err by about one unit in the
-//     last place (2^-63 relative) of a number up to |y| = |n ln d| in size, and e^y turns an absolute
-//     error in y into the same relative error; the exponential adds a couple of units of its own;
-//   - the product: one rounding (2^-64) per multiplication, at most three.
-// When the whole interval p(1 - eta) .. p(1 + eta), with eta above both bounds together, rounds to
-// one double, the extended result lies in it and must round to that double too. Otherwise (near a
-// rounding boundary, or outside the range of normal doubles) the exact formula decides. The bound
-// used is (3 n lnBound + 8) 2^-63, twice the estimate above in its growing term and four times in its
-// constant; the slow path is then taken for a few per cent of typical values.
+// double. Its result carries a small relative error against the exact power |d|^n: the logarithm
+// and the product n*L each err by about one unit in the last place (2^-63 relative) of a number up to
+// |y| = |n ln d| in size, e^y turns an absolute error in y into the same relative error, and the
+// exponential adds a couple of units of its own. eta = (3 n lnBound + 8) 2^-63 is twice that estimate
+// in its growing term and four times in its constant.
+//
+// The exact power is known here to about 2^-100 as a sum high + low of two doubles (products split
+// exactly with a fused multiply-add). When no rounding midpoint between doubles lies within eta of
+// it, every number that close rounds to `high`, so the extended result does too. Otherwise (a few per
+// cent of typical values), or outside a comfortable range of normal doubles, the exact formula
+// decides.
 namespace {
 
-constexpr long double kUnit = 1.0L / 9223372036854775808.0L;  // 2^-63
+constexpr double kUnit = 0x1p-63;
+constexpr double kLn2 = 0.6931471805599453;
+// The pair's own error, and a cushion for the roundings in computing the margin itself.
+constexpr double kPairError = 0x1p-98;
+constexpr double kMarginCushion = 1.0 + 0x1p-20;
+constexpr std::uint64_t kExponentBits = 0x7FF0000000000000ULL;
+constexpr std::uint64_t kMantissaBits = 0x000FFFFFFFFFFFFFULL;
+constexpr int kBias = 1023;
+// |d| between 2^-200 and 2^200: the fourth power and every error term of the pairs are normal doubles.
+constexpr int kLargestExponent = 200;
 
-inline bool RoundsUniquely(long double product, long double eta, double* result) {
-  const double low = static_cast<double>(product * (1.0L - eta));
-  const double high = static_cast<double>(product * (1.0L + eta));
-  if (low != high || !std::isnormal(low)) return false;
-  *result = low;
-  return true;
+// high + low, where high is the double nearest to the sum and low the exact rest.
+struct Pair {
+  double high;
+  double low;
+};
+
+// Exact when |big| >= |small|.
+inline Pair Renormalize(double big, double small) {
+  const double high = big + small;
+  return {high, small - (high - big)};
 }
+
+// True, with *result = p.high, when every number within `margin` of the positive p.high + p.low rounds
+// to p.high. Half the gap to the neighbour above is half an ulp; below a power of two it is half that.
+inline bool RoundsUniquely(Pair p, double margin, double* result) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(p.high);
+  const double halfUlp = std::bit_cast<double>((bits & kExponentBits) - (std::uint64_t{53} << 52));
+  const double halfGapBelow = (bits & kMantissaBits) == 0 ? halfUlp * 0.5 : halfUlp;
+  if (p.low + margin < halfUlp && p.low - margin > -halfGapBelow) {
+    *result = p.high;
+    return true;
+  }
+  return false;
+}
+
+Powers234 ExactPowers(double d) { return {raiseTo(d, 2), raiseTo(d, 3), raiseTo(d, 4)}; }
 
 }  // namespace
 
+// With a hardware fused multiply-add the splits cost one instruction each; elsewhere std::fma is the
+// library's, slower but just as exact.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("fma", "default")))
+#endif
 Powers234 RaisePowers234(double d) {
+  const int exponent =
+      static_cast<int>((std::bit_cast<std::uint64_t>(d) & kExponentBits) >> 52) - kBias;
   if (d == 0.0) return {0.0, 0.0, 0.0};
-  if (!std::isfinite(d)) return {raiseTo(d, 2), raiseTo(d, 3), raiseTo(d, 4)};
+  if (exponent > kLargestExponent || exponent < -kLargestExponent) return ExactPowers(d);
 
-  const long double magnitude = std::fabs(static_cast<long double>(d));
-  const long double square = magnitude * magnitude;
-  const long double cube = square * magnitude;
-  const long double fourth = square * square;
+  const double a = std::fabs(d);
+  // a^2 = s.high + s.low exactly.
+  const double square = a * a;
+  const Pair s{square, std::fma(a, a, -square)};
+  // a^3 = a s.high + a s.low; the second product and the sum of the small parts round (2^-104).
+  const double cube = a * s.high;
+  const Pair c = Renormalize(cube, std::fma(a, s.high, -cube) + a * s.low);
+  // a^4 = s.high^2 + 2 s.high s.low + s.low^2; the last term is below 2^-105 of the whole.
+  const double fourth = s.high * s.high;
+  const Pair f = Renormalize(fourth, std::fma(s.high, s.high, -fourth) + 2.0 * s.high * s.low);
 
-  // |ln|d|| < (|e| + 1) ln 2 for d = m 2^e with 1 <= m < 2.
-  const int exponent = std::ilogb(d);
-  const long double lnBound = (std::abs(exponent) + 1) * 0.6931471805599453L;
-  auto eta = [lnBound](int n) { return (3.0L * n * lnBound + 8.0L) * kUnit; };
+  const double lnBound = (std::abs(exponent) + 1) * kLn2;
+  auto margin = [lnBound](int n, double high) {
+    return ((3.0 * n * lnBound + 8.0) * kUnit + kPairError) * kMarginCushion * high;
+  };
 
   // The exact form shares one logarithm between the powers that need it, exactly as raiseTo takes it.
   long double logMagnitude = 0.0L;
   bool haveLog = false;
   auto exact = [&](int n) {
     if (!haveLog) {
-      logMagnitude = logl(magnitude);
+      logMagnitude = logl(static_cast<long double>(a));
       haveLog = true;
     }
     return static_cast<double>(expl(static_cast<long double>(n) * logMagnitude));
   };
 
   Powers234 powers{};
-  if (!RoundsUniquely(square, eta(2), &powers.p2)) powers.p2 = exact(2);
-  if (!RoundsUniquely(cube, eta(3), &powers.p3)) powers.p3 = exact(3);
+  if (!RoundsUniquely(s, margin(2, s.high), &powers.p2)) powers.p2 = exact(2);
+  if (!RoundsUniquely(c, margin(3, c.high), &powers.p3)) powers.p3 = exact(3);
   if (d < 0) powers.p3 = -powers.p3;
-  if (!RoundsUniquely(fourth, eta(4), &powers.p4)) powers.p4 = exact(4);
+  if (!RoundsUniquely(f, margin(4, f.high), &powers.p4)) powers.p4 = exact(4);
   return powers;
 }
 

@@ -360,6 +360,7 @@ class CsvSource : public RecordSource {
     if (cell == nullptr || cell->size == 0) return state_ = State::Null;
     if (!cell->escaped && dialect_.decimal == '.') {
       const char* end = cell->data + cell->size;
+      if (ReadPlainDecimal(cell->data, end, &value_)) return state_ = State::Number;
       auto [ptr, ec] = std::from_chars(cell->data, end, value_);
       if (ptr == end && ec == std::errc()) return state_ = std::isnan(value_) ? State::Null : State::Number;
     }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "host/Errors.h"
@@ -46,6 +49,36 @@ TEST(ValueTextTest, ValuesTooLargeForADoubleAreRefusedAsInfinity) {
 TEST(ValueTextTest, NanTextIsRecognisedInAnyCase) {
   for (const char* text : {"nan", "NaN", "NAN", " -nan", "+nan\r"}) EXPECT_TRUE(IsNanText(text)) << text;
   for (const char* text : {"", "na", "nan1", "inf", "banana", "n a n"}) EXPECT_FALSE(IsNanText(text)) << text;
+}
+
+// The plain-decimal shortcut must give std::from_chars' double bit for bit, or decline.
+TEST(ValueTextTest, PlainDecimalsReadExactlyAsFromChars) {
+  auto agrees = [](const std::string& text) {
+    double fast = 0.0;
+    if (!ReadPlainDecimal(text.data(), text.data() + text.size(), &fast)) return true;
+    double general = 0.0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), general);
+    return ptr == text.data() + text.size() && ec == std::errc() && std::memcmp(&fast, &general, sizeof fast) == 0;
+  };
+  std::mt19937_64 random(7);
+  const std::string alphabet = "0123456789.-";
+  for (int i = 0; i < 2'000'000; ++i) {
+    std::string text;
+    const auto length = 1 + random() % 24;
+    // Mostly digits with one point, sometimes any mix of the alphabet.
+    for (std::uint64_t k = 0; k < length; ++k) text += alphabet[random() % (i % 4 == 0 ? 12 : 10)];
+    if (i % 4 != 0 && length > 1) text[random() % length] = '.';
+    if (i % 3 == 0) text = "-" + text;
+    ASSERT_TRUE(agrees(text)) << text;
+  }
+  for (const char* text : {"0", "-0", "-0.0", "9007199254740992", "9007199254740993", "0.1", "1.", ".5",
+                           "0.0000000000000000000001", "1234567890123456789", "12345678901234567890"}) {
+    ASSERT_TRUE(agrees(text)) << text;
+  }
+  double value = 0.0;
+  for (const char* text : {"", "-", ".", "+1", "1e5", " 1", "1.2.3", "--1", "0x10", "1,5"}) {
+    EXPECT_FALSE(ReadPlainDecimal(text, text + std::strlen(text), &value)) << text;
+  }
 }
 
 }  // namespace
