@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace sumora {
+#include "dataset/RecordSource.h"
 
-class RecordSource;
+namespace sumora {
 
 class TField {
  public:
@@ -20,11 +20,12 @@ class TField {
   int Index() const { return column_; }
   virtual std::string ClassName() const { return "TField"; }
 
-  // True when the current record holds no value (or NaN) in this field.
-  bool IsNull() const;
+  // True when the current record holds no value (or NaN) in this field. Inline, as AsFloat: every
+  // pass reads each record through both.
+  bool IsNull() const { return source_->IsNull(column_); }
   // The current value as a double; raises EDatabaseError for text that is not a number or +-Inf.
-  double AsFloat() const;
-  std::string AsString() const;
+  double AsFloat() const { return source_->AsFloat(column_); }
+  std::string AsString() const { return source_->AsString(column_); }
 
  private:
   std::string fieldName_;

@@ -458,8 +458,9 @@ void TSumoraStats::CalculateMoments() {
   } else {
     // A prepared quantile selection takes its next pass along.
     RadixSelect* select = quantiles_->BeginRide(dsDataCount_, dsMin_, dsMax_);
+    PowerMemo powersMet;
     count = RunPass(scope, PassKind::Moments, [&](double x) {
-      const Powers234 powers = RaisePowers234(x - mean);
+      const Powers234 powers = powersMet.Raise(x - mean);
       s2 += powers.p2;
       s3 += powers.p3;
       s4 += powers.p4;

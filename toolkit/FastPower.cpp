@@ -40,14 +40,14 @@ struct Pair {
 };
 
 // Exact when |big| >= |small|.
-inline Pair Renormalize(double big, double small) {
+[[gnu::always_inline]] inline Pair Renormalize(double big, double small) {
   const double high = big + small;
   return {high, small - (high - big)};
 }
 
 // True, with *result = p.high, when every number within `margin` of the positive p.high + p.low rounds
 // to p.high. Half the gap to the neighbour above is half an ulp; below a power of two it is half that.
-inline bool RoundsUniquely(Pair p, double margin, double* result) {
+[[gnu::always_inline]] inline bool RoundsUniquely(Pair p, double margin, double* result) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(p.high);
   const double halfUlp = std::bit_cast<double>((bits & kExponentBits) - (std::uint64_t{53} << 52));
   const double halfGapBelow = (bits & kMantissaBits) == 0 ? halfUlp * 0.5 : halfUlp;
@@ -60,16 +60,14 @@ inline bool RoundsUniquely(Pair p, double margin, double* result) {
 
 Powers234 ExactPowers(double d) { return {raiseTo(d, 2), raiseTo(d, 3), raiseTo(d, 4)}; }
 
-}  // namespace
+constexpr int kMemoBits = 13;
 
-// With a hardware fused multiply-add the splits cost one instruction each; elsewhere std::fma is the
-// library's, slower but just as exact.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("fma", "default")))
-#endif
-Powers234 RaisePowers234(double d) {
-  const int exponent =
-      static_cast<int>((std::bit_cast<std::uint64_t>(d) & kExponentBits) >> 52) - kBias;
+// The powers whose rounding the pairs decide, with `exact(d, fast, mask)` called for the others (bit
+// n - 2 of the mask set for power n). Inline, so each public entry below compiles it for every CPU
+// variant it is built for (always inlined: a separate copy would be built for the plainest CPU only).
+template <typename Exact>
+[[gnu::always_inline]] inline Powers234 Raise(double d, Exact&& exact) {
+  const int exponent = static_cast<int>((std::bit_cast<std::uint64_t>(d) & kExponentBits) >> 52) - kBias;
   if (d == 0.0) return {0.0, 0.0, 0.0};
   if (exponent > kLargestExponent || exponent < -kLargestExponent) return ExactPowers(d);
 
@@ -88,24 +86,50 @@ Powers234 RaisePowers234(double d) {
   auto margin = [lnBound](int n, double high) {
     return ((3.0 * n * lnBound + 8.0) * kUnit + kPairError) * kMarginCushion * high;
   };
-
-  // The exact form shares one logarithm between the powers that need it, exactly as raiseTo takes it.
-  long double logMagnitude = 0.0L;
-  bool haveLog = false;
-  auto exact = [&](int n) {
-    if (!haveLog) {
-      logMagnitude = logl(static_cast<long double>(a));
-      haveLog = true;
-    }
-    return static_cast<double>(expl(static_cast<long double>(n) * logMagnitude));
-  };
-
   Powers234 powers{};
-  if (!RoundsUniquely(s, margin(2, s.high), &powers.p2)) powers.p2 = exact(2);
-  if (!RoundsUniquely(c, margin(3, c.high), &powers.p3)) powers.p3 = exact(3);
+  unsigned slow = 0;
+  if (!RoundsUniquely(s, margin(2, s.high), &powers.p2)) slow |= 1u;
+  if (!RoundsUniquely(c, margin(3, c.high), &powers.p3)) slow |= 2u;
+  if (!RoundsUniquely(f, margin(4, f.high), &powers.p4)) slow |= 4u;
   if (d < 0) powers.p3 = -powers.p3;
-  if (!RoundsUniquely(f, margin(4, f.high), &powers.p4)) powers.p4 = exact(4);
+  return slow == 0 ? powers : exact(d, powers, slow);
+}
+
+// Fills the powers of `slow` with raiseTo's own expression, sharing one logarithm between them.
+Powers234 CompleteExactly(double d, Powers234 powers, unsigned slow) {
+  const long double logMagnitude = logl(std::fabs(static_cast<long double>(d)));
+  auto exact = [logMagnitude](int n) { return static_cast<double>(expl(static_cast<long double>(n) * logMagnitude)); };
+  if (slow & 1u) powers.p2 = exact(2);
+  if (slow & 2u) powers.p3 = d < 0 ? -exact(3) : exact(3);
+  if (slow & 4u) powers.p4 = exact(4);
   return powers;
+}
+
+}  // namespace
+
+// With a hardware fused multiply-add the splits cost one instruction each; elsewhere std::fma is the
+// library's, slower but just as exact.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define SUMORA_FMA_VARIANTS __attribute__((target_clones("fma", "default")))
+#else
+#define SUMORA_FMA_VARIANTS
+#endif
+
+SUMORA_FMA_VARIANTS
+Powers234 RaisePowers234(double d) { return Raise(d, CompleteExactly); }
+
+PowerMemo::PowerMemo() = default;
+PowerMemo::~PowerMemo() = default;
+
+SUMORA_FMA_VARIANTS
+Powers234 PowerMemo::Raise(double d) {
+  return sumora::Raise(d, [this](double deviation, Powers234 powers, unsigned slow) {
+    if (entries_ == nullptr) entries_ = std::make_unique<Entry[]>(std::size_t{1} << kMemoBits);
+    const auto key = std::bit_cast<std::uint64_t>(deviation);
+    Entry& entry = entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - kMemoBits)];
+    if (entry.key != key) entry = {key, CompleteExactly(deviation, powers, slow)};
+    return entry.powers;
+  });
 }
 
 }  // namespace sumora

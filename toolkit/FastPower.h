@@ -3,6 +3,9 @@
 // that would cost more than reading the data twice.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 namespace sumora {
 
 struct Powers234 {
@@ -13,5 +16,26 @@ struct Powers234 {
 
 // {raiseTo(d, 2), raiseTo(d, 3), raiseTo(d, 4)}, bit for bit.
 Powers234 RaisePowers234(double d);
+
+// RaisePowers234 for the deviations of one pass, remembering the powers that needed the extended
+// formula. Data written with few digits repeat their values, and each repetition would otherwise pay
+// for a logarithm and an exponential again. Holds 8192 deviations (256 kB), made on first need.
+class PowerMemo {
+ public:
+  PowerMemo();
+  ~PowerMemo();
+  PowerMemo(const PowerMemo&) = delete;
+  PowerMemo& operator=(const PowerMemo&) = delete;
+
+  Powers234 Raise(double d);
+
+  struct Entry {
+    std::uint64_t key;  // the deviation's bits; 0 (the deviation 0, never remembered) when empty
+    Powers234 powers;
+  };
+
+ private:
+  std::unique_ptr<Entry[]> entries_;
+};
 
 }  // namespace sumora

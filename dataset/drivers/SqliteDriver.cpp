@@ -190,9 +190,10 @@ class SqliteSource : public RecordSource {
   }
 
   bool IsNull(int column) override {
-    switch (sqlite3_column_type(current_, Column(column))) {
+    const ReadCell& cell = Read(column);
+    switch (cell.type) {
       case SQLITE_NULL: return true;
-      case SQLITE_FLOAT: return std::isnan(sqlite3_column_double(current_, Column(column)));
+      case SQLITE_FLOAT: return std::isnan(cell.value);
       case SQLITE_TEXT: {
         // Text NaN (a CSV import, a "nan" written by a script) is null, as a stored NaN is.
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(current_, Column(column)));
@@ -204,12 +205,13 @@ class SqliteSource : public RecordSource {
   }
 
   double AsFloat(int column) override {
-    switch (sqlite3_column_type(current_, Column(column))) {
+    const ReadCell& cell = Read(column);
+    switch (cell.type) {
       case SQLITE_INTEGER:
         // Through the 64-bit integer, so large values round once to the nearest double.
         return static_cast<double>(sqlite3_column_int64(current_, Column(column)));
       case SQLITE_FLOAT:
-        return CheckedFloat(sqlite3_column_double(current_, Column(column)), FieldName(column), recordNumber_);
+        return CheckedFloat(cell.value, FieldName(column), recordNumber_);
       case SQLITE_NULL:
         return 0.0;
       case SQLITE_TEXT: {
@@ -246,6 +248,23 @@ class SqliteSource : public RecordSource {
 
  private:
   // The statement's column for a field: the field itself, or 0 in a scan focused on that field.
+  // The type and the double of the cell last asked for in the current record: a pass asks IsNull and
+  // then AsFloat of the same cell, and every call into the library costs nearly as much as a step.
+  struct ReadCell {
+    int column = -1;
+    int type = SQLITE_NULL;
+    double value = 0.0;
+  };
+  const ReadCell& Read(int column) {
+    if (read_.column != column) {
+      const int index = Column(column);
+      read_.type = sqlite3_column_type(current_, index);
+      read_.value = read_.type == SQLITE_FLOAT ? sqlite3_column_double(current_, index) : 0.0;
+      read_.column = column;
+    }
+    return read_;
+  }
+
   int Column(int column) const {
     if (focusedColumn_ < 0) return column;
     if (column != focusedColumn_) {
@@ -402,6 +421,7 @@ class SqliteSource : public RecordSource {
   }
 
   void Step() {
+    read_.column = -1;
     int rc = sqlite3_step(current_);
     if (rc == SQLITE_ROW) {
       ++recordNumber_;
@@ -449,6 +469,7 @@ class SqliteSource : public RecordSource {
   int focusedColumn_ = -1;
   std::vector<FieldDef> fields_;
   std::int64_t recordNumber_ = 0;
+  ReadCell read_;
   std::int64_t recordCount_ = -1;
   bool eof_ = false;
   bool holding_ = false;

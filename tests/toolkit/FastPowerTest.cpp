@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "toolkit/SmrTools.h"
 
@@ -15,12 +16,13 @@ namespace {
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-void ExpectSameAsRaiseTo(double d) {
-  const Powers234 fast = RaisePowers234(d);
+void ExpectSameAsRaiseTo(Powers234 fast, double d) {
   ASSERT_TRUE(SameBits(fast.p2, raiseTo(d, 2))) << "d = " << d;
   ASSERT_TRUE(SameBits(fast.p3, raiseTo(d, 3))) << "d = " << d;
   ASSERT_TRUE(SameBits(fast.p4, raiseTo(d, 4))) << "d = " << d;
 }
+
+void ExpectSameAsRaiseTo(double d) { ExpectSameAsRaiseTo(RaisePowers234(d), d); }
 
 TEST(FastPowerTest, TenMillionDeviationsOfWidelyVaryingMagnitudeMatchBitForBit) {
   std::mt19937_64 random(42);
@@ -34,6 +36,22 @@ TEST(FastPowerTest, TenMillionDeviationsOfWidelyVaryingMagnitudeMatchBitForBit) 
     double d = mantissa(random) * std::exp2(std::floor(power));
     if (negative(random)) d = -d;
     ExpectSameAsRaiseTo(d);
+  }
+}
+
+// A pass meets the same deviations again and again; what the memo gives back, after other deviations
+// took and lost its slots, is still raiseTo's.
+TEST(FastPowerTest, RepeatedDeviationsThroughTheMemoMatch) {
+  std::mt19937_64 random(5);
+  std::vector<double> distinct;
+  for (int i = 0; i < 40'000; ++i) distinct.push_back(static_cast<double>(random() % 1'000'000) / 100.0 - 3333.3);
+  PowerMemo memo;
+  for (int i = 0; i < 400'000; ++i) {
+    const double d = distinct[random() % distinct.size()];
+    ExpectSameAsRaiseTo(memo.Raise(d), d);
+  }
+  for (double d : {0.0, -0.0, 1e-300, -1e300, std::numeric_limits<double>::infinity()}) {
+    ExpectSameAsRaiseTo(memo.Raise(d), d);
   }
 }
 
