@@ -242,7 +242,10 @@ class PgSource final : public RecordSource, public AggregatingSource {
   }
 
   std::optional<ValueTotals> Totals(int column, double scaleBy) override {
-    pg::Result totals = Aggregate(pg::TotalsStatement(Relations(), ValueExpression(column)), {FloatToText(scaleBy)});
+    const pg::Placeholders at(scaleBy != 1.0, false, false);
+    std::vector<std::string> parameters;
+    if (!at.scale.empty()) parameters.push_back(FloatToText(scaleBy));
+    pg::Result totals = Aggregate(pg::TotalsStatement(Relations(), ValueExpression(column), at), parameters);
     if (totals == nullptr) return std::nullopt;
     ValueTotals answer;
     answer.count = IntegerAt(totals.get(), 0, 0);
@@ -257,10 +260,12 @@ class PgSource final : public RecordSource, public AggregatingSource {
 
   std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
                                           const std::vector<double>& thresholds) override {
-    std::vector<std::string> parameters = {FloatToText(scaleBy), FloatToText(mean)};
-    if (!thresholds.empty()) parameters.push_back(pg::FloatArrayText(thresholds));
-    pg::Result sums = Aggregate(pg::DeviationsStatement(Relations(), ValueExpression(column), !thresholds.empty()),
-                                parameters);
+    const pg::Placeholders at(scaleBy != 1.0, true, !thresholds.empty());
+    std::vector<std::string> parameters;
+    if (!at.scale.empty()) parameters.push_back(FloatToText(scaleBy));
+    parameters.push_back(FloatToText(mean));
+    if (!at.thresholds.empty()) parameters.push_back(pg::FloatArrayText(thresholds));
+    pg::Result sums = Aggregate(pg::DeviationsStatement(Relations(), ValueExpression(column), at), parameters);
     if (sums == nullptr) return std::nullopt;
     DeviationSums answer;
     answer.classCounts.assign(thresholds.size() + 1, 0);

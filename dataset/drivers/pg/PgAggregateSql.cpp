@@ -7,9 +7,11 @@ namespace sumora::pg {
 namespace {
 
 // The values of one relation, scaled and without nulls and NaN (NaN = NaN holds for float8 on the
-// server, and NULL <> anything is not true).
-std::string ValuesOf(const std::string& relation, const std::string& value) {
-  return "(SELECT " + value + " / $1::float8 AS v FROM " + relation + ") AS sumora_values WHERE v <> 'NaN'::float8";
+// server, and NULL <> anything is not true). The server repeats the scaling at every use of v, so a
+// scale of 1 (x / 1 = x for every double) is left out: it would cost most of a statement's work.
+std::string ValuesOf(const std::string& relation, const std::string& value, const Placeholders& at) {
+  const std::string scaled = at.scale.empty() ? value : value + " / " + at.scale + "::float8";
+  return "(SELECT " + scaled + " AS v FROM " + relation + ") AS sumora_values WHERE v <> 'NaN'::float8";
 }
 
 std::string UnionAll(const std::vector<std::string>& parts) {
@@ -20,24 +22,34 @@ std::string UnionAll(const std::vector<std::string>& parts) {
 
 }  // namespace
 
-std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value) {
+Placeholders::Placeholders(bool scaled, bool deviations, bool classes) {
+  int next = 1;
+  auto take = [&next](bool wanted) { return wanted ? "$" + std::to_string(next++) : std::string(); };
+  scale = take(scaled);
+  mean = take(deviations);
+  thresholds = take(deviations && classes);
+}
+
+std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value,
+                            const Placeholders& at) {
   std::vector<std::string> parts;
   for (const auto& relation : relations) {
-    parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(relation, value));
+    parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(relation, value, at));
   }
   if (parts.size() == 1) return parts.front();
   return "SELECT sum(n)::int8, sum(s), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
 }
 
-std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value, bool classes) {
-  const std::string bucket = classes ? "width_bucket(v, $3::float8[])" : "0";
+std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value,
+                                const Placeholders& at) {
+  const std::string bucket = at.thresholds.empty() ? "0" : "width_bucket(v, " + at.thresholds + "::float8[])";
   // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
-  const std::string d = "(v - $2::float8)";
+  const std::string d = "(v - " + at.mean + "::float8)";
   std::vector<std::string> parts;
   for (const auto& relation : relations) {
     parts.push_back("SELECT " + bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
                     " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
-                    ")) AS s4 FROM " + ValuesOf(relation, value) + " GROUP BY 1");
+                    ")) AS s4 FROM " + ValuesOf(relation, value, at) + " GROUP BY 1");
   }
   if (parts.size() == 1) return parts.front();
   return "SELECT b, sum(n)::int8, sum(s2), sum(s3), sum(s4) FROM (\n  " + UnionAll(parts) +
