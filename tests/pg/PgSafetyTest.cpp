@@ -63,6 +63,19 @@ TEST_F(PgSafetyTest, TextAfterTheStatementNeverRuns) {
   admin_.Value("DROP TABLE " + victim + "; SELECT 1");
 }
 
+// The server quotes the statement's text in its messages; what reaches the user cannot drive a terminal
+// or fill a screen.
+TEST_F(PgSafetyTest, ServerMessagesQuotingTheStatementAreEscapedAndShortened) {
+  TQuery query;
+  query.SetDatabaseName(PgTestUrl());
+  query.SQL().SetText("SELECT 'x\x1b[2J" + std::string(3000, 'y') + "'::float8 AS v");
+  const std::string message = DatabaseErrorOf([&] { query.Open(); });
+  EXPECT_NE(message.find("invalid input syntax"), std::string::npos) << message;
+  EXPECT_NE(message.find("x\\x1b[2J"), std::string::npos) << message;
+  EXPECT_EQ(message.find('\x1b'), std::string::npos);
+  EXPECT_LT(message.size(), 1300u);
+}
+
 // A listener that accepts connections and never says a word.
 class SilentListener {
  public:

@@ -6,6 +6,7 @@
 
 #include "dataset/drivers/pg/PgCancel.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora::pg {
 
@@ -88,6 +89,9 @@ std::string OneLine(std::string_view text) {
   return line;
 }
 
+// Longer than the names other messages quote: a server message with its hint runs to a few hundred bytes.
+constexpr std::size_t kServerMessageBytes = 1000;
+
 std::string ServerMessage(PGconn* connection, const PGresult* result) {
   std::string message;
   if (result != nullptr) {
@@ -95,7 +99,9 @@ std::string ServerMessage(PGconn* connection, const PGresult* result) {
     if (const char* hint = PQresultErrorField(result, PG_DIAG_MESSAGE_HINT)) message += std::string(" (") + hint + ")";
   }
   if (message.empty() && connection != nullptr) message = PQerrorMessage(connection);
-  message = OneLine(message);
+  // The server quotes the user's text and the data in its messages: escape what a terminal would act
+  // on, and keep a message of a reasonable length.
+  message = ShownText(OneLine(message), kServerMessageBytes);
   return message.empty() ? std::string("the server gave no reason") : message;
 }
 
