@@ -46,6 +46,7 @@ using namespace SmrPlot;
 namespace {
 constexpr int kClientWidth = 418;
 constexpr int kClientHeight = 272;
+constexpr int kAxisLabelHeight = 11;  // pixels, the axis labels' and status bar's font
 }  // namespace
 
 TSumoraPlotForm::TSumoraPlotForm(QWidget* parent) : QDialog(parent) {
@@ -73,7 +74,7 @@ void TSumoraPlotForm::BuildLayout() {
           [this](Qt::MouseButton, int mouseX, int mouseY) { PlotImageMouseDown(mouseX, mouseY); });
   connect(PlotImage, &TPlotImage::MouseMove, this, &TSumoraPlotForm::PlotImageMouseMove);
 
-  const QFont labelFont = ArialFont(11);
+  const QFont labelFont = ArialFont(kAxisLabelHeight);
   const auto label = [&](const QString& text, const QRect& geometry, Qt::Alignment align) {
     QLabel* made = MakeLabel(Panel2, text, geometry, labelFont, Qt::black);
     made->setAlignment(align | Qt::AlignTop);
@@ -171,12 +172,12 @@ void TSumoraPlotForm::SetAxes(int xDigits, int yDigits, double xMinValue, double
   const auto F = [](double value, int digits) {
     return QString::fromStdString(FloatToStrF(value, TFloatFormat::ffFixed, 7, digits));
   };
-  xMaxLabel->setText(F(xMaxValue, xDigits));
+  SetFittedLabelText(xMaxLabel, F(xMaxValue, xDigits), kAxisLabelHeight);
   SetAutoLabelText(xMinLabel, F(xMinValue, xDigits));
-  yMaxLabel->setText(F(yMaxValue, yDigits));
-  yMinLabel->setText(F(yMinValue, yDigits));
-  xMidLabel->setText(F((xMinValue + xMaxValue) * 0.5, xDigits));
-  yMidLabel->setText(F((yMinValue + yMaxValue) * 0.5, yDigits));
+  SetFittedLabelText(yMaxLabel, F(yMaxValue, yDigits), kAxisLabelHeight);
+  SetFittedLabelText(yMinLabel, F(yMinValue, yDigits), kAxisLabelHeight);
+  SetFittedLabelText(xMidLabel, F((xMinValue + xMaxValue) * 0.5, xDigits), kAxisLabelHeight);
+  SetFittedLabelText(yMidLabel, F((yMinValue + yMaxValue) * 0.5, yDigits), kAxisLabelHeight);
 }
 
 void TSumoraPlotForm::SetCanvas() {

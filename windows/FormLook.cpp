@@ -1,6 +1,7 @@
 #include "windows/FormLook.h"
 
 #include <QDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRect>
@@ -57,6 +58,16 @@ QLabel* MakeAutoLabel(QWidget* parent, const QString& text, int x, int y, const 
 void SetAutoLabelText(QLabel* label, const QString& text) {
   label->setText(text);
   label->adjustSize();
+}
+
+void SetFittedLabelText(QLabel* label, const QString& text, int pixelHeight) {
+  constexpr int kSmallestHeight = 7;
+  const int room = label->contentsRect().width();
+  int height = pixelHeight;
+  while (height > kSmallestHeight && QFontMetrics(ArialFont(height)).horizontalAdvance(text) > room) --height;
+  label->setFont(ArialFont(height));
+  label->setText(text);
+  label->setToolTip(height < pixelHeight ? text : QString());
 }
 
 Heading MakeHeading(QWidget* parent, const QString& text, const QRect& shadowGeometry, const QRect& faceGeometry,

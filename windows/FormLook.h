@@ -51,5 +51,9 @@ void CentreOnScreen(QWidget* window);
 
 // Re-sizes an auto-size label after its text changed.
 void SetAutoLabelText(QLabel* label, const QString& text);
+// Sets the text of a fixed-size label in Arial of `pixelHeight`; a text wider than the label is drawn
+// in a smaller size (down to 7 pixels) rather than cut, and then its tooltip shows it too. A cut
+// number reads as another number ("5873E+09" for "9.795873E+09").
+void SetFittedLabelText(QLabel* label, const QString& text, int pixelHeight);
 
 }  // namespace sumora

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
@@ -249,6 +250,24 @@ TEST_F(PlotWindowTest, OneRecordPerSetPutsEveryVertexAndDotAtTheLeftEdge) {
     EXPECT_EQ(form.xMaxLabel->text(), "2");
     EXPECT_EQ(Pixel(form, 1, 204), DotColor);  // record 2 of 1..20 at row 213 - Trunc(202.35 / 19)
   });
+}
+
+// Values near 1e10 are written "9.795873E+09": wider than the y labels, which then take a smaller size
+// instead of showing a cut number; ordinary values keep the designed size.
+TEST_F(PlotWindowTest, AxisLabelsOfLargeValuesShrinkToFitInsteadOfBeingCut) {
+  for (const char* expression : {"1.2e9 + r * 8.6e7", "r"}) {
+    auto component = Component(100, expression, 5);
+    Show(*component, [&](TSumoraPlotForm& form) {
+      Choose(form.sbtnInputOrder, form.ScatterPopup, form.FirstSet1);
+      const bool large = std::string(expression) != "r";
+      for (QLabel* label : {form.yMaxLabel, form.yMidLabel, form.yMinLabel, form.xMidLabel, form.xMaxLabel}) {
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->contentsRect().width())
+            << label->text().toStdString();
+      }
+      EXPECT_EQ(form.yMaxLabel->font().pixelSize() < 11, large) << expression;
+      EXPECT_EQ(form.yMaxLabel->toolTip(), large ? form.yMaxLabel->text() : QString()) << expression;
+    });
+  }
 }
 
 TEST_F(PlotWindowTest, EveryRecordOfASetIsDrawnFirstAndLastIncluded) {
