@@ -9,7 +9,8 @@ namespace sumora::cli {
 // The file name of the program that serves the window commands.
 inline constexpr const char* kWindowsProgramName = "sumora-windows";
 
-// The windows program beside the running executable (its real folder, links resolved).
+// The windows program beside the running executable (its real folder, links resolved); empty when that
+// folder cannot be known.
 std::string WindowsProgramPath();
 
 // Replaces this process with the windows program, given the same arguments, so its exit status,
