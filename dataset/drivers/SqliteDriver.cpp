@@ -247,7 +247,6 @@ class SqliteSource : public RecordSource {
   }
 
  private:
-  // The statement's column for a field: the field itself, or 0 in a scan focused on that field.
   // The type and the double of the cell last asked for in the current record: a pass asks IsNull and
   // then AsFloat of the same cell, and every call into the library costs nearly as much as a step.
   struct ReadCell {
@@ -265,6 +264,7 @@ class SqliteSource : public RecordSource {
     return read_;
   }
 
+  // The statement's column for a field: the field itself, or 0 in a scan focused on that field.
   int Column(int column) const {
     if (focusedColumn_ < 0) return column;
     if (column != focusedColumn_) {
