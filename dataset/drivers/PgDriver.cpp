@@ -242,10 +242,9 @@ class PgSource final : public RecordSource, public AggregatingSource {
   }
 
   std::optional<ValueTotals> Totals(int column, double scaleBy) override {
-    const pg::Placeholders at(scaleBy != 1.0, false, false);
-    std::vector<std::string> parameters;
-    if (!at.scale.empty()) parameters.push_back(FloatToText(scaleBy));
-    pg::Result totals = Aggregate(pg::TotalsStatement(Relations(), ValueExpression(column), at), parameters);
+    const pg::AggregateParameters parameters(scaleBy);
+    pg::Result totals = Aggregate(pg::TotalsStatement(Relations(), ValueExpression(column), parameters),
+                                  parameters.values);
     if (totals == nullptr) return std::nullopt;
     ValueTotals answer;
     answer.count = IntegerAt(totals.get(), 0, 0);
@@ -260,12 +259,9 @@ class PgSource final : public RecordSource, public AggregatingSource {
 
   std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
                                           const std::vector<double>& thresholds) override {
-    const pg::Placeholders at(scaleBy != 1.0, true, !thresholds.empty());
-    std::vector<std::string> parameters;
-    if (!at.scale.empty()) parameters.push_back(FloatToText(scaleBy));
-    parameters.push_back(FloatToText(mean));
-    if (!at.thresholds.empty()) parameters.push_back(pg::FloatArrayText(thresholds));
-    pg::Result sums = Aggregate(pg::DeviationsStatement(Relations(), ValueExpression(column), at), parameters);
+    const pg::AggregateParameters parameters(scaleBy, mean, thresholds);
+    pg::Result sums = Aggregate(pg::DeviationsStatement(Relations(), ValueExpression(column), parameters),
+                                parameters.values);
     if (sums == nullptr) return std::nullopt;
     DeviationSums answer;
     answer.classCounts.assign(thresholds.size() + 1, 0);

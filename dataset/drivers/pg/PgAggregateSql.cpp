@@ -9,7 +9,7 @@ namespace {
 // The values of one relation, scaled and without nulls and NaN (NaN = NaN holds for float8 on the
 // server, and NULL <> anything is not true). The server repeats the scaling at every use of v, so a
 // scale of 1 (x / 1 = x for every double) is left out: it would cost most of a statement's work.
-std::string ValuesOf(const std::string& relation, const std::string& value, const Placeholders& at) {
+std::string ValuesOf(const std::string& relation, const std::string& value, const AggregateParameters& at) {
   const std::string scaled = at.scale.empty() ? value : value + " / " + at.scale + "::float8";
   return "(SELECT " + scaled + " AS v FROM " + relation + ") AS sumora_values WHERE v <> 'NaN'::float8";
 }
@@ -20,18 +20,28 @@ std::string UnionAll(const std::vector<std::string>& parts) {
   return text;
 }
 
+// {a,b,c} in shortest round-trip text, the text form of a float8[] parameter.
+std::string FloatArrayText(const std::vector<double>& values) {
+  std::string text = "{";
+  for (std::size_t i = 0; i < values.size(); ++i) text += (i == 0 ? "" : ",") + FloatToText(values[i]);
+  return text + "}";
+}
+
 }  // namespace
 
-Placeholders::Placeholders(bool scaled, bool deviations, bool classes) {
-  int next = 1;
-  auto take = [&next](bool wanted) { return wanted ? "$" + std::to_string(next++) : std::string(); };
-  scale = take(scaled);
-  mean = take(deviations);
-  thresholds = take(deviations && classes);
+AggregateParameters::AggregateParameters(double scaleBy, std::optional<double> meanValue,
+                                         const std::vector<double>& thresholdValues) {
+  auto add = [this](std::string text) {
+    values.push_back(std::move(text));
+    return "$" + std::to_string(values.size());
+  };
+  if (scaleBy != 1.0) scale = add(FloatToText(scaleBy));
+  if (meanValue) mean = add(FloatToText(*meanValue));
+  if (!thresholdValues.empty()) thresholds = add(FloatArrayText(thresholdValues));
 }
 
 std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value,
-                            const Placeholders& at) {
+                            const AggregateParameters& at) {
   std::vector<std::string> parts;
   for (const auto& relation : relations) {
     parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(relation, value, at));
@@ -41,7 +51,7 @@ std::string TotalsStatement(const std::vector<std::string>& relations, const std
 }
 
 std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value,
-                                const Placeholders& at) {
+                                const AggregateParameters& at) {
   const std::string bucket = at.thresholds.empty() ? "0" : "width_bucket(v, " + at.thresholds + "::float8[])";
   // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
   const std::string d = "(v - " + at.mean + "::float8)";
@@ -54,12 +64,6 @@ std::string DeviationsStatement(const std::vector<std::string>& relations, const
   if (parts.size() == 1) return parts.front();
   return "SELECT b, sum(n)::int8, sum(s2), sum(s3), sum(s4) FROM (\n  " + UnionAll(parts) +
          "\n) AS sumora_parts GROUP BY b";
-}
-
-std::string FloatArrayText(const std::vector<double>& values) {
-  std::string text = "{";
-  for (std::size_t i = 0; i < values.size(); ++i) text += (i == 0 ? "" : ",") + FloatToText(values[i]);
-  return text + "}";
 }
 
 }  // namespace sumora::pg
