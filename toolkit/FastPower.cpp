@@ -17,9 +17,9 @@ namespace sumora {
 //
 // The exact power is known here to about 2^-100 as a sum high + low of two doubles (products split
 // exactly with a fused multiply-add). When no rounding midpoint between doubles lies within eta of
-// it, every number that close rounds to `high`, so the extended result does too. Otherwise (a few per
-// cent of typical values), or outside a comfortable range of normal doubles, the exact formula
-// decides.
+// it, every number that close rounds to `high`, so the extended result does too. Otherwise (about a
+// sixth of amounts written with two decimals), or outside a comfortable range of normal doubles, the
+// exact formula decides.
 namespace {
 
 constexpr double kUnit = 0x1p-63;

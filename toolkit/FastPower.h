@@ -29,12 +29,11 @@ class PowerMemo {
 
   Powers234 Raise(double d);
 
+ private:
   struct Entry {
     std::uint64_t key;  // the deviation's bits; 0 (the deviation 0, never remembered) when empty
     Powers234 powers;
   };
-
- private:
   std::unique_ptr<Entry[]> entries_;
 };
 
