@@ -569,20 +569,28 @@ double TSumoraStats::GetdsVariance() {
   return dsVariance_;
 }
 
+// The standalone skewness or kurtosis pass: the sum of raiseTo(x - mean, power) over the values (or the
+// part of the sums the source computes), checked finite and divided by count - 1.
+double TSumoraStats::DeviationPowerMoment(PassScope& scope, PassKind kind, int power, double DeviationSums::*part,
+                                          const char* sumName, const char* tooFewValues) {
+  double sum = 0.0;
+  const double mean = dsMean_;
+  std::int32_t count = 0;
+  if (const std::optional<DeviationSums> sums = AggregatePass(scope, kind)) {
+    sum = (*sums).*part;
+    count = static_cast<std::int32_t>(sums->count);
+  } else {
+    count = RunPass(scope, kind, [&](double x) { sum += raiseTo(x - mean, power); });
+  }
+  RequireFinite(sum, sumName, StatFieldName_);
+  return Divide(sum, static_cast<double>(count) - 1.0, tooFewValues);
+}
+
 double TSumoraStats::GetdsSkew() {
   PassScope scope(*this);
   if (!SkewCalculated_) {
-    double sum = 0.0;
-    const double mean = dsMean_;
-    std::int32_t count = 0;
-    if (const std::optional<DeviationSums> sums = AggregatePass(scope, PassKind::Skew)) {
-      sum = sums->cubes;
-      count = static_cast<std::int32_t>(sums->count);
-    } else {
-      count = RunPass(scope, PassKind::Skew, [&](double x) { sum += raiseTo(x - mean, 3); });
-    }
-    RequireFinite(sum, "sum of cubed deviations", StatFieldName_);
-    dsMu3_ = Divide(sum, static_cast<double>(count) - 1.0, "Skewness needs at least two values");
+    dsMu3_ = DeviationPowerMoment(scope, PassKind::Skew, 3, &DeviationSums::cubes, "sum of cubed deviations",
+                                  "Skewness needs at least two values");
     dsSkew_ = SkewnessOf(dsMu3_, dsVariance_);
     scope.ReleaseDialog();
   }
@@ -594,17 +602,8 @@ double TSumoraStats::GetdsSkew() {
 double TSumoraStats::GetdsKurtosis() {
   PassScope scope(*this);
   if (!KurtosisCalculated_) {
-    double sum = 0.0;
-    const double mean = dsMean_;
-    std::int32_t count = 0;
-    if (const std::optional<DeviationSums> sums = AggregatePass(scope, PassKind::Kurtosis)) {
-      sum = sums->fourths;
-      count = static_cast<std::int32_t>(sums->count);
-    } else {
-      count = RunPass(scope, PassKind::Kurtosis, [&](double x) { sum += raiseTo(x - mean, 4); });
-    }
-    RequireFinite(sum, "sum of fourth powers of the deviations", StatFieldName_);
-    dsMu4_ = Divide(sum, static_cast<double>(count) - 1.0, "Kurtosis needs at least two values");
+    dsMu4_ = DeviationPowerMoment(scope, PassKind::Kurtosis, 4, &DeviationSums::fourths,
+                                  "sum of fourth powers of the deviations", "Kurtosis needs at least two values");
     dsKurtosis_ = KurtosisOf(dsMu4_, dsVariance_);
     scope.ReleaseDialog();
   }

@@ -179,6 +179,8 @@ class TSumoraStats {
   std::int64_t LoadByReading(PassScope& scope, TField& field);
   bool LoadByAggregates(PassScope& scope, AggregatingSource& aggregation, TField& field, std::int64_t* count);
   std::optional<DeviationSums> AggregatePass(PassScope& scope, PassKind kind);
+  double DeviationPowerMoment(PassScope& scope, PassKind kind, int power, double DeviationSums::*part,
+                              const char* sumName, const char* tooFewValues);
   double SkewnessOf(double mu3, double variance) const;
   double KurtosisOf(double mu4, double variance) const;
   SharedWindowPair& Windows();
