@@ -15,9 +15,6 @@ shift || true
 ROWS=("$@")
 [ ${#ROWS[@]} -eq 0 ] && ROWS=(10000000)
 REPEAT=${REPEAT:-3}
-TIMING=$(mktemp)
-OUT=$(mktemp)
-trap 'rm -f "$TIMING" "$OUT"' EXIT
 DATA=${SUMORA_BENCH_DATA:-/tmp/sumora-peers}
 PEERS=../shared/peers
 PY=/usr/bin/python3
@@ -25,21 +22,10 @@ PY=/usr/bin/python3
 bash scripts/setup.sh bench
 mkdir -p "$DATA"
 
-# Runs a command REPEAT times; prints "median_seconds max_peak_kb".
-measure() {
-  local times=() peak=0
-  for _ in $(seq "$REPEAT"); do
-    /usr/bin/time -f "%e %M" -o "$TIMING" "$@" >"$OUT" 2>/dev/null
-    local out
-    out=$(tail -1 "$TIMING")
-    times+=("${out% *}")
-    local kb=${out#* }
-    [ "$kb" -gt "$peak" ] && peak=$kb
-  done
-  local median
-  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-  echo "$median $peak"
-}
+source bench/measure.sh
+# The last run's output (the JSON the quantiles are checked from).
+MEASURE_OUT=$(mktemp)
+trap 'rm -f "$MEASURE_OUT"' EXIT
 
 printf '%-10s %-40s %9s %10s\n' rows program seconds peak_MB
 for n in "${ROWS[@]}"; do
@@ -49,14 +35,14 @@ for n in "${ROWS[@]}"; do
   for source in SQLite CSV; do
     if [ "$source" = SQLite ]; then bind=(--db "$db" --table ORDERS); else bind=(--db "$DATA" --table "orders_$n.csv"); fi
     base=("$BUILD/bin/sumora" summarize "${bind[@]}" --field amount --progress never)
-    read -r s0 k0 < <(measure "${base[@]}")
+    read -r s0 k0 _ < <(measure "${base[@]}")
     printf '%-10s %-40s %9s %10.1f\n' "$n" "summarize ($source)" "$s0" "$(echo "$k0 / 1024" | bc -l)"
-    read -r s1 k1 < <(measure "${base[@]}" --quantiles --format json)
+    read -r s1 k1 _ < <(measure "${base[@]}" --quantiles --format json)
     printf '%-10s %-40s %9s %10.1f\n' "$n" "summarize --quantiles ($source)" "$s1" "$(echo "$k1 / 1024" | bc -l)"
     echo "  $source: time ratio $(echo "scale=2; $s1 / $s0" | bc -l) (target <= 1.8), extra peak $(echo "scale=1; ($k1 - $k0) / 1024" | bc -l) MB (target <= 8)"
   done
   # The last run printed the CSV source's JSON; numpy reads the same values from the SQLite file.
-  "$PY" - "$db" "$OUT" <<'PYEOF'
+  "$PY" - "$db" "$MEASURE_OUT" <<'PYEOF'
 import json, sqlite3, sys
 import numpy as np
 con = sqlite3.connect(sys.argv[1])

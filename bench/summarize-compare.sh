@@ -14,8 +14,6 @@ shift || true
 ROWS=("$@")
 [ ${#ROWS[@]} -eq 0 ] && ROWS=(1000000 10000000)
 REPEAT=${REPEAT:-3}
-TIMING=$(mktemp)
-trap 'rm -f "$TIMING"' EXIT
 DATA=${SUMORA_BENCH_DATA:-/tmp/sumora-peers}
 PEERS=../shared/peers
 PY=/usr/bin/python3
@@ -26,22 +24,7 @@ for probe in sqlite_scan csv_scan; do
   [ -x "$BUILD/peers/$probe" ] || g++ -O2 -std=c++17 -o "$BUILD/peers/$probe" "$PEERS/c/$probe.cpp" -lsqlite3
 done
 
-# Runs a command REPEAT times; prints "median_seconds max_peak_kb median_cpu_seconds". CPU time (user +
-# system) is printed too: on a shared machine it varies less than the elapsed time.
-measure() {
-  local times=() cpus=() peak=0
-  for _ in $(seq "$REPEAT"); do
-    local out
-    /usr/bin/time -f "%e %M %U %S" -o "$TIMING" "$@" >/dev/null 2>&1
-    out=$(tail -1 "$TIMING")
-    read -r e kb u s <<<"$out"
-    times+=("$e")
-    cpus+=("$(echo "$u + $s" | bc -l)")
-    [ "$kb" -gt "$peak" ] && peak=$kb
-  done
-  median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-  echo "$(median "${times[@]}") $peak $(median "${cpus[@]}")"
-}
+source bench/measure.sh
 
 printf '%-10s %-34s %9s %9s %10s\n' rows program seconds cpu_s peak_MB
 for n in "${ROWS[@]}"; do

@@ -1,0 +1,21 @@
+# Sourced by the bench scripts that compare whole processes.
+#
+#   measure CMD [ARGS...]
+# Runs the command $REPEAT times (default 3) under /usr/bin/time and prints
+# "median_seconds max_peak_kb median_cpu_seconds"; CPU time (user + system) varies less than elapsed
+# time on a shared machine. The last run's standard output goes to $MEASURE_OUT (default: discarded).
+measure() {
+  local timing times=() cpus=() peak=0 e kb u s
+  timing=$(mktemp)
+  for _ in $(seq "${REPEAT:-3}"); do
+    /usr/bin/time -f "%e %M %U %S" -o "$timing" "$@" >"${MEASURE_OUT:-/dev/null}" 2>/dev/null
+    read -r e kb u s < <(tail -1 "$timing")
+    times+=("$e")
+    cpus+=("$(echo "$u + $s" | bc -l)")
+    [ "$kb" -gt "$peak" ] && peak=$kb
+  done
+  rm -f "$timing"
+  echo "$(_measure_median "${times[@]}") $peak $(_measure_median "${cpus[@]}")"
+}
+
+_measure_median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
