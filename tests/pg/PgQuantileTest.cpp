@@ -11,15 +11,13 @@
 namespace sumora {
 namespace {
 
-using test::Bind;
 using test::Source;
-using test::SummaryError;
 
 TEST(PgQuantileTest, ServerSideQuantilesEqualStreamingOnesAndOnlyCountsTravel) {
   SKIP_WITHOUT_PG_SERVER();
   test::ScriptedHost host;
   const std::vector<double> ps = {0.0, 0.1, 0.25, 0.5, 0.75, 0.9, 1.0};
-  const Source sources[] = {
+  const std::vector<Source> sources = {
       {"series", "", "amount", 1.0, 10},
       {"", "SELECT amount FROM series WHERE id % 3 <> 0", "amount", -2.5, 10},
       {"kinds", "", "i4", 1.0, 10},
@@ -27,20 +25,15 @@ TEST(PgQuantileTest, ServerSideQuantilesEqualStreamingOnesAndOnlyCountsTravel) {
       {"kinds", "", "f8", 3.0, 10},
       {"kinds", "", "cash", 0.01, 10},
   };
-  for (const Source& source : sources) {
-    SCOPED_TRACE(source.table + source.sql + " " + source.field);
-    auto streamed = Bind(source, false);
-    auto counted = Bind(source, true);
-    ASSERT_EQ(SummaryError(*streamed), "");
-    ASSERT_EQ(SummaryError(*counted), "");
-    const std::vector<double> expected = streamed->GetdsQuantiles(ps);
+  test::ForStreamedAndAggregated(sources, [&](TSumoraStats& streamed, TSumoraStats& counted) {
+    const std::vector<double> expected = streamed.GetdsQuantiles(ps);
     host.progressCalls.clear();
-    EXPECT_EQ(counted->GetdsQuantiles(ps), expected);
+    EXPECT_EQ(counted.GetdsQuantiles(ps), expected);
     // A counted pass reports its start and its end, never a record.
-    const int passes = counted->QuantilePasses();
+    const int passes = counted.QuantilePasses();
     EXPECT_GE(passes, 1);
     EXPECT_EQ(host.ProgressOnly().size(), 2u * static_cast<std::size_t>(passes));
-  }
+  });
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ class PgServerSideTest : public ::testing::Test {
 };
 
 TEST_F(PgServerSideTest, SameResultsAsStreamingForEveryNumericType) {
-  const Source sources[] = {
+  const std::vector<Source> sources = {
       {"series", "", "amount", 1.0, 25},
       {"", "SELECT amount FROM series WHERE id % 3 <> 0", "amount", -2.5, 7},
       {"kinds", "", "i4", 1.0, 10},
@@ -48,14 +48,7 @@ TEST_F(PgServerSideTest, SameResultsAsStreamingForEveryNumericType) {
       {"kinds", "", "cash", 0.01, 1},
       {"sales.orders", "", "amount", 1.0, 10},
   };
-  for (const Source& source : sources) {
-    SCOPED_TRACE(source.table + source.sql + " " + source.field);
-    auto streamed = Bind(source, false);
-    auto aggregated = Bind(source, true);
-    ASSERT_EQ(SummaryError(*streamed), "");
-    ASSERT_EQ(SummaryError(*aggregated), "");
-    ExpectSameResults(*streamed, *aggregated);
-  }
+  test::ForStreamedAndAggregated(sources, ExpectSameResults);
 }
 
 // Values placed exactly on every class edge and one ulp below it: the server's class rule must put each

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
@@ -56,6 +57,20 @@ inline std::string SummaryError(TSumoraStats& stats) {
     return error.what();
   }
   return "";
+}
+
+// Each source bound twice, streaming and server-side, and both summarized without error; `check` then
+// compares the two.
+template <typename Check>
+void ForStreamedAndAggregated(const std::vector<Source>& sources, Check&& check) {
+  for (const Source& source : sources) {
+    SCOPED_TRACE(source.table + source.sql + " " + source.field);
+    auto streamed = Bind(source, false);
+    auto aggregated = Bind(source, true);
+    ASSERT_EQ(SummaryError(*streamed), "");
+    ASSERT_EQ(SummaryError(*aggregated), "");
+    check(*streamed, *aggregated);
+  }
 }
 
 // Within 1e-9 of the larger of the value and its natural scale: a third moment near zero is rounding
