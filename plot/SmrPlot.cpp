@@ -200,12 +200,11 @@ void TSumoraPlotForm::SetCanvasColor(TColor color) {
 
 void TSumoraPlotForm::ResetPlotEnv() {
   setWindowTitle(QStringLiteral("Sumora Dataset Plot Form"));
-  yMinLabel->clear();
-  yMidLabel->clear();
-  yMaxLabel->clear();
+  // Through the fitting, so a shrunken label's size and tooltip go with its text.
+  for (QLabel* label : {yMinLabel, yMidLabel, yMaxLabel, xMidLabel, xMaxLabel}) {
+    SetFittedLabelText(label, QString(), kAxisLabelHeight);
+  }
   SetAutoLabelText(xMinLabel, QString());
-  xMidLabel->clear();
-  xMaxLabel->clear();
   SetCanvasColor(CanvasColor);
   SetCanvas();
   PlotImage->SetHint(QStringLiteral("|"));

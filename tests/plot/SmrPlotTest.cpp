@@ -266,6 +266,9 @@ TEST_F(PlotWindowTest, AxisLabelsOfLargeValuesShrinkToFitInsteadOfBeingCut) {
       }
       EXPECT_EQ(form.yMaxLabel->font().pixelSize() < 11, large) << expression;
       EXPECT_EQ(form.yMaxLabel->toolTip(), large ? form.yMaxLabel->text() : QString()) << expression;
+      form.ResetPlotEnv();
+      EXPECT_EQ(form.yMaxLabel->toolTip(), QString());
+      EXPECT_EQ(form.yMaxLabel->font().pixelSize(), 11);
     });
   }
 }
