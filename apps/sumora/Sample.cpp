@@ -188,13 +188,19 @@ bool IsSampleForm(const std::string& path) {
 
 std::string PathText(const std::filesystem::path& path) { return path.string(); }
 
+// What is at `path`; a path that cannot be examined stops the command before anything is written.
+PathKind ExaminedKind(const std::filesystem::path& path) {
+  std::string reason;
+  const PathKind kind = InspectPath(PathText(path), &reason);
+  if (kind == PathKind::Unreachable) throw Exception("cannot examine '" + PathText(path) + "': " + reason);
+  return kind;
+}
+
 // A file of the set may be replaced only when the sample wrote it: anything else at that name is
 // somebody's data (or a link to it), and the command stops before writing anything.
 void CheckReplaceable(const std::filesystem::path& file, bool (*isSampleFile)(const std::string&)) {
-  std::string reason;
-  const PathKind kind = InspectPath(PathText(file), &reason);
+  const PathKind kind = ExaminedKind(file);
   if (kind == PathKind::Missing) return;
-  if (kind == PathKind::Unreachable) throw Exception("cannot examine '" + PathText(file) + "': " + reason);
   if (kind != PathKind::RegularFile) {
     throw Exception("'" + PathText(file) + "' is " + DescribePathKind(kind) +
                     ", not a file the sample wrote; remove it or choose another --out folder");
@@ -207,10 +213,8 @@ void CheckReplaceable(const std::filesystem::path& file, bool (*isSampleFile)(co
 
 // Makes `folder` unless it is there already as a real folder (a link could lead the files anywhere).
 void MakeFolder(const std::filesystem::path& folder) {
-  std::string reason;
-  const PathKind kind = InspectPath(PathText(folder), &reason);
+  const PathKind kind = ExaminedKind(folder);
   if (kind == PathKind::Directory) return;
-  if (kind == PathKind::Unreachable) throw Exception("cannot examine '" + PathText(folder) + "': " + reason);
   if (kind != PathKind::Missing) {
     throw Exception("'" + PathText(folder) + "' is " + DescribePathKind(kind) +
                     ", not a folder; remove it or choose another --out folder");
