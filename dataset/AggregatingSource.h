@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace sumora {
@@ -27,6 +28,46 @@ struct DeviationSums {
   std::vector<std::int64_t> classCounts;
 };
 
+// A group's key as a pass reads it from the group field: null (a null or NaN value), a number (a numeric
+// group field, as TField::AsFloat reads it) or text (any other field, as TField::AsString reads it).
+// Keys order numbers numerically (-0 equals 0), text by bytes, and the null key last.
+struct GroupKey {
+  enum class Kind : std::uint8_t { Number, Text, Null };
+  Kind kind = Kind::Null;
+  double number = 0.0;
+  std::string text;
+
+  static GroupKey Null() { return {}; }
+  static GroupKey Of(double value) { return {Kind::Number, value == 0.0 ? 0.0 : value, {}}; }
+  static GroupKey Of(std::string value) { return {Kind::Text, 0.0, std::move(value)}; }
+  friend bool operator==(const GroupKey& a, const GroupKey& b) {
+    return a.kind == b.kind && a.number == b.number && a.text == b.text;
+  }
+  friend bool operator<(const GroupKey& a, const GroupKey& b) {
+    if (a.kind != b.kind) return a.kind < b.kind;
+    return a.kind == Kind::Number ? a.number < b.number : a.text < b.text;
+  }
+};
+
+// Several columns of one pass, per group: `columns[i]` answers the i-th requested column.
+struct GroupTotals {
+  GroupKey key;
+  std::vector<ValueTotals> columns;
+};
+// What a deviation pass needs of one column in one group: the mean and the class thresholds (ascending).
+struct DeviationRequest {
+  double mean = 0.0;
+  std::vector<double> thresholds;
+};
+struct GroupDeviationRequest {
+  GroupKey key;
+  std::vector<DeviationRequest> columns;  // one per requested column, in order
+};
+struct GroupDeviations {
+  GroupKey key;
+  std::vector<DeviationSums> columns;
+};
+
 class AggregatingSource {
  public:
   virtual ~AggregatingSource() = default;
@@ -39,6 +80,23 @@ class AggregatingSource {
   // `thresholds` ascending; counting classes costs one more comparison per value and threshold level.
   virtual std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
                                                   const std::vector<double>& thresholds) = 0;
+
+  // The same for several columns at once, optionally per group of `groupColumn` (-1: no grouping; the
+  // answer then holds one entry with a null key), in one statement per call, so that a table of many
+  // fields costs one aggregate per pass. Groups come in key order (GroupKey's operator<); a group whose
+  // columns are all null still appears. Values are each column divided by `scaleBy`, as above. The
+  // same std::nullopt rule: the caller then reads the records. Sources without it answer std::nullopt.
+  virtual std::optional<std::vector<GroupTotals>> TotalsOf(const std::vector<int>& /*columns*/, int /*groupColumn*/,
+                                                           double /*scaleBy*/) {
+    return std::nullopt;
+  }
+  // `groups` names the groups wanted (those of a TotalsOf answer) with each column's mean and thresholds;
+  // the answer has one entry per requested group, in the same order.
+  virtual std::optional<std::vector<GroupDeviations>> DeviationsOf(const std::vector<int>& /*columns*/,
+                                                                   int /*groupColumn*/, double /*scaleBy*/,
+                                                                   const std::vector<GroupDeviationRequest>& /*groups*/) {
+    return std::nullopt;
+  }
 };
 
 }  // namespace sumora

@@ -62,6 +62,12 @@ class RecordSource {
   // leaves the cursor on the first record. Reading another column while focused is an error. Sources
   // that cannot use the hint ignore it.
   virtual void FocusColumn(int /*column*/) {}
+  // The same for several columns (a projection): until FocusColumns({}), only `columns` will be read.
+  // It takes effect at the next First(); an empty list takes effect at once and leaves the cursor on the
+  // first record. Sources that cannot project read whole records (one column focuses as FocusColumn).
+  virtual void FocusColumns(const std::vector<int>& columns) {
+    FocusColumn(columns.size() == 1 ? columns.front() : -1);
+  }
 
   // Between HoldSnapshot(true) and HoldSnapshot(false) every First() reads the same data, even while
   // others write: a source with transactions keeps one read transaction open. Released as soon as the
