@@ -52,6 +52,7 @@ struct GroupKey {
 // Several columns of one pass, per group: `columns[i]` answers the i-th requested column.
 struct GroupTotals {
   GroupKey key;
+  std::int64_t records = 0;  // the group's records, null values included
   std::vector<ValueTotals> columns;
 };
 // What a deviation pass needs of one column in one group: the mean and the class thresholds (ascending).

@@ -106,6 +106,15 @@ TField& TDataSet::Fields(int index) const {
   return *fields_[static_cast<std::size_t>(index)];
 }
 
+void TDataSet::FocusFields(const std::vector<const TField*>& fields) {
+  if (source_ == nullptr) return;
+  std::vector<int> columns;
+  for (const TField* field : fields) {
+    if (field != nullptr) columns.push_back(field->Index());
+  }
+  source_->FocusColumns(columns);
+}
+
 void TDataSet::FocusField(const TField* field) {
   if (source_ != nullptr) source_->FocusColumn(field != nullptr ? field->Index() : -1);
 }

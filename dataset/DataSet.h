@@ -62,6 +62,8 @@ class TDataSet : public TComponent {
   // First() on; a pass over one field reads less that way. Unfocusing leaves the cursor on the first
   // record.
   void FocusField(const TField* field);
+  // The same for several fields (a projection); an empty list unfocuses.
+  void FocusFields(const std::vector<const TField*>& fields);
 
   // See RecordSource::HoldSnapshot; does nothing on a closed dataset.
   void HoldSnapshot(bool hold) {

@@ -5,6 +5,7 @@
 
 #include "engine/SmrEngine.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 #include "host/SysUtils.h"
 
 namespace sumora {
@@ -13,7 +14,7 @@ RadixSelect& QuantileState::Selection(std::int64_t count, double min, double max
   // A selection whose first pass was cut short, or that saw other values than the loading pass
   // counted (a loading pass computed where the data lives), starts again.
   if (select_ && select_->Count() != count) select_.reset();
-  if (!select_) select_ = std::make_unique<RadixSelect>(count, min, max);
+  if (!select_) select_ = std::make_unique<RadixSelect>(count, min, max, limits_);
   return *select_;
 }
 
@@ -36,7 +37,7 @@ RadixSelect* QuantileState::BeginLoadingRide(std::int64_t atMost) {
   riding_ = false;
   select_.reset();
   if (prepared.empty()) return nullptr;
-  select_ = std::make_unique<RadixSelect>(RadixSelect::OverAllKeys(atMost));
+  select_ = std::make_unique<RadixSelect>(RadixSelect::OverAllKeys(atMost, limits_));
   select_->BeginPass();
   riding_ = true;
   return select_.get();
@@ -63,12 +64,31 @@ void QuantileState::EndRide() {
   }
 }
 
-void TSumoraStats::PrepareQuantiles(std::vector<double> probabilities) {
+RadixSelect& QuantileState::WantPrepared(std::int64_t count, double min, double max) {
+  RadixSelect& select = Selection(count, min, max);
+  select.Want(RanksFor(prepared, count));
+  return select;
+}
+
+std::vector<double> QuantileState::Values(const std::vector<double>& probabilities) const {
+  std::vector<double> results;
+  for (double p : probabilities) {
+    const QuantileRanks r = RanksOf(p, select_->Count());
+    results.push_back(Interpolate(select_->ValueAt(r.lower), select_->ValueAt(r.upper), r.fraction));
+  }
+  return results;
+}
+
+void CheckProbabilities(const std::vector<double>& probabilities) {
   for (double p : probabilities) {
     if (!(p >= 0.0 && p <= 1.0)) {
       throw EMathError("A quantile needs a probability from 0 to 1, not " + FloatToStr(p));
     }
   }
+}
+
+void TSumoraStats::PrepareQuantiles(std::vector<double> probabilities) {
+  CheckProbabilities(probabilities);
   quantiles_->prepared = std::move(probabilities);
 }
 
@@ -79,25 +99,16 @@ int TSumoraStats::QuantilePasses() const { return quantiles_->Passes(); }
 double TSumoraStats::GetdsQuantile(double p) { return GetdsQuantiles({p}).front(); }
 
 std::vector<double> TSumoraStats::GetdsQuantiles(const std::vector<double>& probabilities) {
-  for (double p : probabilities) {
-    if (!(p >= 0.0 && p <= 1.0)) {
-      throw EMathError("A quantile needs a probability from 0 to 1, not " + FloatToStr(p));
-    }
-  }
+  CheckProbabilities(probabilities);
   GetdsLoaded();
   const std::int64_t count = dsDataCount_;
-  if (count < 1) throw EMathError("Field '" + StatFieldName_ + "' has no values");
-  RadixSelect& select = quantiles_->Selection(count, dsMin_, dsMax_);
+  if (count < 1) throw EMathError("Field '" + ShownText(StatFieldName_) + "' has no values");
+  RadixSelect& select = quantiles_->Selection(count, s_.Min(), s_.Max());
   select.Want(RanksFor(probabilities, count));
   while (select.NeedsPass()) {
     RunQuantilePass(select, "Calculating Quantiles (pass " + std::to_string(select.Passes() + 1) + ")");
   }
-  std::vector<double> results;
-  for (double p : probabilities) {
-    const QuantileRanks r = RanksOf(p, count);
-    results.push_back(Interpolate(select.ValueAt(r.lower), select.ValueAt(r.upper), r.fraction));
-  }
-  return results;
+  return quantiles_->Values(probabilities);
 }
 
 }  // namespace sumora

@@ -12,6 +12,9 @@ namespace sumora {
 
 class QuantileState {
  public:
+  // `limits` bound the memory of the selection's passes (a summary of many fields shares one budget).
+  explicit QuantileState(RadixSelect::Limits limits = {}) : limits_(limits) {}
+
   // The probabilities whose passes the loading and moment passes take along (PrepareQuantiles).
   std::vector<double> prepared;
 
@@ -20,6 +23,8 @@ class QuantileState {
   // The selection over `count` values between min and max, made on first use.
   RadixSelect& Selection(std::int64_t count, double min, double max);
   bool HasSelection() const { return select_ != nullptr; }
+  // The selection made (HasSelection() must be true).
+  RadixSelect& Current() { return *select_; }
   int Passes() const { return select_ ? select_->Passes() : 0; }
 
   // Passes of the summary that let a prepared selection take its own pass along. Each returns the
@@ -32,9 +37,19 @@ class QuantileState {
   RadixSelect* BeginRide(std::int64_t count, double min, double max);
   void EndRide();
 
+  // After the summary's passes: asks the selection over `count` values between min and max for the
+  // prepared probabilities' ranks (NeedsPass() then tells whether passes remain).
+  RadixSelect& WantPrepared(std::int64_t count, double min, double max);
+  // The quantiles of `probabilities` from a selection that has found their ranks.
+  std::vector<double> Values(const std::vector<double>& probabilities) const;
+
  private:
+  RadixSelect::Limits limits_;
   std::unique_ptr<RadixSelect> select_;
   bool riding_ = false;
 };
+
+// EMathError "A quantile needs a probability from 0 to 1, not P" for the first outside 0..1.
+void CheckProbabilities(const std::vector<double>& probabilities);
 
 }  // namespace sumora

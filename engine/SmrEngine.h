@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dataset/AggregatingSource.h"
+#include "engine/FieldStatistics.h"
 
 #include "host/Classes.h"
 #include "host/Services.h"
@@ -23,11 +24,10 @@ namespace sumora {
 
 class TDataSet;
 class TField;
+class PassScope;
 class SharedWindowPair;
 class RadixSelect;
 class QuantileState;
-
-constexpr int MaxFreqClasses = 100;
 
 class TSumoraStats {
  public:
@@ -86,8 +86,8 @@ class TSumoraStats {
   std::int32_t GetdsDataCount();  // -1 when fewer than two values
   double GetdsTotal();
   double GetdsMean();
-  double dsMin() const { return dsMin_; }
-  double dsMax() const { return dsMax_; }
+  double dsMin() const { return s_.Min(); }
+  double dsMax() const { return s_.Max(); }
   double GetdsRange();
   double GetdsMedian();
   double GetdsVariance();
@@ -95,12 +95,12 @@ class TSumoraStats {
   double GetdsSkew();
   std::string GetdsSkewSign() const;  // "(-)", "(+)" or "(0)" from dsMu3
   double GetdsKurtosis();
-  double GetdsMu3() const { return dsMu3_; }
-  double GetdsMu4() const { return dsMu4_; }
+  double GetdsMu3() const { return s_.Mu3(); }
+  double GetdsMu4() const { return s_.Mu4(); }
   double GetdsCoeffVariation();
   double GetdsMode();
-  std::uint32_t GetdsModeClass() const { return dsModeClass_; }
-  // Class slots; a slot outside the arrays (1..100 for bounds, 1..101 otherwise) reads as 0.
+  std::uint32_t GetdsModeClass() const { return s_.ModeClass(); }
+  // Class slots; a slot outside the classes laid out (1..k for bounds, 1..k+1 otherwise) reads as 0.
   double GetdsClassStart(int classNo) const;
   double GetdsClassEnd(int classNo) const;
   std::uint32_t GetdsClassCount(int classNo) const;
@@ -127,11 +127,11 @@ class TSumoraStats {
   double GetdsValue(int recordNo);
 
   // Fields as they stand, without computing (for windows and tests).
-  double dsMeanValue() const { return dsMean_; }
-  double dsVarianceValue() const { return dsVariance_; }
-  double dsSkewValue() const { return dsSkew_; }
-  double dsKurtosisValue() const { return dsKurtosis_; }
-  double dsCoeffVariationValue() const { return dsCoeffVariation_; }
+  double dsMeanValue() const { return s_.Mean(); }
+  double dsVarianceValue() const { return s_.Variance(); }
+  double dsSkewValue() const { return s_.Skew(); }
+  double dsKurtosisValue() const { return s_.Kurtosis(); }
+  double dsCoeffVariationValue() const { return s_.CoeffVariation(); }
   std::int32_t dsDataCountValue() const { return dsDataCount_; }
   bool dsLoadedFlag() const { return dsLoaded_; }
   bool MedianCalculated() const { return MedianCalculated_; }
@@ -140,6 +140,9 @@ class TSumoraStats {
   bool KurtosisCalculated() const { return KurtosisCalculated_; }
   bool ProgressWanted() const { return ProgressWanted_; }
   const TStrings& NumericFields() const { return NumericFields_; }
+  // The field's statistics as they stand, for readers that print them (the same object a whole-table
+  // summary keeps per field).
+  const FieldStatistics& Statistics() const { return s_; }
 
   // --- Variant points ------------------------------------------------------------------------------
   // The dataset this engine reads (the component itself).
@@ -159,48 +162,30 @@ class TSumoraStats {
   explicit TSumoraStats(const char* windowClassKey);
 
  private:
-  struct PassScope;
-  [[noreturn]] void ThrowSourceChanged(std::int32_t passCount);
-  static TValueArray& Store(std::unique_ptr<TValueArray>& store);
+  // Copies the published settings into the statistics before a pass.
+  void ApplySettings();
   enum class PassKind { Loading, Moments, Variance, Skew, Kurtosis };
   template <typename Visit>
   std::int32_t RunPass(PassScope& scope, PassKind kind, Visit&& visit);
   template <typename Visit>
   std::int32_t RunPass(PassScope& scope, const std::string& message, Visit&& visit);
+  [[noreturn]] void ThrowCountChanged(std::int32_t passCount);
   void RunQuantilePass(RadixSelect& select, const std::string& message);
   bool CountQuantilePass(PassScope& scope, RadixSelect& select, const std::string& message);
-  void RefreshPercents();
-  void CountClass(double x);
-  // The lower bounds of classes 2..k: a value's class is how many of them are at or below it. Empty when
-  // the classes hold nothing (a zero range).
-  std::vector<double> ClassThresholds() const;
-  bool HasClassSpan() const;
   AggregatingSource* Aggregator(TDataSet& dataSet);
   std::int64_t LoadByReading(PassScope& scope, TField& field);
-  bool LoadByAggregates(PassScope& scope, AggregatingSource& aggregation, TField& field, std::int64_t* count);
+  bool LoadByAggregates(PassScope& scope, AggregatingSource& aggregation, TField& field);
   std::optional<DeviationSums> AggregatePass(PassScope& scope, PassKind kind);
   double DeviationPowerMoment(PassScope& scope, PassKind kind, int power, double DeviationSums::*part,
                               const char* sumName, const char* tooFewValues);
-  double SkewnessOf(double mu3, double variance) const;
-  double KurtosisOf(double mu4, double variance) const;
+  std::vector<const TField*> PassFields();
   SharedWindowPair& Windows();
 
-  // Fields in the order of the component's data model.
-  double dsMean_ = 0.0;
-  double dsStdDev_ = 0.0;
-  double dsVariance_ = 0.0;
-  double dsMin_ = 0.0;
-  double dsMax_ = 0.0;
-  double dsMode_ = 0.0;
-  double dsMu3_ = 0.0;
-  double dsMu4_ = 0.0;
-  double dsMedian_ = 0.0;
+  // The statistics of the field: sums, class table, stored values and results.
+  FieldStatistics s_;
   double dsRange_ = 0.0;
-  double dsSkew_ = 0.0;
-  double dsKurtosis_ = 0.0;
+  double dsStdDev_ = 0.0;
   double ScaleBy_ = 1.0;
-  double dsTotal_ = 0.0;
-  double dsCoeffVariation_ = 0.0;
   std::int32_t dsDataCount_ = 0;
   std::string StatFieldName_;
   bool dsLoaded_ = false;
@@ -212,16 +197,7 @@ class TSumoraStats {
   bool ServerSide_ = false;
   TBoolPlus ShowCalcProgress_ = TBoolPlus::Prompt;
   std::uint16_t FreqClasses_ = 10;
-  // Counts are 32-bit so that classes of more than 65535 values never wrap.
-  std::uint32_t dsModeClass_ = 0;
   std::uint16_t RecordPlotCount_ = 500;
-  std::array<std::uint32_t, MaxFreqClasses + 1> ClassCounts_{};
-  std::array<double, MaxFreqClasses> ClassStarts_{};
-  std::array<double, MaxFreqClasses> ClassEnds_{};
-  std::array<double, MaxFreqClasses + 1> ClassPercents_{};
-  std::array<double, MaxFreqClasses + 1> ClassCumPercents_{};
-  std::unique_ptr<TValueArray> Values_;
-  std::unique_ptr<TValueArray> SortedValues_;
   TStringList NumericFields_;
   std::unique_ptr<QuantileState> quantiles_;
 

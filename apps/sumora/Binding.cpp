@@ -181,9 +181,9 @@ std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& lin
 namespace {
 
 // "...: Field 'X' not found; numeric fields: A, B, C" (the first 20, then how many more).
-[[noreturn]] void FailUnknownField(TSumoraStats& stats) {
+[[noreturn]] void FailUnknownField(TSumoraStats& stats, const std::string& fieldName) {
   constexpr std::size_t kListed = 20;
-  std::string message = stats.ComponentName() + ": Field '" + stats.StatFieldName() + "' not found";
+  std::string message = stats.ComponentName() + ": Field '" + fieldName + "' not found";
   const auto& names = stats.GetNumericFields().Items();
   if (names.empty()) throw EDatabaseError(message + "; the dataset has no numeric fields");
   message += "; numeric fields: ";
@@ -196,9 +196,13 @@ namespace {
 
 }  // namespace
 
+void CheckFieldExists(BoundComponent& bound, const std::string& name) {
+  if (bound.dataset->FindField(name) == nullptr) FailUnknownField(*bound.stats, name);
+}
+
 void OpenAndSummarize(BoundComponent& bound) {
   bound.dataset->Open();
-  if (bound.dataset->FindField(bound.stats->StatFieldName()) == nullptr) FailUnknownField(*bound.stats);
+  CheckFieldExists(bound, bound.stats->StatFieldName());
   bound.stats->Summarize();
   bound.stats->GetdsCoeffVariation();
 }

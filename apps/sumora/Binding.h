@@ -39,6 +39,10 @@ BoundComponent BindComponent(const CommandLine& line, bool requireField,
 // form's stored field then applies).
 std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& line);
 
+// Raises the unknown-field error (naming the numeric fields there are) when the open dataset has no
+// field `name`.
+void CheckFieldExists(BoundComponent& bound, const std::string& name);
+
 // Opens the dataset, checks that StatFieldName names a field (the error lists the numeric fields
 // there are), runs Summarize, then GetdsCoeffVariation (as the summary window does).
 void OpenAndSummarize(BoundComponent& bound);

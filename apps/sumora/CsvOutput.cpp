@@ -1,5 +1,7 @@
 #include "apps/sumora/CsvOutput.h"
 
+#include <algorithm>
+
 namespace sumora::cli {
 
 namespace {
@@ -32,9 +34,14 @@ void AppendRow(std::string& text, const std::vector<std::string>& cells) {
 std::string SummaryCsv(const std::vector<Json>& summaries) {
   std::string text;
   if (summaries.empty()) return text;
+  // Every scalar key of any row, in the order first met: a field's "error" column appears when one has it.
   std::vector<std::string> keys;
-  for (const auto& [key, value] : summaries.front().items()) {
-    if (value.is_primitive()) keys.push_back(key);
+  for (const Json& summary : summaries) {
+    for (const auto& [key, value] : summary.items()) {
+      // The class table and the quantile list are structures (null in a field that could not have them).
+      if (!value.is_primitive() || key == "classes" || key == "classTotal" || key == "quantiles") continue;
+      if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    }
   }
   std::vector<std::string> header;
   for (const auto& key : keys) header.push_back(Quoted(key));
@@ -49,12 +56,19 @@ std::string SummaryCsv(const std::vector<Json>& summaries) {
 
 std::string ClassesCsv(const std::vector<Json>& summaries) {
   std::string text;
-  AppendRow(text, {"field", "class", "start", "end", "count", "percent", "cumPercent"});
+  // Grouped summaries lead each row with the group field and the group.
+  const bool grouped = !summaries.empty() && summaries.front().contains("groupBy");
+  std::vector<std::string> header = {"field", "class", "start", "end", "count", "percent", "cumPercent"};
+  if (grouped) header.insert(header.begin(), {"groupBy", "group"});
+  AppendRow(text, header);
   for (const Json& summary : summaries) {
     const std::string field = Cell(summary["StatFieldName"]);
     for (const Json& entry : summary["classes"]) {
-      AppendRow(text, {field, Cell(entry["class"]), Cell(entry["start"]), Cell(entry["end"]), Cell(entry["count"]),
-                       Cell(entry["percent"]), Cell(entry["cumPercent"])});
+      std::vector<std::string> row = {field,              Cell(entry["class"]), Cell(entry["start"]),
+                                      Cell(entry["end"]), Cell(entry["count"]), Cell(entry["percent"]),
+                                      Cell(entry["cumPercent"])};
+      if (grouped) row.insert(row.begin(), {Cell(summary["groupBy"]), Cell(summary["group"])});
+      AppendRow(text, row);
     }
   }
   return text;
