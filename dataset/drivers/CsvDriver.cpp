@@ -200,7 +200,10 @@ class CsvSource : public RecordSource {
   void First() override {
     CheckUnchanged();
     focus_ = pendingFocus_;
-    wanted_ = focus_ >= 0 ? static_cast<std::size_t>(focus_) + 1 : fields_.size() + 1;
+    // A projection splits each row only as far as its last wanted cell.
+    wanted_ = focus_ >= 0 ? static_cast<std::size_t>(focus_) + 1
+                          : (pendingProjectionEnd_ > 0 ? pendingProjectionEnd_ : fields_.size() + 1);
+    projected_ = focus_ < 0 && pendingProjectionEnd_ > 0;
     scanner_->Rewind(dataOffset_, dataLine_);
     recordNumber_ = 0;
     eof_ = false;
@@ -244,7 +247,20 @@ class CsvSource : public RecordSource {
   void FocusColumn(int column) override {
     if (column >= static_cast<int>(fields_.size())) return;
     pendingFocus_ = column;
-    if (column < 0 && focus_ >= 0) First();
+    pendingProjectionEnd_ = 0;
+    if (column < 0 && (focus_ >= 0 || projected_)) First();
+  }
+
+  void FocusColumns(const std::vector<int>& columns) override {
+    if (columns.size() <= 1) {
+      FocusColumn(columns.empty() ? -1 : columns.front());
+      return;
+    }
+    int last = -1;
+    for (int column : columns) last = std::max(last, column);
+    if (last >= static_cast<int>(fields_.size())) return;
+    pendingFocus_ = -1;
+    pendingProjectionEnd_ = static_cast<std::size_t>(last) + 1;
   }
 
  private:
@@ -336,7 +352,7 @@ class CsvSource : public RecordSource {
     }
     ++recordNumber_;
     parsedColumn_ = -1;
-    if (focus_ < 0 && scanner_->CellCount() > fields_.size()) {
+    if (!projected_ && scanner_->CellCount() > fields_.size()) {
       CheckUnchanged();
       ThrowWideRow(scanner_->RowLine(), scanner_->CellCount(), fields_.size());
     }
@@ -389,6 +405,8 @@ class CsvSource : public RecordSource {
 
   int focus_ = -1;
   int pendingFocus_ = -1;
+  std::size_t pendingProjectionEnd_ = 0;  // one past the last column of a projection; 0 for none
+  bool projected_ = false;
   std::size_t wanted_ = 0;
   std::int64_t recordNumber_ = 0;
   bool eof_ = true;

@@ -161,19 +161,25 @@ class SqliteSource : public RecordSource {
   const std::vector<FieldDef>& Fields() const override { return fields_; }
 
   void First() override {
-    if (pendingFocus_ >= 0 && focusedColumn_ != pendingFocus_) StartFocus();
+    if (!pendingFocus_.empty() && focusedColumns_ != pendingFocus_) StartFocus();
     sqlite3_reset(current_);
     recordNumber_ = 0;
     eof_ = false;
     Step();
   }
 
-  void FocusColumn(int column) override {
-    if (tableFrom_.empty() || column >= static_cast<int>(fields_.size())) return;
-    pendingFocus_ = column;
-    if (column < 0 && focusedColumn_ >= 0) {
-      focusedColumn_ = -1;
+  void FocusColumn(int column) override { FocusColumns(column < 0 ? std::vector<int>{} : std::vector<int>{column}); }
+
+  void FocusColumns(const std::vector<int>& columns) override {
+    if (tableFrom_.empty()) return;
+    for (int column : columns) {
+      if (column < 0 || column >= static_cast<int>(fields_.size())) return;
+    }
+    pendingFocus_ = columns;
+    if (columns.empty() && !focusedColumns_.empty()) {
+      focusedColumns_.clear();
       current_ = statement_;
+      read_.column = -1;
       First();
     }
   }
@@ -264,30 +270,37 @@ class SqliteSource : public RecordSource {
     return read_;
   }
 
-  // The statement's column for a field: the field itself, or 0 in a scan focused on that field.
+  // The statement's column for a field: the field itself, or its place in a focused scan's statement.
   int Column(int column) const {
-    if (focusedColumn_ < 0) return column;
-    if (column != focusedColumn_) {
-      throw EDatabaseError("SQLite: field '" + FieldName(column) + "' read during a scan of field '" +
-                           FieldName(focusedColumn_) + "' alone");
+    if (focusedColumns_.empty()) return column;
+    const int index = static_cast<std::size_t>(column) < statementColumn_.size() ? statementColumn_[static_cast<std::size_t>(column)] : -1;
+    if (index < 0) {
+      throw EDatabaseError("SQLite: field '" + FieldName(column) + "' read during a scan of other fields (first '" +
+                           FieldName(focusedColumns_.front()) + "')");
     }
-    return 0;
+    return index;
   }
 
   // NOT INDEXED keeps the plan a scan of the table itself, so records come in the order SELECT * gives.
   void StartFocus() {
     sqlite3_finalize(focused_);
     focused_ = nullptr;
-    const std::string sql = "SELECT " + QuoteIdentifier(FieldName(pendingFocus_)) + " FROM " + tableFrom_ +
-                            " NOT INDEXED";
+    std::string list;
+    for (int column : pendingFocus_) list += (list.empty() ? "" : ", ") + QuoteIdentifier(FieldName(column));
+    const std::string sql = "SELECT " + list + " FROM " + tableFrom_ + " NOT INDEXED";
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &focused_, nullptr) != SQLITE_OK) {
       sqlite3_finalize(focused_);
       focused_ = nullptr;
-      pendingFocus_ = -1;  // fall back to reading whole records
+      pendingFocus_.clear();  // fall back to reading whole records
       return;
     }
-    focusedColumn_ = pendingFocus_;
+    focusedColumns_ = pendingFocus_;
+    statementColumn_.assign(fields_.size(), -1);
+    for (std::size_t i = 0; i < focusedColumns_.size(); ++i) {
+      statementColumn_[static_cast<std::size_t>(focusedColumns_[i])] = static_cast<int>(i);
+    }
     current_ = focused_;
+    read_.column = -1;
     // The whole-record statement still stands on its first record; reset, it stops holding a read of
     // its own, so each pass (or the held snapshot) decides what is read.
     sqlite3_reset(statement_);
@@ -463,10 +476,11 @@ class SqliteSource : public RecordSource {
   sqlite3* db_ = nullptr;
   sqlite3_stmt* statement_ = nullptr;
   std::string tableFrom_;
-  sqlite3_stmt* focused_ = nullptr;  // the one-column statement of a focused scan
+  sqlite3_stmt* focused_ = nullptr;  // the statement of a focused scan, selecting its columns only
   sqlite3_stmt* current_ = nullptr;  // the statement records are read from
-  int pendingFocus_ = -1;
-  int focusedColumn_ = -1;
+  std::vector<int> pendingFocus_;    // the columns of the next pass's projection (empty: whole records)
+  std::vector<int> focusedColumns_;  // the columns the focused statement selects, in its order
+  std::vector<int> statementColumn_;  // field column -> its place in the focused statement, or -1
   std::vector<FieldDef> fields_;
   std::int64_t recordNumber_ = 0;
   ReadCell read_;

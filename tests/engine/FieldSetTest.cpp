@@ -90,16 +90,26 @@ void ExpectSameStatistics(const FieldStatistics& single, const FieldStatistics& 
   }
   EXPECT_EQ(Bits(single.Min()), Bits(set.Min()));
   EXPECT_EQ(Bits(single.Max()), Bits(set.Max()));
-  if (single.Has(R::kMedian)) EXPECT_EQ(Bits(single.Median()), Bits(set.Median()));
+  if (single.Has(R::kMedian)) {
+    EXPECT_EQ(Bits(single.Median()), Bits(set.Median()));
+  }
   if (single.Has(R::kVariance)) {
     EXPECT_EQ(Bits(single.Variance()), Bits(set.Variance()));
     EXPECT_EQ(Bits(single.Mu3()), Bits(set.Mu3()));
     EXPECT_EQ(Bits(single.Mu4()), Bits(set.Mu4()));
   }
-  if (single.Has(R::kSkew)) EXPECT_EQ(Bits(single.Skew()), Bits(set.Skew()));
-  if (single.Has(R::kKurtosis)) EXPECT_EQ(Bits(single.Kurtosis()), Bits(set.Kurtosis()));
-  if (single.Has(R::kMode)) EXPECT_EQ(Bits(single.Mode()), Bits(set.Mode()));
-  if (single.Has(R::kCoeffVariation)) EXPECT_EQ(Bits(single.CoeffVariation()), Bits(set.CoeffVariation()));
+  if (single.Has(R::kSkew)) {
+    EXPECT_EQ(Bits(single.Skew()), Bits(set.Skew()));
+  }
+  if (single.Has(R::kKurtosis)) {
+    EXPECT_EQ(Bits(single.Kurtosis()), Bits(set.Kurtosis()));
+  }
+  if (single.Has(R::kMode)) {
+    EXPECT_EQ(Bits(single.Mode()), Bits(set.Mode()));
+  }
+  if (single.Has(R::kCoeffVariation)) {
+    EXPECT_EQ(Bits(single.CoeffVariation()), Bits(set.CoeffVariation()));
+  }
   if (single.Has(R::kClassCounts)) {
     for (int c = 1; c <= single.freqClasses + 1; ++c) {
       EXPECT_EQ(single.ClassCount(c), set.ClassCount(c)) << "class " << c;
