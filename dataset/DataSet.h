@@ -51,6 +51,11 @@ class TDataSet : public TComponent {
     CheckActive();
     return source_->Eof();
   }
+  // See RecordSource::ReadNumbers: the numbers of several fields of the current record, NaN for null.
+  void ReadNumbers(const std::vector<int>& columns, double* out) {
+    CheckActive();
+    source_->ReadNumbers(columns, out);
+  }
   // Number of records; counted once after Open. Saturates at INT32_MAX for larger sources.
   int RecordCount() {
     CheckActive();

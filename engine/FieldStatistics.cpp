@@ -240,9 +240,14 @@ void FieldStatistics::CountClass(double x) {
     ++classCounts_[index];
     return;
   }
-  const double* begin = classStarts_.data() + 1;
-  const double* end = classStarts_.data() + k;
-  ++classCounts_[static_cast<std::size_t>(std::upper_bound(begin, end, x) - begin)];
+  // The class is the number of starts 2..k at or below x. The value's place in the span guesses it, and
+  // the comparisons with the starts themselves settle it, so the answer is the one a search gives.
+  const double* starts = classStarts_.data();
+  const double place = (x - starts[0]) / (classEnds_[0] - starts[0]);
+  std::size_t index = place < 1.0 ? 0 : (place >= static_cast<double>(k - 1) ? k - 1 : static_cast<std::size_t>(place));
+  while (index + 1 < k && starts[index + 1] <= x) ++index;
+  while (index > 0 && starts[index] > x) --index;
+  ++classCounts_[index];
 }
 
 // Runs only after CountClass placed a value, and CountClass refuses a field without values.

@@ -1,6 +1,7 @@
 #include "engine/SmrFieldSet.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <unordered_map>
@@ -217,19 +218,20 @@ void TSumoraFieldSet::Load(Pass& pass) {
   const std::string message = kLoadingMessage;
   const double records = static_cast<double>(dataSet.RecordCount());
   std::int64_t recordNo = 0;
+  std::vector<double> values(fieldCount);
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     ++recordNo;
     scope.Progress(GaugeKind::Horizontal, message, static_cast<double>(recordNo) / records);
     const std::size_t g = GroupIndex(pass);
     GroupSummary& group = groups_[g];
+    dataSet.ReadNumbers(pass.columns, values.data());
     for (std::size_t f = 0; f < fieldCount; ++f) {
-      TField& source = *pass.fields[f];
       FieldSummary& field = group.fields[f];
-      if (source.IsNull()) {
+      if (std::isnan(values[f])) {
         ++field.nullCount;
         continue;
       }
-      const double x = source.AsFloat() / scaleBy;
+      const double x = values[f] / scaleBy;
       field.statistics.AddLoading(x);
       if (rides[f] != nullptr) rides[f]->Add(x);
       if (onValue) onValue(g, f, x);
@@ -377,14 +379,16 @@ void TSumoraFieldSet::Moments(Pass& pass) {
   const double records = static_cast<double>(dataSet.RecordCount());
   PowerMemo powersMet;  // one memo serves every field: a power depends on the deviation alone
   std::int64_t recordNo = 0;
+  std::vector<double> values(fieldCount);
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     scope.Progress(GaugeKind::Round, message, static_cast<double>(recordNo++) / records);
     const std::size_t g = GroupIndex(pass);
     GroupSummary& group = groups_[g];
+    dataSet.ReadNumbers(pass.columns, values.data());
     for (std::size_t f = 0; f < fieldCount; ++f) {
       FieldSummary& field = group.fields[f];
-      if (!field.error.empty() || pass.fields[f]->IsNull()) continue;
-      const double x = pass.fields[f]->AsFloat() / scaleBy;
+      if (!field.error.empty() || std::isnan(values[f])) continue;
+      const double x = values[f] / scaleBy;
       field.statistics.AddMoment(x, powersMet);
       if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
     }
@@ -551,15 +555,17 @@ void TSumoraFieldSet::FeedValues(Pass& pass, const std::string& message, const s
   }
   const double scaleBy = component_.ScaleBy();
   const double records = static_cast<double>(dataSet.RecordCount());
+  std::vector<double> values(fieldCount);
   std::int64_t recordNo = 0;
   try {
     for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
       scope.Progress(GaugeKind::Round, message, static_cast<double>(recordNo++) / records);
       const std::size_t g = GroupIndex(pass);
+      dataSet.ReadNumbers(pass.columns, values.data());
       for (std::size_t f = 0; f < fieldCount; ++f) {
         RadixSelect* select = feeding[g * fieldCount + f];
-        if (select == nullptr || pass.fields[f]->IsNull()) continue;
-        select->Add(pass.fields[f]->AsFloat() / scaleBy);
+        if (select == nullptr || std::isnan(values[f])) continue;
+        select->Add(values[f] / scaleBy);
       }
     }
   } catch (...) {
