@@ -5,6 +5,7 @@
 
 #include "engine/SmrEngine.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 #include "host/SysUtils.h"
 
 namespace sumora {
@@ -86,7 +87,7 @@ std::vector<double> TSumoraStats::GetdsQuantiles(const std::vector<double>& prob
   }
   GetdsLoaded();
   const std::int64_t count = dsDataCount_;
-  if (count < 1) throw EMathError("Field '" + StatFieldName_ + "' has no values");
+  if (count < 1) throw EMathError("Field '" + ShownText(StatFieldName_) + "' has no values");
   RadixSelect& select = quantiles_->Selection(count, dsMin_, dsMax_);
   select.Want(RanksFor(probabilities, count));
   while (select.NeedsPass()) {
