@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora {
 
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
-  throw Exception("cannot write '" + path + "': " + what);
+  throw Exception("cannot write '" + ShownText(path) + "': " + what);
 }
 
 std::string ErrnoText(int error) { return std::strerror(error); }

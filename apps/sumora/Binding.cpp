@@ -41,7 +41,8 @@ char CsvCharacter(const CommandLine& line, const char* option) {
   if (!text) return 0;
   if (*text == "tab" || *text == "\\t") return '\t';
   if (text->size() != 1 || *text == "\"" || *text == "\n" || *text == "\r") {
-    throw UsageError(std::string("--") + option + " takes one character (or 'tab'), not '" + ShownText(*text) + "'");
+    throw UsageError(std::string("--") + option + " takes one character (or 'tab'), not '" + ShownText(*text) +
+                     "'");
   }
   return (*text)[0];
 }
@@ -51,7 +52,8 @@ std::string DatabaseWithCsvOptions(const CommandLine& line, const std::string& d
   const std::string query = csv::OptionQuery(CsvCharacter(line, "csv-delimiter"), CsvCharacter(line, "csv-decimal"),
                                              line.Get("csv-na").value_or(""), CsvCharacter(line, "csv-comment"));
   if (!query.empty() && DriverFor(db + query) != DriverKind::Csv) {
-    throw UsageError("the --csv-* options apply to CSV data only; '" + ShownText(db) + "' is not a CSV directory or file");
+    throw UsageError("the --csv-* options apply to CSV data only; '" + ShownText(db) +
+                     "' is not a CSV directory or file");
   }
   return db + query;
 }
@@ -68,7 +70,9 @@ BoundComponent BindFromOptions(const CommandLine& line) {
   if (db == kStandardInput) {
     if (line.Has("sql")) throw UsageError("--db - reads one CSV table from standard input; it cannot run --sql");
     if (!line.Has("table")) tableName = "stdin.csv";
-    if (!PlainFileName(tableName)) throw UsageError("with --db -, --table needs a plain name, not '" + ShownText(tableName) + "'");
+    if (!PlainFileName(tableName)) {
+      throw UsageError("with --db -, --table needs a plain name, not '" + ShownText(tableName) + "'");
+    }
     // The copy's folder is a CSV directory holding the one table.
     db = SpoolStandardInput(tableName);
   }
@@ -185,11 +189,14 @@ namespace {
 // may come from a CSV header or a form, so each is escaped.
 [[noreturn]] void FailUnknownField(TSumoraStats& stats) {
   constexpr std::size_t kListed = 20;
-  std::string message = ShownText(stats.ComponentName()) + ": Field '" + ShownText(stats.StatFieldName()) + "' not found";
+  std::string message =
+      ShownText(stats.ComponentName()) + ": Field '" + ShownText(stats.StatFieldName()) + "' not found";
   const auto& names = stats.GetNumericFields().Items();
   if (names.empty()) throw EDatabaseError(message + "; the dataset has no numeric fields");
   message += "; numeric fields: ";
-  for (std::size_t i = 0; i < names.size() && i < kListed; ++i) message += (i > 0 ? ", " : "") + ShownText(names[i]);
+  for (std::size_t i = 0; i < names.size() && i < kListed; ++i) {
+    message += (i > 0 ? ", " : "") + ShownText(names[i]);
+  }
   if (names.size() > kListed) {
     message += " and " + std::to_string(names.size() - kListed) + " more (sumora fields lists them all)";
   }

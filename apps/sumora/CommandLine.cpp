@@ -46,7 +46,9 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
       throw UsageError("unknown option --" + ShownText(name));
     }
   }
-  if (positional_.size() > maxPositional) throw UsageError("unexpected argument '" + ShownText(positional_[maxPositional]) + "'");
+  if (positional_.size() > maxPositional) {
+    throw UsageError("unexpected argument '" + ShownText(positional_[maxPositional]) + "'");
+  }
 }
 
 std::optional<std::string> CommandLine::Get(const std::string& option) const {

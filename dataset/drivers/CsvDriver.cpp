@@ -442,8 +442,8 @@ std::string FindTableFile(const std::string& directory, const std::string& table
       if (SameNameIgnoringCase(name, candidate) && IsTableFile(entry.path().string())) return entry.path().string();
     }
   }
-  throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: '" + ShownText(directory) + "' holds no file '" +
-                       ShownText(tableName) + "' or '" + ShownText(tableName + ".csv") + "'");
+  throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: '" + ShownText(directory) +
+                       "' holds no file '" + ShownText(tableName) + "' or '" + ShownText(tableName + ".csv") + "'");
 }
 
 }  // namespace

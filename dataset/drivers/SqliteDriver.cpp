@@ -222,8 +222,8 @@ class SqliteSource : public RecordSource {
                               recordNumber_);
       }
       default:
-        throw EDatabaseError("A binary value is not a number (field '" + FieldName(column) + "', record " +
-                             std::to_string(recordNumber_) + ")");
+        throw EDatabaseError("A binary value is not a number (field '" + ShownText(FieldName(column)) +
+                             "', record " + std::to_string(recordNumber_) + ")");
     }
   }
 
@@ -268,8 +268,8 @@ class SqliteSource : public RecordSource {
   int Column(int column) const {
     if (focusedColumn_ < 0) return column;
     if (column != focusedColumn_) {
-      throw EDatabaseError("SQLite: field '" + FieldName(column) + "' read during a scan of field '" +
-                           FieldName(focusedColumn_) + "' alone");
+      throw EDatabaseError("SQLite: field '" + ShownText(FieldName(column)) + "' read during a scan of field '" +
+                           ShownText(FieldName(focusedColumn_)) + "' alone");
     }
     return 0;
   }

@@ -100,6 +100,7 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
                            R"({"class": "TSumoraTable", "name": "\u001b[2Jbare", "properties": )"
                            R"({"DatabaseName": "shop.sqlite"}}]})");
     std::filesystem::create_symlink("loop\x1b.csv", dir_->path() / "csv/loop\x1b.csv");
+    std::filesystem::create_symlink(dir_->file("victim.txt"), dir_->file("link\x1b[2J.form.json"));
     // A form two folders down whose database is two folders up, opened through a link to its folder.
     std::filesystem::create_directories(dir_->path() / "real" / "forms");
     dir_->write("real/forms/up.sfm", R"({"format": "sumora-form", "version": 1, "components": [{"class": )"
@@ -329,6 +330,7 @@ TEST_F(BadInputTest, ControlBytesInNamesNeverReachTheTerminal) {
            {"--db", "@file:csv/text.csv?" + clear + "=1", "--field", "V"},       // an option in the database name
            {"--db", "@db", "--table", "T", "--field", "V", "--progress", clear},  // a value of an option
            {"--db", "@db", "--table", "T", "--field", "V", "--" + clear},        // an unknown option
+           {"form", "save", "@file:link" + clear + ".form.json", "--db", "@db", "--table", "T"},  // an output
        }) {
     CommandResult run = Sumora(Expand(args));
     const std::string shown = ::testing::PrintToString(run.err);
