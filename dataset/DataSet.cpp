@@ -40,7 +40,7 @@ TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
 
 TDataSet::~TDataSet() = default;
 
-std::string TDataSet::DisplayName() const { return Name().empty() ? ClassName() : Name(); }
+std::string TDataSet::DisplayName() const { return Name().empty() ? ClassName() : ShownText(Name()); }
 
 void TDataSet::SetActive(bool active) {
   if (active == Active()) return;

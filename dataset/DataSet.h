@@ -93,6 +93,8 @@ class TDataSet : public TComponent {
   virtual std::unique_ptr<RecordSource> CreateSource() = 0;
   // Throws EDatabaseError when a property this dataset may not change while open is changed.
   void CheckInactive(const char* property) const;
+  // The name messages start with: the component's name, escaped (a form may give it any bytes), or
+  // the class name when it has none.
   std::string DisplayName() const;
 
  private:

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora {
 
@@ -30,7 +31,7 @@ std::unique_ptr<RecordSource> OpenMemory(const std::string& databaseName, const 
     std::lock_guard lock(Registry().mutex);
     auto it = Registry().factories.find(name);
     if (it == Registry().factories.end()) {
-      throw EDatabaseError("No in-memory database is registered under the name '" + name + "'");
+      throw EDatabaseError("No in-memory database is registered under the name '" + ShownText(name) + "'");
     }
     factory = it->second;
   }
@@ -74,7 +75,7 @@ std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, c
     case DriverKind::PostgreSQL: return OpenPgQuery(databaseName, sql);
     case DriverKind::Memory: return OpenMemory(databaseName, sql);
     case DriverKind::Csv:
-      throw EDatabaseError("'" + databaseName +
+      throw EDatabaseError("'" + ShownText(databaseName) +
                            "' is a CSV database, which holds tables only: bind a table (TableName \"name.csv\") "
                            "or load the data into SQLite to run SQL on it");
     case DriverKind::SQLite: break;
@@ -116,7 +117,7 @@ std::vector<std::string> CsvTableFiles(const std::string& databaseName) {
     // Links and other special files are not tables: they are refused when opened, so not listed.
     if (IsCsvFileName(name) && entry.is_regular_file(ec) && !entry.is_symlink(ec)) names.push_back(name);
   }
-  if (ec) throw EDatabaseError("Cannot list the CSV directory '" + base + "': " + ec.message());
+  if (ec) throw EDatabaseError("Cannot list the CSV directory '" + ShownText(base) + "': " + ec.message());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -134,7 +135,7 @@ std::vector<std::string> ListTables(const std::string& databaseName) {
           "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND pg_catalog.pg_table_is_visible(c.oid) "
           "AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY c.relname"));
     case DriverKind::Memory:
-      throw EDatabaseError("'" + databaseName + "' is an in-memory database, which cannot list its tables");
+      throw EDatabaseError("'" + ShownText(databaseName) + "' is an in-memory database, which cannot list its tables");
     case DriverKind::Csv: return CsvTableFiles(databaseName);
     case DriverKind::SQLite: break;
   }

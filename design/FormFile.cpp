@@ -22,6 +22,10 @@ constexpr int kVersion = 1;
 // of 10000 components takes about 3 MB on disk and 60 MB loaded.
 constexpr std::size_t kMaxFormFileBytes = 16u << 20;
 constexpr std::size_t kMaxComponents = 10000;
+// A form nests five levels (the document, its components, one component, its properties, the SQL
+// lines). Each level the parser enters costs an allocation, so 16 MB of brackets would take over a
+// gigabyte before any check on the result could refuse them: the depth is checked while parsing.
+constexpr int kMaxNesting = 64;
 
 [[noreturn]] void Fail(const std::string& file, const std::string& what) { throw Exception(ShownText(file) + ": " + what); }
 
@@ -117,12 +121,27 @@ std::string FormFolderOf(const std::string& path) {
   return fs::absolute(path).lexically_normal().parent_path().string();
 }
 
+std::string RealFolderOf(const std::string& path) {
+  std::error_code error;
+  const fs::path real = fs::canonical(fs::path(FormFolderOf(path)), error);
+  return error ? FormFolderOf(path) : real.string();
+}
+
 std::unique_ptr<TForm> ParseForm(const std::string& text, const std::string& file, const std::string& formFolder) {
   json document;
+  struct TooDeep {};
+  const json::parser_callback_t refuseDeepNesting = [](int depth, json::parse_event_t event, json&) {
+    const bool opens = event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+    if (opens && depth >= kMaxNesting) throw TooDeep{};
+    return true;
+  };
   try {
-    document = json::parse(text);
+    document = json::parse(text, refuseDeepNesting);
   } catch (const json::exception& e) {  // parse errors, and numbers too large for a double
     Fail(file, std::string("malformed form file: ") + e.what());
+  } catch (const TooDeep&) {
+    Fail(file, "malformed form file: lists and objects are nested more than " + std::to_string(kMaxNesting) +
+                   " levels deep");
   }
   if (!document.is_object() || !document.contains("format") || !document["format"].is_string() ||
       document["format"].get<std::string>() != kFormat) {
@@ -183,7 +202,7 @@ std::unique_ptr<TForm> ReadFormFile(const std::string& path) {
   std::string text;
   std::string problem;
   if (!ReadRegularFile(path, kMaxFormFileBytes, &text, &problem)) Fail(path, "cannot open the form file: " + problem);
-  return ParseForm(text, path, FormFolderOf(path));
+  return ParseForm(text, path, RealFolderOf(path));
 }
 
 std::string FormToText(const TForm& form, const std::string& formFolder) {
@@ -221,7 +240,7 @@ TComponent* FindFormComponent(const TForm& form, const std::string& name, const 
     if (name.empty() || component->Name() == name) return component;
   }
   if (name.empty()) Fail(file, "the form holds no component");
-  Fail(file, "the form holds no component named '" + name + "'");
+  Fail(file, "the form holds no component named '" + ShownText(name) + "'");
 }
 
 }  // namespace sumora

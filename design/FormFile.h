@@ -26,7 +26,7 @@ class TForm : public TComponent {
 
 // Form files travel with their data: a DatabaseName that is a file or folder path is stored relative
 // to the form file's folder when it lies inside that folder, absolute otherwise, and a relative one is
-// read against the form file's folder (not the current directory). Server and in-memory names are
+// read against the form file's real folder (not the current directory, nor a link to the folder). Server and in-memory names are
 // stored as they are.
 
 // Reads `path`. A missing or malformed file, an unknown class or property, or a value of the wrong
@@ -43,8 +43,13 @@ void WriteFormFile(const TForm& form, const std::string& path);
 // `formFolder`, when not empty, is the folder database paths are written relative to (when inside it).
 std::string FormToText(const TForm& form, const std::string& formFolder = std::string());
 
-// The absolute folder of the form file at `path`.
+// The absolute folder of the form file at `path`, as written (links kept); relative database paths are
+// written against it.
 std::string FormFolderOf(const std::string& path);
+// The form file's folder with every link resolved, as the file system resolves "..": relative database
+// paths are read against it, so a form opened through a linked folder reads the files beside the real
+// one. FormFolderOf when the folder cannot be resolved.
+std::string RealFolderOf(const std::string& path);
 
 // The component called `name` (the first registered component when `name` is empty). Raises
 // Exception naming the file when there is none.

@@ -5,6 +5,7 @@
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora {
 
@@ -73,7 +74,7 @@ std::vector<PublishedProperty> QueryProperties() {
        [](TComponent& c, const PropertyValue& v) {
          TQuery& query = As<TQuery>(c);
          const auto& lines = ValueAs<std::vector<std::string>>(v, "SQL");
-         if (query.Active()) throw EDatabaseError(query.Name() + ": Cannot change SQL of an open dataset; close it first");
+         if (query.Active()) throw EDatabaseError(ShownText(query.Name()) + ": Cannot change SQL of an open dataset; close it first");
          query.SQL().Clear();
          for (const auto& line : lines) query.SQL().Add(line);
        }},

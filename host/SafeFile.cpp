@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "host/Errors.h"
+#include "host/MessageText.h"
 
 namespace sumora {
 
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
-  throw Exception("cannot write '" + path + "': " + what);
+  throw Exception("cannot write '" + ShownText(path) + "': " + what);
 }
 
 std::string ErrnoText(int error) { return std::strerror(error); }
@@ -189,7 +190,9 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
     if (!S_ISREG(target.st_mode)) {
       RefuseKind(path, KindOfMode(target.st_mode));
     }
-    mode = target.st_mode & 07777;
+    // Only the permission bits: a set-user-ID or set-group-ID bit kept on new contents would make
+    // whatever was written run with the old file's owner or group.
+    mode = target.st_mode & 0777;
     replacing = true;
   } else if (errno != ENOENT) {
     Fail(path, ErrnoText(errno));

@@ -39,7 +39,7 @@ std::string RegularFileProblem(const std::string& path);
 void CheckOutputTarget(const std::string& path);
 
 // Replaces (or creates) the regular file `path` with `contents`. An existing target keeps its permission
-// bits; a new one gets the usual 0666 less the umask. Throws Exception, naming the path and what to do,
+// bits (rwx for owner, group and others; never set-user-ID, set-group-ID or sticky); a new one gets the usual 0666 less the umask. Throws Exception, naming the path and what to do,
 // when the target exists but is not a regular file (nothing is opened then) or when writing, syncing or
 // renaming fails; the temporary file is removed in every failing case.
 void WriteFileAtomically(const std::string& path, std::string_view contents);

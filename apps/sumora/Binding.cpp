@@ -5,6 +5,7 @@
 #include "apps/sumora/StdinSpool.h"
 #include "engine/SmrProperties.h"
 #include "host/Errors.h"
+#include "host/MessageText.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
 #include "dataset/Drivers.h"
@@ -40,7 +41,8 @@ char CsvCharacter(const CommandLine& line, const char* option) {
   if (!text) return 0;
   if (*text == "tab" || *text == "\\t") return '\t';
   if (text->size() != 1 || *text == "\"" || *text == "\n" || *text == "\r") {
-    throw UsageError(std::string("--") + option + " takes one character (or 'tab'), not '" + *text + "'");
+    throw UsageError(std::string("--") + option + " takes one character (or 'tab'), not '" + ShownText(*text) +
+                     "'");
   }
   return (*text)[0];
 }
@@ -50,7 +52,8 @@ std::string DatabaseWithCsvOptions(const CommandLine& line, const std::string& d
   const std::string query = csv::OptionQuery(CsvCharacter(line, "csv-delimiter"), CsvCharacter(line, "csv-decimal"),
                                              line.Get("csv-na").value_or(""), CsvCharacter(line, "csv-comment"));
   if (!query.empty() && DriverFor(db + query) != DriverKind::Csv) {
-    throw UsageError("the --csv-* options apply to CSV data only; '" + db + "' is not a CSV directory or file");
+    throw UsageError("the --csv-* options apply to CSV data only; '" + ShownText(db) +
+                     "' is not a CSV directory or file");
   }
   return db + query;
 }
@@ -67,7 +70,9 @@ BoundComponent BindFromOptions(const CommandLine& line) {
   if (db == kStandardInput) {
     if (line.Has("sql")) throw UsageError("--db - reads one CSV table from standard input; it cannot run --sql");
     if (!line.Has("table")) tableName = "stdin.csv";
-    if (!PlainFileName(tableName)) throw UsageError("with --db -, --table needs a plain name, not '" + tableName + "'");
+    if (!PlainFileName(tableName)) {
+      throw UsageError("with --db -, --table needs a plain name, not '" + ShownText(tableName) + "'");
+    }
     // The copy's folder is a CSV directory holding the one table.
     db = SpoolStandardInput(tableName);
   }
@@ -130,7 +135,7 @@ TBoolPlus ProgressOption(const std::string& text) {
   if (text == "prompt") return TBoolPlus::Prompt;
   if (text == "always") return TBoolPlus::Always;
   if (text == "never") return TBoolPlus::Never;
-  throw UsageError("--progress takes prompt, always or never, not '" + text + "'");
+  throw UsageError("--progress takes prompt, always or never, not '" + ShownText(text) + "'");
 }
 
 }  // namespace
@@ -168,7 +173,7 @@ std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& lin
     bound.dataset->Open();
     for (const auto& name : bound.stats->GetNumericFields().Items()) fields.emplace_back(name);
     if (fields.empty()) {
-      throw EDatabaseError(bound.stats->ComponentName() +
+      throw EDatabaseError(ShownText(bound.stats->ComponentName()) +
                            ": the dataset has no numeric field to summarize; `sumora describe` lists its fields");
     }
     return fields;
@@ -180,14 +185,17 @@ std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& lin
 
 namespace {
 
-// "...: Field 'X' not found; numeric fields: A, B, C" (the first 20, then how many more).
+// "...: Field 'X' not found; numeric fields: A, B, C" (the first 20, then how many more). Every name
+// may come from a CSV header or a form, so each is escaped.
 [[noreturn]] void FailUnknownField(TSumoraStats& stats, const std::string& fieldName) {
   constexpr std::size_t kListed = 20;
-  std::string message = stats.ComponentName() + ": Field '" + fieldName + "' not found";
+  std::string message = ShownText(stats.ComponentName()) + ": Field '" + ShownText(fieldName) + "' not found";
   const auto& names = stats.GetNumericFields().Items();
   if (names.empty()) throw EDatabaseError(message + "; the dataset has no numeric fields");
   message += "; numeric fields: ";
-  for (std::size_t i = 0; i < names.size() && i < kListed; ++i) message += (i > 0 ? ", " : "") + names[i];
+  for (std::size_t i = 0; i < names.size() && i < kListed; ++i) {
+    message += (i > 0 ? ", " : "") + ShownText(names[i]);
+  }
   if (names.size() > kListed) {
     message += " and " + std::to_string(names.size() - kListed) + " more (sumora fields lists them all)";
   }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "host/MessageText.h"
+
 namespace sumora::cli {
 
 namespace {
@@ -41,10 +43,12 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
         values_[name].push_back(args[++i]);
       }
     } else {
-      throw UsageError("unknown option --" + name);
+      throw UsageError("unknown option --" + ShownText(name));
     }
   }
-  if (positional_.size() > maxPositional) throw UsageError("unexpected argument '" + positional_[maxPositional] + "'");
+  if (positional_.size() > maxPositional) {
+    throw UsageError("unexpected argument '" + ShownText(positional_[maxPositional]) + "'");
+  }
 }
 
 std::optional<std::string> CommandLine::Get(const std::string& option) const {
@@ -73,7 +77,7 @@ std::optional<double> CommandLine::GetDouble(const std::string& option) const {
   const char* end = text->data() + text->size();
   auto [ptr, ec] = std::from_chars(begin, end, value);
   if (text->empty() || ptr != end || ec != std::errc() || !std::isfinite(value)) {
-    throw UsageError("option --" + option + " needs a finite number, not '" + *text + "'");
+    throw UsageError("option --" + option + " needs a finite number, not '" + ShownText(*text) + "'");
   }
   return value;
 }
@@ -86,7 +90,7 @@ std::optional<long long> CommandLine::GetInteger(const std::string& option, long
   auto [ptr, ec] = std::from_chars(text->data(), end, value);
   if (text->empty() || ptr != end || ec != std::errc() || value < low || value > high) {
     throw UsageError("option --" + option + " needs a whole number from " + std::to_string(low) + " to " +
-                     std::to_string(high) + ", not '" + *text + "'");
+                     std::to_string(high) + ", not '" + ShownText(*text) + "'");
   }
   return value;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "apps/sumora/CommandLine.h"
+#include "dataset/ValueText.h"
+#include "host/MessageText.h"
 #include "engine/SmrEngine.h"
 #include "host/SysUtils.h"
 
@@ -16,7 +18,7 @@ const char* const kDefaultList = "0.25,0.5,0.75";
 
 [[noreturn]] void BadList(const std::string& list) {
   throw UsageError(std::string("option ") + kOption +
-                   " takes probabilities from 0 to 1 separated by commas (for example 0.1,0.5,0.9), not '" + list +
+                   " takes probabilities from 0 to 1 separated by commas (for example 0.1,0.5,0.9), not '" + ShownText(list) +
                    "'");
 }
 
@@ -29,10 +31,10 @@ std::vector<double> ParseList(const std::string& list) {
     const std::size_t first = item.find_first_not_of(' ');
     const std::size_t last = item.find_last_not_of(' ');
     item = first == std::string::npos ? std::string() : item.substr(first, last - first + 1);
+    // Read as cells are: "+0.5" is 0.5, and "1e-400" the 0 it rounds to.
     double p = 0.0;
-    const char* end = item.data() + item.size();
-    auto [ptr, ec] = std::from_chars(item.data(), end, p);
-    if (item.empty() || ptr != end || ec != std::errc() || !(p >= 0.0 && p <= 1.0)) BadList(list);
+    if (!TryParseFloatText(item, &p) || !(p >= 0.0 && p <= 1.0)) BadList(list);
+    if (p == 0.0) p = 0.0;  // -0 and -1e-400 are the probability 0, and print so
     probabilities.push_back(p);
     if (comma == std::string::npos) break;
     start = comma + 1;

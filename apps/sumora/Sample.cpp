@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +16,6 @@
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
-#include "dataset/Drivers.h"
 #include "design/FormFile.h"
 #include "host/Errors.h"
 #include "host/SafeFile.h"
@@ -145,45 +143,15 @@ std::string CsvText(const std::vector<Order>& orders) {
   return text;
 }
 
-// The first `limit` bytes of a regular file (checked before the call, so no pipe is opened).
-std::string FileStart(const std::string& path, std::size_t limit) {
+// Whether the regular file at `path` (checked before the call, so no pipe is opened) holds exactly
+// `contents`; a file of another size is not read.
+bool HoldsExactly(const std::string& path, const std::string& contents) {
+  std::error_code error;
+  if (std::filesystem::file_size(path, error) != contents.size() || error) return false;
   std::ifstream in(path, std::ios::binary);
-  std::string text(limit, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(limit));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  return text;
-}
-
-bool IsSampleDatabase(const std::string& path) {
-  sqlite3* db = nullptr;
-  // immutable: reading the schema must not create a journal or take locks in a folder we may not own.
-  const std::string uri = SqliteImmutableUri(path);
-  const int rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-  Closer closer{db};
-  if (rc != SQLITE_OK) return false;
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT type, name, sql FROM sqlite_master", -1, &statement, nullptr) != SQLITE_OK) {
-    return false;
-  }
-  int objects = 0;
-  bool orders = false;
-  while (sqlite3_step(statement) == SQLITE_ROW) {
-    ++objects;
-    const auto* sql = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
-    orders = orders || (sql != nullptr && std::string(sql) == kCreateOrders);
-  }
-  sqlite3_finalize(statement);
-  return objects == 1 && orders;
-}
-
-bool IsSampleCsv(const std::string& path) {
-  const std::string header = std::string(kCsvHeader) + "\n";
-  return FileStart(path, header.size()) == header;
-}
-
-bool IsSampleForm(const std::string& path) {
-  const auto document = nlohmann::json::parse(FileStart(path, 1 << 20), nullptr, /*allow_exceptions=*/false);
-  return document.is_object() && document.value("form", nlohmann::json()) == kFormName;
+  std::string text(contents.size(), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  return in.gcount() == static_cast<std::streamsize>(text.size()) && text == contents;
 }
 
 std::string PathText(const std::filesystem::path& path) { return path.string(); }
@@ -196,16 +164,17 @@ PathKind ExaminedKind(const std::filesystem::path& path) {
   return kind;
 }
 
-// A file of the set may be replaced only when the sample wrote it: anything else at that name is
-// somebody's data (or a link to it), and the command stops before writing anything.
-void CheckReplaceable(const std::filesystem::path& file, bool (*isSampleFile)(const std::string&)) {
+// A file of the set may be replaced only when it holds what the sample writes there: anything else
+// at that name is somebody's data (a foreign file, a sample they extended, a link), and the command
+// stops before writing anything.
+void CheckReplaceable(const std::filesystem::path& file, const std::string& contents) {
   const PathKind kind = ExaminedKind(file);
   if (kind == PathKind::Missing) return;
   if (kind != PathKind::RegularFile) {
     throw Exception("'" + PathText(file) + "' is " + DescribePathKind(kind) +
                     ", not a file the sample wrote; remove it or choose another --out folder");
   }
-  if (!isSampleFile(PathText(file))) {
+  if (!HoldsExactly(PathText(file), contents)) {
     throw Exception("'" + PathText(file) +
                     "' is not a file the sample wrote; remove it or choose another --out folder");
   }
@@ -224,11 +193,12 @@ void MakeFolder(const std::filesystem::path& folder) {
   if (error) throw Exception("cannot create the folder '" + PathText(folder) + "': " + error.message());
 }
 
-// The workbench's sample form: a table component and a query component over the SQLite file.
-void WriteSampleForm(const std::string& database, const std::string& path) {
+// The workbench's sample form: a table component and a query component over the SQLite file, as the
+// text WriteFormFile would write at `path`.
+std::string SampleFormText(const std::string& database, const std::string& path) {
   RegisterSumoraClasses();
   TForm form;
-  form.SetName("OrdersForm");
+  form.SetName(kFormName);
   auto* table = new TSumoraTable(&form);
   table->SetName("OrdersTable");
   table->SetDatabaseName(database);
@@ -240,7 +210,7 @@ void WriteSampleForm(const std::string& database, const std::string& path) {
   query->SQL().Add("SELECT AMOUNT, QTY FROM ORDERS WHERE REGION = 'North'");
   query->SetStatFieldName("QTY");
   query->SetdsFreqClasses(20);
-  WriteFormFile(form, path);
+  return FormToText(form, FormFolderOf(path));
 }
 
 }  // namespace
@@ -256,16 +226,19 @@ int CmdSample(const Args& args) {
   std::error_code error;
   std::filesystem::create_directories(directory, error);
   if (error) throw Exception("cannot create the folder '" + PathText(directory) + "': " + error.message());
-  CheckReplaceable(database, IsSampleDatabase);
-  CheckReplaceable(form, IsSampleForm);
+  const std::vector<Order> orders = MakeOrders();
+  const std::string databaseBytes = SqliteBytes(orders);
+  const std::string csvText = CsvText(orders);
+  const std::string formText = SampleFormText(PathText(database), PathText(form));
+  CheckReplaceable(database, databaseBytes);
+  CheckReplaceable(form, formText);
   const PathKind csvFolder = InspectPath(PathText(directory / "csv"));
-  if (csvFolder == PathKind::Directory) CheckReplaceable(csv, IsSampleCsv);
+  if (csvFolder == PathKind::Directory) CheckReplaceable(csv, csvText);
   MakeFolder(directory / "csv");
 
-  const std::vector<Order> orders = MakeOrders();
-  WriteFileAtomically(PathText(database), SqliteBytes(orders));
-  WriteFileAtomically(PathText(csv), CsvText(orders));
-  WriteSampleForm(PathText(database), PathText(form));
+  WriteFileAtomically(PathText(database), databaseBytes);
+  WriteFileAtomically(PathText(csv), csvText);
+  WriteFileAtomically(PathText(form), formText);
   std::printf("sample: %s and %s (ORDERS, %d rows)\n", database.c_str(), csv.c_str(), kRows);
   std::printf("sample: %s (the workbench\'s sample form)\n", form.c_str());
   return 0;

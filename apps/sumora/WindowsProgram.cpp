@@ -1,5 +1,7 @@
 #include "apps/sumora/WindowsProgram.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,7 +10,56 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/MessageText.h"
+
 namespace sumora::cli {
+
+namespace {
+
+bool OwnedByUserOrRoot(const struct stat& info, uid_t user) { return info.st_uid == user || info.st_uid == 0; }
+
+bool WritableByOthers(const struct stat& info) { return (info.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
+
+std::string OwnerText(const struct stat& info) { return "user " + std::to_string(info.st_uid); }
+
+// Why the program found beside sumora may not be run as the user; empty when it may. Whoever can
+// change the file, or put another in its place, would otherwise run their program as the user.
+std::string UntrustedProgramReason(const struct stat& program, const struct stat& folder, uid_t user) {
+  if (!S_ISREG(program.st_mode)) return "it is not a regular file";
+  if (!OwnedByUserOrRoot(program, user)) return "it belongs to " + OwnerText(program) + ", not to you or root";
+  if (WritableByOthers(program)) return "users other than its owner may change it (it is group- or world-writable)";
+  if (!OwnedByUserOrRoot(folder, user)) return "its folder belongs to " + OwnerText(folder) + ", not to you or root";
+  // In a folder others may write, the sticky bit still keeps them from replacing or renaming a file
+  // that is not theirs, and the file was found to be the user's or root's above.
+  if (WritableByOthers(folder) && (folder.st_mode & S_ISVTX) == 0) {
+    return "its folder is writable by other users, who could put another program in its place";
+  }
+  return std::string();
+}
+
+// Closes the descriptor however the hand-off ends.
+struct Descriptor {
+  int fd = -1;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+int ReportNotStarted(const std::string& command, const std::string& shownProgram, int error) {
+  if (error == ENOENT) {
+    std::fprintf(stderr,
+                 "sumora %s: the windows program '%s' is missing (looked for %s). It is built with the Qt 6 "
+                 "windows: build the target %s (cmake --build BUILD --target %s) or install it beside sumora.\n",
+                 command.c_str(), kWindowsProgramName, shownProgram.c_str(), kWindowsProgramName,
+                 kWindowsProgramName);
+  } else {
+    std::fprintf(stderr, "sumora %s: cannot run the windows program %s: %s\n", command.c_str(), shownProgram.c_str(),
+                 std::strerror(error));
+  }
+  return 1;
+}
+
+}  // namespace
 
 std::string WindowsProgramPath() {
   std::error_code ec;
@@ -27,20 +78,31 @@ int RunWindowsProgram(const std::string& command, char** argv) {
                  kWindowsProgramName);
     return 1;
   }
+  const std::string shown = ShownText(program, program.size());
+  // The checks and the exec go through descriptors, so what was checked is what runs: a name replaced
+  // in between would be another file.
+  const Descriptor folder{::open(std::filesystem::path(program).parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+  if (folder.fd < 0) return ReportNotStarted(command, shown, errno);
+  const Descriptor file{::openat(folder.fd, kWindowsProgramName, O_PATH | O_CLOEXEC)};
+  if (file.fd < 0) return ReportNotStarted(command, shown, errno);
+  struct stat folderInfo {};
+  struct stat fileInfo {};
+  if (::fstat(folder.fd, &folderInfo) != 0 || ::fstat(file.fd, &fileInfo) != 0) {
+    return ReportNotStarted(command, shown, errno);
+  }
+  const std::string reason = UntrustedProgramReason(fileInfo, folderInfo, ::geteuid());
+  if (!reason.empty()) {
+    std::fprintf(stderr,
+                 "sumora %s: refusing to run the windows program '%s': %s. Only a program that you or root own and "
+                 "nobody else may change, in a folder nobody else may change, is run: install sumora in such a "
+                 "folder (or chmod go-w the program and its folder)\n",
+                 command.c_str(), shown.c_str(), reason.c_str());
+    return 1;
+  }
   argv[0] = const_cast<char*>(program.c_str());
   std::fflush(nullptr);
-  ::execv(program.c_str(), argv);
-  const int error = errno;
-  if (error == ENOENT) {
-    std::fprintf(stderr,
-                 "sumora %s: the windows program '%s' is missing (looked for %s). It is built with the Qt 6 "
-                 "windows: build the target %s (cmake --build BUILD --target %s) or install it beside sumora.\n",
-                 command.c_str(), kWindowsProgramName, program.c_str(), kWindowsProgramName, kWindowsProgramName);
-  } else {
-    std::fprintf(stderr, "sumora %s: cannot run the windows program %s: %s\n", command.c_str(), program.c_str(),
-                 std::strerror(error));
-  }
-  return 1;
+  ::fexecve(file.fd, argv, environ);
+  return ReportNotStarted(command, shown, errno);
 }
 
 }  // namespace sumora::cli

@@ -57,19 +57,24 @@ char DefaultDelimiter(const std::string& path) {
   return EndsWithIgnoringCase(path, ".tsv") || EndsWithIgnoringCase(path, ".tab") ? '\t' : ',';
 }
 
-// What identifies the file's contents between passes.
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// What identifies the file's contents between passes. The modification time can be set back by
+// whoever rewrites the file (touch -r), the change time cannot: a rewrite in place that keeps the size
+// and the modification time still moves it.
 struct FileIdentity {
   dev_t device = 0;
   ino_t inode = 0;
   off_t size = 0;
   timespec modified{};
+  timespec changed{};
   bool operator==(const FileIdentity& other) const {
     return device == other.device && inode == other.inode && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+           SameTime(modified, other.modified) && SameTime(changed, other.changed);
   }
 };
 
-FileIdentity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+FileIdentity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
 
 std::string KindOf(mode_t mode) {
   if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
@@ -90,7 +95,7 @@ bool StatExisting(const std::string& path, struct stat* st, const char* what) {
   if (::stat(path.c_str(), st) == 0) return true;
   if (errno == ENOENT || errno == ENOTDIR) return false;
   if (errno == ELOOP) {
-    throw EDatabaseError(std::string(what) + " '" + path +
+    throw EDatabaseError(std::string(what) + " '" + ShownText(path) +
                          "' is a symbolic link that leads to itself (a link loop); point it at a file");
   }
   throw EDatabaseError(std::string(what) + " '" + ShownText(path) + "' cannot be reached: " + std::strerror(errno));
@@ -346,9 +351,9 @@ class CsvSource : public RecordSource {
   void CheckUnchanged() const {
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !(IdentityOf(st) == identity_)) {
-      throw EDatabaseError("CSV file '" + path_ +
-                           "' changed while it was being read (its size or modification time differs from when "
-                           "the table was opened); run again once the file is complete");
+      throw EDatabaseError("CSV file '" + ShownText(path_) +
+                           "' changed while it was being read (its size, modification or change time differs from "
+                           "when the table was opened); run again once the file is complete");
     }
   }
 
@@ -442,7 +447,7 @@ void CheckTableName(const std::string& directory, const std::string& tableName) 
   if (tableName.find('/') != std::string::npos || tableName.find('\0') != std::string::npos || tableName == "." ||
       tableName == "..") {
     throw EDatabaseError("CSV table name '" + ShownText(tableName) + "' is refused: a table is a file directly inside '" +
-                         directory + "', so its name cannot hold '/' or be '.' or '..'");
+                         ShownText(directory) + "', so its name cannot hold '/' or be '.' or '..'");
   }
 }
 
@@ -473,8 +478,8 @@ std::string FindTableFile(const std::string& directory, const std::string& table
       if (SameNameIgnoringCase(name, candidate) && IsTableFile(entry.path().string())) return entry.path().string();
     }
   }
-  throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: '" + ShownText(directory) + "' holds no file '" + tableName +
-                       "' or '" + tableName + ".csv'");
+  throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: '" + ShownText(directory) +
+                       "' holds no file '" + ShownText(tableName) + "' or '" + ShownText(tableName + ".csv") + "'");
 }
 
 }  // namespace
@@ -497,8 +502,8 @@ std::unique_ptr<RecordSource> OpenCsvTable(const std::string& databaseName, cons
   const std::string fileName = fs::path(path).filename().string();
   const std::string stem = fs::path(path).stem().string();
   if (!tableName.empty() && !SameNameIgnoringCase(tableName, fileName) && !SameNameIgnoringCase(tableName, stem)) {
-    throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: the database is the file '" + path +
-                         "', whose one table is '" + fileName + "'");
+    throw EDatabaseError("CSV table '" + ShownText(tableName) + "' not found: the database is the file '" +
+                         ShownText(path) + "', whose one table is '" + ShownText(fileName) + "'");
   }
   return std::make_unique<CsvSource>(path, location.dialect);
 }

@@ -228,8 +228,8 @@ class SqliteSource : public RecordSource {
                               recordNumber_);
       }
       default:
-        throw EDatabaseError("A binary value is not a number (field '" + FieldName(column) + "', record " +
-                             std::to_string(recordNumber_) + ")");
+        throw EDatabaseError("A binary value is not a number (field '" + ShownText(FieldName(column)) +
+                             "', record " + std::to_string(recordNumber_) + ")");
     }
   }
 
@@ -273,10 +273,11 @@ class SqliteSource : public RecordSource {
   // The statement's column for a field: the field itself, or its place in a focused scan's statement.
   int Column(int column) const {
     if (focusedColumns_.empty()) return column;
-    const int index = static_cast<std::size_t>(column) < statementColumn_.size() ? statementColumn_[static_cast<std::size_t>(column)] : -1;
+    const std::size_t slot = static_cast<std::size_t>(column);
+    const int index = slot < statementColumn_.size() ? statementColumn_[slot] : -1;
     if (index < 0) {
-      throw EDatabaseError("SQLite: field '" + FieldName(column) + "' read during a scan of other fields (first '" +
-                           FieldName(focusedColumns_.front()) + "')");
+      throw EDatabaseError("SQLite: field '" + ShownText(FieldName(column)) + "' read during a scan of other fields (first '" +
+                           ShownText(FieldName(focusedColumns_.front())) + "')");
     }
     return index;
   }

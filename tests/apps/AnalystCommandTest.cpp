@@ -2,6 +2,7 @@
 // tables, data on standard input, and messages that say what exists. Run on files the test makes.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -224,6 +225,39 @@ TEST_F(AnalystCommandTest, StandardInputIsOneCsvTableAndItsCopyIsRemovedOnEveryW
   const CommandResult failed = Sumora({"summarize", "--db", "-", "--field", "PRICE"}, fromStdin);
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(leftovers(), 0);
+}
+
+// A signal that ends the program while it copies standard input (here: while it waits for more) removes
+// the copy; past the file size limit the copy fails as an error and is removed too.
+TEST_F(AnalystCommandTest, TheCopyOfStandardInputIsRemovedWhateverEndsTheProgram) {
+  std::filesystem::create_directory(dir.path() / "tmp");
+  std::string big = "V\n";
+  for (int i = 0; i < 100000; ++i) big += "1\n";
+  dir.write("big.csv", big);
+  const std::string script = R"sh(cd "$1" && ulimit -c 0 && mkfifo in || exit 9
+export TMPDIR="$PWD/tmp"
+for sig in ALRM USR1 USR2 VTALRM PROF XCPU; do
+  "$2" summarize --db - --field V <in &
+  exec 3>in
+  n=0
+  while [ ! -e tmp/*/stdin.csv ] && [ $n -lt 1000 ]; do sleep 0.01; n=$((n + 1)); done
+  kill -$sig $!
+  wait $!
+  echo "$sig $? $(ls -A tmp | wc -l)"
+  exec 3>&-
+done
+(ulimit -f 64; exec "$2" summarize --db - --field V <big.csv)
+echo "XFSZ $? $(ls -A tmp | wc -l)")sh";
+  const CommandResult run = RunCommand("/bin/sh", {"-c", script, "sh", dir.path().string(), SUMORA_BINARY});
+  std::string expected;
+  for (const auto& [name, number] : std::vector<std::pair<std::string, int>>{
+           {"ALRM", SIGALRM}, {"USR1", SIGUSR1}, {"USR2", SIGUSR2}, {"VTALRM", SIGVTALRM}, {"PROF", SIGPROF},
+           {"XCPU", SIGXCPU}}) {
+    expected += name + " " + std::to_string(128 + number) + " 0\n";
+  }
+  EXPECT_EQ(run.out, expected + "XFSZ 1 0\n") << run.err;
+  EXPECT_NE(run.err.find("cannot copy standard input to a temporary file ("), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
 }
 
 TEST_F(AnalystCommandTest, AnUnknownFieldListsTheNumericFieldsUpToTwenty) {

@@ -56,6 +56,13 @@ TEST_F(QuantileCommandTest, JsonListsTheQuantilesInTheOrderAskedWithTheMedianOfA
   EXPECT_FALSE(nlohmann::json::parse(plain.out).contains("medianAll"));
 }
 
+// Probabilities are read as numbers are read everywhere: a sign, an exponent, an underflow to zero.
+TEST_F(QuantileCommandTest, SignedAndTinyProbabilitiesAreNumbers) {
+  CommandResult run = Sumora({"--db", db, "--table", "T", "--quantiles=-0,+0.5,1e-400"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(run.out.find("Quantile ")), "Quantile 0: -4.000\nQuantile 0.5: 2.000\nQuantile 0: -4.000\n");
+}
+
 TEST_F(QuantileCommandTest, ABadListIsAUsageErrorAndNoValuesTheSummarysError) {
   for (const std::string list : {"1.5", "-0.1", "abc", "0.1,,0.5", "nan", ""}) {
     CommandResult run = Sumora({"--db", db, "--table", "T", "--quantiles=" + list});

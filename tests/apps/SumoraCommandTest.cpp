@@ -1,6 +1,7 @@
 // The `sumora` command's contract: options, output formats, JSON keys and exit statuses, run on real
 // SQLite and CSV files made by the test.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 #include <filesystem>
@@ -247,6 +248,11 @@ TEST_F(SumoraCommandTest, SampleReplacesOnlyItsOwnFiles) {
       {"orders.form.json", [](const std::string& p) { std::ofstream(p) << R"({"form": "Mine"})"; },
        "error: '" + out + "/orders.form.json' is not a file the sample wrote; remove it or choose another --out "
        "folder\n"},
+      // The sample's header over rows of the user's own: theirs, not the sample's.
+      {"csv/orders.csv",
+       [](const std::string& p) { std::ofstream(p) << "ID,AMOUNT,QTY,REGION,ORDERED\n1,2,3,North,2024-01-01\n"; },
+       "error: '" + out + "/csv/orders.csv' is not a file the sample wrote; remove it or choose another --out "
+       "folder\n"},
   };
   for (const auto& c : cases) {
     std::filesystem::remove_all(out);
@@ -302,6 +308,58 @@ TEST_F(SumoraCommandTest, LinksNoWindowLibraryAndNamesTheMissingWindowsProgram) 
     CommandResult run = RunCommand(alone.string(), {command, "output", "--db", db, "--out", dir.file("x.png")});
     EXPECT_EQ(run.status, 1) << command;
     EXPECT_EQ(run.err.rfind(std::string("sumora ") + command + ": the windows program " + looked, 0), 0u) << run.err;
+  }
+}
+
+// The window commands hand off to the program beside sumora only when nobody but the user and root
+// can change it or put another in its place; /bin/echo stands in for it and shows it ran. Rows that
+// give a file to another user need root to do so, and are skipped without it.
+TEST_F(SumoraCommandTest, HandsOffOnlyToAProgramNobodyElseCanChange) {
+  if (!std::filesystem::exists("/bin/echo")) GTEST_SKIP() << "no /bin/echo to stand in for the windows program";
+  constexpr uid_t kSomeoneElse = 65534;
+  struct Place {
+    const char* name;
+    std::filesystem::perms folderMode;
+    std::filesystem::perms programMode;
+    bool someoneElsesProgram;
+    bool someoneElsesFolder;
+    std::string refusal;  // empty: the program runs
+  };
+  using P = std::filesystem::perms;
+  const P shared = P::all | P::sticky_bit;
+  const P usual = P::owner_all | P::group_read | P::group_exec | P::others_read | P::others_exec;
+  const std::vector<Place> places{
+      {"private", usual, usual, false, false, ""},
+      {"sticky", shared, usual, false, false, ""},
+      {"groupWritableProgram", usual, usual | P::group_write, false, false,
+       "users other than its owner may change it (it is group- or world-writable)"},
+      {"worldWritableFolder", P::all, usual, false, false,
+       "its folder is writable by other users, who could put another program in its place"},
+      {"someoneElsesProgram", shared, usual, true, false, "it belongs to user 65534, not to you or root"},
+      {"someoneElsesFolder", usual, usual, false, true, "its folder belongs to user 65534, not to you or root"},
+  };
+  for (const Place& place : places) {
+    const auto folder = std::filesystem::canonical(dir.path()) / place.name;
+    std::filesystem::create_directory(folder);
+    std::filesystem::copy_file(SUMORA_BINARY, folder / "sumora");
+    std::filesystem::copy_file("/bin/echo", folder / "sumora-windows");
+    std::filesystem::permissions(folder / "sumora-windows", place.programMode);
+    if ((place.someoneElsesProgram && ::chown((folder / "sumora-windows").c_str(), kSomeoneElse, -1) != 0) ||
+        (place.someoneElsesFolder && ::chown(folder.c_str(), kSomeoneElse, -1) != 0)) {
+      continue;  // not root
+    }
+    std::filesystem::permissions(folder, place.folderMode);
+    const std::string program = (folder / "sumora-windows").string();
+    CommandResult run = RunCommand((folder / "sumora").string(), {"show", "output", "--db", db, "--out", "x.png"});
+    if (place.refusal.empty()) {
+      EXPECT_EQ(run.status, 0) << place.name << ": " << run.err;
+      EXPECT_EQ(run.out, "show output --db " + db + " --out x.png\n") << place.name;
+    } else {
+      EXPECT_EQ(run.status, 1) << place.name;
+      EXPECT_EQ(run.out, "") << place.name;
+      EXPECT_EQ(run.err.rfind("sumora show: refusing to run the windows program '" + program + "': " + place.refusal +
+                                  ". ", 0), 0u) << run.err;
+    }
   }
 }
 

@@ -50,12 +50,16 @@ class SafeFileTest : public ::testing::Test {
   test::TempDir dir_;
 };
 
-TEST_F(SafeFileTest, ReplacesTheContentsKeepingThePermissionBits) {
+// The permission bits are kept; set-user-ID, set-group-ID and sticky are not, since the new contents
+// were never vetted to run with the old file's owner or group.
+TEST_F(SafeFileTest, ReplacesTheContentsKeepingOnlyThePermissionBits) {
   const std::string path = dir_.write("secret.form.json", std::string(5000, 'x'));
-  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  WriteFileAtomically(path, "new");
-  EXPECT_EQ(Slurp(path), "new");
-  EXPECT_EQ(ModeOf(path), 0600u);
+  for (const auto& [before, after] : {std::pair<mode_t, mode_t>{0600, 0600}, {06755, 0755}, {01644, 0644}}) {
+    ASSERT_EQ(::chmod(path.c_str(), before), 0);
+    WriteFileAtomically(path, "new");
+    EXPECT_EQ(Slurp(path), "new");
+    EXPECT_EQ(ModeOf(path), after) << std::oct << before;
+  }
   EXPECT_TRUE(Leftovers({"secret.form.json"}).empty());
 }
 

@@ -30,6 +30,7 @@ struct BadInput {
   int status;
   std::string err;             // standard error, exactly
   std::string outStartsWith;   // standard output starts with this ("" = prints nothing)
+  std::string input = "/dev/null";  // standard input
 };
 
 void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
@@ -90,6 +91,22 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
     dir_->write("twice.sfm", R"({"format": "sumora-form", "version": 1, "components": [)"
                              R"({"class": "TSumoraTable", "name": "T1"}, {"class": "TSumoraQuery", "name": "T1"}]})");
     dir_->write("csv/latin1.csv", "ID,caf\xE9\n1,1\n2,2\n3,4\n");
+    dir_->write("deep.sfm", std::string(100000, '['));
+    // Names that carry terminal control sequences: a CSV header, form components, a link loop.
+    dir_->write("csv/esc.csv", "a\x1b[2J,V\n1,2\n");
+    dir_->write("esc.sfm", R"({"format": "sumora-form", "version": 1, "components": [)"
+                           R"({"class": "TSumoraTable", "name": "\u001b]0;owned\u0007", "properties": )"
+                           R"({"DatabaseName": "shop.sqlite", "TableName": "T"}},)"
+                           R"({"class": "TSumoraTable", "name": "\u001b[2Jbare", "properties": )"
+                           R"({"DatabaseName": "shop.sqlite"}}]})");
+    std::filesystem::create_symlink("loop\x1b.csv", dir_->path() / "csv/loop\x1b.csv");
+    std::filesystem::create_symlink(dir_->file("victim.txt"), dir_->file("link\x1b[2J.form.json"));
+    // A form two folders down whose database is two folders up, opened through a link to its folder.
+    std::filesystem::create_directories(dir_->path() / "real" / "forms");
+    dir_->write("real/forms/up.sfm", R"({"format": "sumora-form", "version": 1, "components": [{"class": )"
+                                     R"("TSumoraTable", "name": "T1", "properties": {"DatabaseName": )"
+                                     R"("../../shop.sqlite", "TableName": "T", "StatFieldName": "V"}}]})");
+    std::filesystem::create_directory_symlink("real/forms", dir_->path() / "formlink");
     dir_->write("mine/orders.sqlite", "my own notes");
   }
   static void TearDownTestSuite() {
@@ -101,9 +118,9 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
   static std::string File(const std::string& name) { return dir_->file(name); }
 
  protected:
-  static CommandResult Sumora(std::vector<std::string> args) {
+  static CommandResult Sumora(std::vector<std::string> args, const std::string& input = "/dev/null") {
     if (args.empty() || args.front().rfind("--", 0) == 0) args.insert(args.begin(), "summarize");
-    return RunCommand(SUMORA_BINARY, args);
+    return RunCommand(SUMORA_BINARY, args, {input, "", {}});
   }
 
  private:
@@ -133,7 +150,7 @@ std::string ExpandText(std::string text) {
 
 TEST_P(BadInputTest, TheUserSeesOneClearLine) {
   const BadInput& input = GetParam();
-  CommandResult run = Sumora(Expand(input.args));
+  CommandResult run = Sumora(Expand(input.args), ExpandText(input.input));
   EXPECT_EQ(run.status, input.status) << run.err;
   EXPECT_EQ(run.err, ExpandText(input.err));
   if (input.outStartsWith.empty()) {
@@ -284,11 +301,45 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"CsvHeaderThatIsNotUtf8", {"--db", "@csv", "--table", "latin1.csv", "--field", "caf\xE9", "--format",
                  "json"},
                  0, "", "{\"component\":\"TSumoraTable\",\"source\":\"latin1.csv\",\"StatFieldName\":\"caf\xEF\xBF\xBD\""},
+        BadInput{"FormFileNestedTooDeeply", {"--form", "@file:deep.sfm"}, 1,
+                 "error: @dirdeep.sfm: malformed form file: lists and objects are nested more than 64 levels deep\n",
+                 ""},
+        BadInput{"FormOpenedThroughALinkedFolder", {"--form", "@file:formlink/up.sfm"}, 0, "", kSummaryOfT},
+        BadInput{"StandardInputIsAFolder", {"--db", "-", "--field", "V"}, 1,
+                 "error: standard input cannot be read: it is a directory; pipe the CSV text in or redirect a file "
+                 "(sumora summarize --db - ... < FILE.csv)\n",
+                 "", "@dir"},
         BadInput{"SampleOverAnotherFile", {"sample", "--out", "@file:mine"}, 1,
                  "error: '@dirmine/orders.sqlite' is not a file the sample wrote; remove it or choose another --out "
                  "folder\n",
                  ""}),
     [](const auto& info) { return info.param.name; });
+
+// Names from a CSV header, a form, a path or the command line reach every message escaped: the
+// message shows the name, and a terminal never receives its control bytes.
+TEST_F(BadInputTest, ControlBytesInNamesNeverReachTheTerminal) {
+  const std::string clear = "\x1b[2J";
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--db", "@csv", "--table", "esc.csv", "--field", "nope"},          // the numeric fields listed
+           {"--form", "@file:esc.sfm", "--field", "nope"},                      // the component's name first
+           {"--form", "@file:esc.sfm", "--component", clear + "bare", "--field", "V"},  // the dataset's name
+           {"--form", "@file:esc.sfm", "--component", clear + "none"},          // a component not in the form
+           {"--db", "@csv", "--table", clear, "--field", "V"},                   // a table not in the folder
+           {"--db", "@file:csv/text.csv", "--table", clear, "--field", "V"},     // a table not in the file
+           {"--db", "@file:csv/loop" + clear + ".csv", "--field", "V"},          // a path that loops
+           {"--db", "@file:csv/text.csv?" + clear + "=1", "--field", "V"},       // an option in the database name
+           {"--db", "@db", "--table", "T", "--field", "V", "--progress", clear},  // a value of an option
+           {"--db", "@db", "--table", "T", "--field", "V", "--" + clear},        // an unknown option
+           {"form", "save", "@file:link" + clear + ".form.json", "--db", "@db", "--table", "T"},  // an output
+       }) {
+    CommandResult run = Sumora(Expand(args));
+    const std::string shown = ::testing::PrintToString(run.err);
+    EXPECT_NE(run.status, 0) << shown;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << shown;
+    EXPECT_EQ(run.err.find('\x07'), std::string::npos) << shown;
+    EXPECT_NE(run.err.find("\\x1b"), std::string::npos) << shown;
+  }
+}
 
 // Nothing a refused statement or table name carried was run: the table is whole afterwards.
 TEST_F(BadInputTest, RefusedStatementsAndTableNamesChangeNothing) {

@@ -90,14 +90,14 @@ DatabaseLocation ParseLocation(const std::string& databaseName) {
         list.remove_prefix(std::min(list.size(), token.size() + 1));
       }
     } else {
-      throw EDatabaseError("unknown CSV option '" + ShownText(key) + "' in '" + databaseName +
+      throw EDatabaseError("unknown CSV option '" + ShownText(key) + "' in '" + ShownText(databaseName) +
                            "'; the options are delimiter, decimal, na and comment");
     }
   }
   if (location.dialect.decimalGiven && location.dialect.delimiterGiven &&
       location.dialect.decimal == location.dialect.delimiter) {
     throw EDatabaseError("CSV options: the decimal mark and the delimiter cannot both be '" +
-                         std::string(1, location.dialect.decimal) + "'");
+                         ShownText(std::string(1, location.dialect.decimal)) + "'");
   }
   return location;
 }
