@@ -1,5 +1,7 @@
 #include "host/ConsoleServices.h"
 
+#include "host/MessageText.h"
+
 #include <unistd.h>
 
 #include <cmath>
@@ -42,7 +44,8 @@ class ConsoleProgress : public ProgressDialog {
     if (drawn_) std::fputs("\r\033[K", out_);
   }
 
-  void SetLabels(const std::string& value) override { heading_ = value; }
+  // The caption names the source and the field, which come from data: shown escaped.
+  void SetLabels(const std::string& value) override { heading_ = ShownText(value); }
   void SetCaption(const std::string&) override {}
   void Show() override { shown_ = forceDraw_ || isatty(fileno(out_)) != 0; }
 

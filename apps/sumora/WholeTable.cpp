@@ -202,15 +202,18 @@ std::string SummaryText(const WholeTableRun& run, const GroupSummary& group, std
   }
   if (!field.error.empty()) lines.push_back("Error: " + field.error);
   std::string text;
-  for (const auto& line : lines) text += line + "\n";
+  // Names and SQL text come from data and users: a terminal must not act on their control characters.
+  for (const auto& line : lines) text += ShownText(line, std::string::npos) + "\n";
   return text;
 }
 
 std::string ClassesText(const WholeTableRun& run, const GroupSummary& group, std::size_t fieldIndex) {
   const FieldSummary& field = group.fields[fieldIndex];
   TSumoraStats& stats = *run.bound.stats;
-  std::string text = ShownText(stats.ComponentName()) + " Class Frequency Data\n" +
-                     ClassIdentification(stats.SourceName(), field.statistics.fieldName, stats.ScaleBy()) + "\n";
+  std::string text =
+      ShownText(stats.ComponentName() + " Class Frequency Data", std::string::npos) + "\n" +
+      ShownText(ClassIdentification(stats.SourceName(), field.statistics.fieldName, stats.ScaleBy()), std::string::npos) +
+      "\n";
   if (field.statistics.Has(FieldStatistics::kClassCounts)) {
     for (const auto& row : ClassGridRows(field.statistics, field.statistics.freqClasses)) {
       for (std::size_t column = 0; column < row.size(); ++column) text += (column > 0 ? "\t" : "") + row[column];
