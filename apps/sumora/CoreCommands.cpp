@@ -9,8 +9,10 @@
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/CsvOutput.h"
+#include "apps/sumora/Digits.h"
 #include "apps/sumora/QuantileOption.h"
 #include "apps/sumora/StdinSpool.h"
+#include "apps/sumora/TableOutput.h"
 #include "dataset/Drivers.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
@@ -113,8 +115,14 @@ int CmdFields(const Args& args) {
 int CmdTables(const Args& args) {
   CommandLine line(args, {"db"});
   std::string db = line.Require("db");
-  if (db == kStandardInput) db = SpoolStandardInput("stdin.csv");
-  for (const auto& name : ListTables(db)) PrintLine(name);
+  if (db == kStandardInput) {
+    db = SpoolStandardInput("stdin.csv");
+  } else {
+    CheckDatabaseExists(db);
+  }
+  const auto names = ListTables(db);
+  for (const auto& name : names) PrintLine(name);
+  if (names.empty()) std::fputs((NoTablesMessage(db) + "\n").c_str(), stderr);
   return 0;
 }
 
@@ -181,8 +189,9 @@ std::string Lines(const std::vector<std::string>& lines) {
 int CmdSummarize(const Args& args) {
   Args rest = args;
   const std::optional<std::vector<double>> quantiles = TakeQuantilesOption(rest);
-  CommandLine line(rest, WithBindingOptions({"format"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
-  const std::string format = FormatOption(line, {"text", "json", "csv"});
+  CommandLine line(rest, WithBindingOptions({"format", "digits"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
+  const std::string format = FormatOption(line, {"text", "json", "csv", "table"});
+  const std::optional<int> digits = DigitsOption(line);
   const auto reports = SummarizeFields(line, [&](BoundComponent& bound) {
     // The summary's passes then take the quantile selection's passes along.
     if (quantiles) bound.stats->PrepareQuantiles(QuantilesWithMedian(*quantiles));
@@ -190,10 +199,11 @@ int CmdSummarize(const Args& args) {
     FieldReport report{SummaryJson(bound), {}};
     const auto texts = SummaryTexts(*bound.stats);
     std::vector<std::string> lines(texts.begin(), texts.end());
+    if (digits) lines = SummaryTextsWithDigits(*bound.stats, *digits);
     if (quantiles) {
       const QuantileReport computed = ComputeQuantiles(*bound.stats, *quantiles);
       AddQuantilesJson(report.json, computed);
-      for (const auto& text : QuantileTexts(computed)) lines.push_back(text);
+      for (const auto& text : QuantileTexts(computed, digits)) lines.push_back(text);
     }
     report.text = Lines(lines);
     return report;
@@ -205,6 +215,8 @@ int CmdSummarize(const Args& args) {
     std::vector<nlohmann::ordered_json> rows;
     for (const auto& report : reports) rows.push_back(WithQuantileColumns(report.json));
     std::fputs(SummaryCsv(rows).c_str(), stdout);
+  } else if (format == "table") {
+    std::fputs(SummaryTable(JsonOf(reports), digits.value_or(6)).c_str(), stdout);
   } else {
     PrintTexts(reports);
   }
@@ -212,13 +224,20 @@ int CmdSummarize(const Args& args) {
 }
 
 int CmdClasses(const Args& args) {
-  CommandLine line(args, WithBindingOptions({"format"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
+  CommandLine line(args, WithBindingOptions({"format", "digits"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
   const std::string format = FormatOption(line, {"text", "csv"});
-  const auto reports = SummarizeFields(line, [](BoundComponent& bound) {
+  const std::optional<int> digits = DigitsOption(line);
+  const auto reports = SummarizeFields(line, [&](BoundComponent& bound) {
     OpenAndSummarize(bound);
     TSumoraStats& stats = *bound.stats;
     std::vector<std::string> lines = {ClassCaption(stats), ClassIdentification(stats)};
-    for (const auto& row : ClassGridRows(stats)) {
+    std::vector<std::vector<std::string>> grid;
+    if (digits) {
+      grid = ClassGridRowsWithDigits(stats, *digits);
+    } else {
+      for (const auto& row : ClassGridRows(stats)) grid.emplace_back(row.begin(), row.end());
+    }
+    for (const auto& row : grid) {
       std::string text;
       for (std::size_t column = 0; column < row.size(); ++column) {
         if (column > 0) text += '\t';

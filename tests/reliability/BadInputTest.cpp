@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "or choose another file name\n",
                  ""},
         BadInput{"ExtraArgumentAfterTheOptions", {"--db", "@db", "--table", "T", "--field", "V", "NOTE"}, 2,
-                 "sumora summarize: unexpected argument 'NOTE' (see sumora --help)\n", ""},
+                 "sumora summarize: unexpected argument 'NOTE' (see sumora summarize --help)\n", ""},
         BadInput{"UnderflowWithoutAnExponent", {"--db", "@db", "--table", "TINY", "--field", "V"}, 0, "",
                  "Table: TINY\nField Analyzed: V\nRecord Count: 3\nMean: 1.000\n"},
         BadInput{"NanAsText", {"--db", "@db", "--table", "NANTEXT", "--field", "V"}, 0, "",

@@ -1,0 +1,30 @@
+// Numbers for a terminal: `--digits N` significant digits instead of the windows' three decimals, so
+// that a value near 1e-3 does not print as .000.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/sumora/CommandLine.h"
+
+namespace sumora {
+class TSumoraStats;
+}
+
+namespace sumora::cli {
+
+// The --digits option: 1 to 17 significant digits, nothing when it is absent.
+std::optional<int> DigitsOption(const CommandLine& line);
+
+// `value` with `digits` significant digits in the shortest of fixed and exponent notation ("0.00123",
+// "1.5e+07"); INF, -INF and NAN as the windows write them.
+std::string NumberWithDigits(double value, int digits);
+
+// The summary window's fifteen texts (see SummaryTexts) with every statistic in `digits` digits.
+std::vector<std::string> SummaryTextsWithDigits(TSumoraStats& stats, int digits);
+
+// The class grid's rows (see ClassGridRows): bounds and percentages in `digits` digits.
+std::vector<std::vector<std::string>> ClassGridRowsWithDigits(const TSumoraStats& stats, int digits);
+
+}  // namespace sumora::cli
