@@ -9,6 +9,7 @@
 #include "engine/SmrQuery.h"
 #include "engine/SmrTable.h"
 #include "dataset/Drivers.h"
+#include "dataset/ValueText.h"
 #include "dataset/drivers/csv/CsvDialect.h"
 #include "design/FormFile.h"
 #include "host/MessageText.h"
@@ -247,10 +248,22 @@ void CheckFieldIsNumeric(BoundComponent& bound) {
     throw EDatabaseError(stats.ComponentName() + ": Field '" + stats.StatFieldName() + "' not found; " +
                          NumericFieldList(stats));
   }
-  if (!NumericField(*field)) {
-    throw EDatabaseError(stats.ComponentName() + ": Field '" + ShownText(field->FieldName()) + "' holds " +
-                         KindOfValues(*field) + " (" + field->ClassName() + "), not numbers; " + NumericFieldList(stats));
+  if (NumericField(*field)) return;
+  // A text column may still hold numbers (an untyped SQLite column, a CSV column with one stray
+  // word): the passes convert those, and name the record of a value that is not one. Refused here is
+  // a text field whose first value already is no number, and every date or true/false field.
+  const bool text = KindOfValues(*field) == "text";
+  std::string firstValue;
+  if (text) {
+    if (bound.dataset->Eof() || field->IsNull()) return;
+    firstValue = field->AsString();
+    bool isInteger = false;
+    if (LooksNumeric(firstValue, &isInteger)) return;
   }
+  throw EDatabaseError(stats.ComponentName() + ": Field '" + ShownText(field->FieldName()) + "' holds " +
+                       KindOfValues(*field) + " (" + field->ClassName() + "), not numbers" +
+                       (text ? " (record 1 is '" + ShownText(firstValue) + "')" : std::string()) + "; " +
+                       NumericFieldList(stats));
 }
 
 void CheckDatabaseExists(const std::string& db) {
@@ -258,7 +271,9 @@ void CheckDatabaseExists(const std::string& db) {
   if (kind != DriverKind::SQLite && kind != DriverKind::Csv) return;
   std::error_code ec;
   const std::string path = csv::SplitOptions(db).path;
-  if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return;
+  // Only what is plainly not there: a link loop or a folder that cannot be searched is for the driver
+  // to name.
+  if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found) return;
   throw EDatabaseError("--db '" + ShownText(path) +
                        "' does not exist: give an SQLite file, a CSV file or a folder of CSV files (check the path)");
 }

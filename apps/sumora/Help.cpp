@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 
 namespace sumora::cli {
 
@@ -82,6 +83,21 @@ const char* CommandUsage(const std::string& command) {
   const auto& usages = Usages();
   auto found = usages.find(command);
   return found == usages.end() ? nullptr : found->second;
+}
+
+std::string InOptionWords(const std::string& message, const std::vector<std::string>& args) {
+  const auto given = [&args](const char* option) {
+    return std::any_of(args.begin(), args.end(), [option](const std::string& arg) {
+      return arg == option || arg.rfind(std::string(option) + "=", 0) == 0;
+    });
+  };
+  if (!given("--db") || given("--form")) return message;
+  static const std::string kProperty = "check DatabaseName";
+  std::string text = message;
+  for (auto at = text.find(kProperty); at != std::string::npos; at = text.find(kProperty, at)) {
+    text.replace(at, kProperty.size(), "check the path given to --db");
+  }
+  return text;
 }
 
 bool AsksForHelp(const std::vector<std::string>& args) {

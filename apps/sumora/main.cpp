@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sumora %s: %s (see sumora %s --help)\n", command.c_str(), e.what(), command.c_str());
     return 2;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "error: %s\n", e.what());
+    std::fprintf(stderr, "error: %s\n", InOptionWords(e.what(), rest).c_str());
     return 1;
   }
 }
