@@ -245,7 +245,7 @@ void CheckFieldIsNumeric(BoundComponent& bound) {
   const TField* field = bound.dataset->FindField(stats.StatFieldName());
   if (field == nullptr) {
     // "...: Field 'X' not found; numeric fields: A, B, C"
-    throw EDatabaseError(stats.ComponentName() + ": Field '" + stats.StatFieldName() + "' not found; " +
+    throw EDatabaseError(stats.ComponentName() + ": Field '" + ShownText(stats.StatFieldName()) + "' not found; " +
                          NumericFieldList(stats));
   }
   if (NumericField(*field)) return;
