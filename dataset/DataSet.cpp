@@ -11,10 +11,9 @@ namespace sumora {
 
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 std::unique_ptr<TField> MakeField(const FieldDef& def, RecordSource* source, int column) {
@@ -47,6 +46,7 @@ void TDataSet::SetActive(bool active) {
   lastLookupName_.clear();
   lastLookupField_ = nullptr;
   if (!active) {
+    fieldsByLowerName_.clear();
     fields_.clear();
     source_.reset();
     return;
@@ -60,8 +60,12 @@ void TDataSet::SetActive(bool active) {
   for (std::size_t i = 0; i < defs.size(); ++i) {
     fields.push_back(MakeField(defs[i], source.get(), static_cast<int>(i)));
   }
+  std::unordered_map<std::string, TField*> byName;
+  byName.reserve(fields.size());
+  for (const auto& field : fields) byName.emplace(Lower(field->FieldName()), field.get());
   source_ = std::move(source);
   fields_ = std::move(fields);
+  fieldsByLowerName_ = std::move(byName);
 }
 
 void TDataSet::ThrowClosed() const {
@@ -81,14 +85,11 @@ void TDataSet::GetFieldNames(TStrings& list) const {
 
 TField* TDataSet::FindField(const std::string& name) {
   if (lastLookupField_ != nullptr && name == lastLookupName_) return lastLookupField_;
-  for (const auto& field : fields_) {
-    if (SameName(field->FieldName(), name)) {
-      lastLookupName_ = name;
-      lastLookupField_ = field.get();
-      return field.get();
-    }
-  }
-  return nullptr;
+  auto found = fieldsByLowerName_.find(Lower(name));
+  if (found == fieldsByLowerName_.end()) return nullptr;
+  lastLookupName_ = name;
+  lastLookupField_ = found->second;
+  return found->second;
 }
 
 TField& TDataSet::FieldByName(const std::string& name) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/Classes.h"
@@ -105,6 +106,9 @@ class TDataSet : public TComponent {
 
   std::unique_ptr<RecordSource> source_;
   std::vector<std::unique_ptr<TField>> fields_;
+  // Fields by their lower-case name (the first of names equal but for case), so that a table of
+  // tens of thousands of columns is looked up in constant time per name.
+  std::unordered_map<std::string, TField*> fieldsByLowerName_;
   int disableCount_ = 0;
   // FieldByName is called for every record; remembering the last answer keeps it cheap.
   mutable std::string lastLookupName_;

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "dataset/drivers/csv/CsvDialect.h"
 #include "host/Errors.h"
 #include "host/MessageText.h"
 
@@ -48,8 +49,7 @@ DriverKind DriverFor(const std::string& databaseName) {
   std::error_code ec;
   if (!databaseName.empty() && std::filesystem::is_directory(databaseName, ec)) return DriverKind::Csv;
   // CSV options follow a '?': "dir?delimiter=;". A '?' that is part of an existing file's name is not one.
-  const std::string base = std::filesystem::exists(databaseName, ec) ? databaseName
-                                                                      : databaseName.substr(0, databaseName.rfind('?'));
+  const std::string base = csv::SplitOptions(databaseName).path;
   if (!base.empty() && (std::filesystem::is_directory(base, ec) || IsCsvFileName(base))) return DriverKind::Csv;
   // libpq key/value connection strings ("host=localhost dbname=shop") hold '=' and no path separator
   // before it; a file name practically never does.
@@ -86,9 +86,7 @@ std::unique_ptr<RecordSource> OpenQuerySource(const std::string& databaseName, c
 bool IsCsvFileDatabase(const std::string& databaseName) {
   if (DriverFor(databaseName) != DriverKind::Csv) return false;
   std::error_code ec;
-  const std::string base = std::filesystem::exists(databaseName, ec) ? databaseName
-                                                                      : databaseName.substr(0, databaseName.rfind('?'));
-  return !std::filesystem::is_directory(base, ec);
+  return !std::filesystem::is_directory(csv::SplitOptions(databaseName).path, ec);
 }
 
 namespace {
@@ -101,10 +99,7 @@ std::vector<std::string> FirstColumn(std::unique_ptr<RecordSource> source) {
 }
 
 // The path of a CSV database without its "?options".
-std::string CsvBase(const std::string& databaseName) {
-  std::error_code ec;
-  return std::filesystem::exists(databaseName, ec) ? databaseName : databaseName.substr(0, databaseName.rfind('?'));
-}
+std::string CsvBase(const std::string& databaseName) { return csv::SplitOptions(databaseName).path; }
 
 // A CSV file is its own one table; a directory holds one per CSV file.
 std::vector<std::string> CsvTableFiles(const std::string& databaseName) {

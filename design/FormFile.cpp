@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "dataset/Drivers.h"
+#include "dataset/drivers/csv/CsvDialect.h"
 #include "host/Errors.h"
 #include "host/MessageText.h"
 #include "host/SafeFile.h"
@@ -102,17 +103,20 @@ bool IsPathName(const std::string& name) {
   return kind == DriverKind::SQLite || kind == DriverKind::Csv;
 }
 
+// Only the path moves: CSV options after it ("?na=N//A") are values, kept exactly as written.
 std::string ResolvedDatabaseName(const std::string& stored, const std::string& formFolder) {
   if (formFolder.empty() || !IsPathName(stored) || fs::path(stored).is_absolute()) return stored;
-  return (fs::path(formFolder) / stored).lexically_normal().string();
+  const csv::SplitName split = csv::SplitOptions(stored, formFolder);
+  return (fs::path(formFolder) / split.path).lexically_normal().string() + split.options;
 }
 
 std::string StoredDatabaseName(const std::string& name, const std::string& formFolder) {
   if (formFolder.empty() || !IsPathName(name)) return name;
-  const fs::path absolute = fs::absolute(name).lexically_normal();
+  const csv::SplitName split = csv::SplitOptions(name);
+  const fs::path absolute = fs::absolute(split.path).lexically_normal();
   const fs::path relative = absolute.lexically_relative(formFolder);
   const bool inside = !relative.empty() && *relative.begin() != "..";
-  return inside ? relative.string() : absolute.string();
+  return (inside ? relative.string() : absolute.string()) + split.options;
 }
 
 }  // namespace

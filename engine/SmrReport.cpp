@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "engine/FieldStatistics.h"
 #include "engine/SmrEngine.h"
@@ -9,14 +10,20 @@
 
 namespace sumora {
 
-std::vector<std::string> SummaryLines(const SummaryValues& v) {
+std::vector<std::string> SummaryLines(const SummaryValues& v, const NumberFormat& number) {
   std::vector<std::string> lines = {v.datasetLine, "Field Analyzed: " + v.fieldName};
   auto add = [&](const std::optional<double>& value, const char* label) {
-    if (value) lines.push_back(label + FormatFloat("#.000", *value));
+    if (value) lines.push_back(label + (number ? number(*value) : FormatFloat("#.000", *value)));
   };
-  // These four have their label inside the format, as the window has always written them.
+  // These have their label inside the window's format, as the window has always written them.
   auto addFormatted = [&](const std::optional<double>& value, const char* format) {
-    if (value) lines.push_back(FormatFloat(format, *value));
+    if (!value) return;
+    if (!number) {
+      lines.push_back(FormatFloat(format, *value));
+    } else {
+      const std::string label(format, std::string_view(format).find('#'));
+      lines.push_back(label + number(*value));
+    }
   };
   if (v.count) lines.push_back("Record Count: " + IntToStr(*v.count));
   add(v.mean, "Mean: ");
@@ -29,7 +36,10 @@ std::vector<std::string> SummaryLines(const SummaryValues& v) {
   addFormatted(v.range, "Range: #.000");
   addFormatted(v.variance, "Variance: #.000");
   addFormatted(v.stdDev, "Standard Deviation: #.000");
-  if (v.skew) lines.push_back(FormatFloat("Skewness: #.000", *v.skew) + " " + v.skewSign);
+  if (v.skew) {
+    lines.push_back((number ? "Skewness: " + number(*v.skew) : FormatFloat("Skewness: #.000", *v.skew)) + " " +
+                    v.skewSign);
+  }
   addFormatted(v.kurtosis, "Kurtosis: #.000");
   return lines;
 }
@@ -102,17 +112,21 @@ const std::array<std::string, 6>& ClassGridHeader() {
   return header;
 }
 
-std::vector<std::array<std::string, 6>> ClassGridRows(const FieldStatistics& s, int classes) {
+std::vector<std::array<std::string, 6>> ClassGridRows(const FieldStatistics& s, int classes,
+                                                      const NumberFormat& number) {
+  auto format = [&](const char* windowFormat, double value) {
+    return number ? number(value) : FormatFloat(windowFormat, value);
+  };
   std::vector<std::array<std::string, 6>> rows;
   rows.push_back(ClassGridHeader());
   for (int classNo = 1; classNo <= classes; ++classNo) {
     rows.push_back({
         IntToStr(classNo),
-        FormatFloat("000.000", s.ClassStart(classNo)),
-        FormatFloat("000.000", s.ClassEnd(classNo)),
+        format("000.000", s.ClassStart(classNo)),
+        format("000.000", s.ClassEnd(classNo)),
         IntToStr(s.ClassCount(classNo)),
-        FormatFloat("#000.00", s.ClassPercent(classNo)),
-        FormatFloat("000.000", s.ClassCumPercent(classNo)),
+        format("#000.00", s.ClassPercent(classNo)),
+        format("000.000", s.ClassCumPercent(classNo)),
     });
   }
   return rows;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +24,11 @@ struct SummaryValues {
   std::string skewSign;
   std::optional<double> kurtosis;
 };
-// The summary's texts in the window's order and formats, one per value present (fifteen when all are).
-std::vector<std::string> SummaryLines(const SummaryValues& values);
+// Writes a statistic for a terminal instead of the windows' format (`--digits`).
+using NumberFormat = std::function<std::string(double)>;
+// The summary's texts in the window's order and formats, one per value present (fifteen when all are);
+// with `number`, each statistic is written by it after its label.
+std::vector<std::string> SummaryLines(const SummaryValues& values, const NumberFormat& number = nullptr);
 // The values of one field's statistics as computed (what FieldStatistics::Computed() says), with the
 // record count as the component reports it (-1 below two values).
 SummaryValues SummaryValuesOf(const FieldStatistics& statistics, const std::string& datasetLine,
@@ -38,8 +42,10 @@ std::array<std::string, 15> SummaryTexts(TSumoraStats& source);
 
 // The class frequency window's identification line for a source name, field and scale.
 std::string ClassIdentification(const std::string& sourceName, const std::string& fieldName, double scaleBy);
-// The grid's header row and one row per class 1..classes of these statistics.
-std::vector<std::array<std::string, 6>> ClassGridRows(const FieldStatistics& statistics, int classes);
+// The grid's header row and one row per class 1..classes of these statistics; with `number`, bounds and
+// percentages are written by it.
+std::vector<std::array<std::string, 6>> ClassGridRows(const FieldStatistics& statistics, int classes,
+                                                      const NumberFormat& number = nullptr);
 
 // The class frequency window's identification line: source name + ": " + StatFieldName, with
 // " (Scaled by X)" when ScaleBy differs from 1 by at least 0.0001.

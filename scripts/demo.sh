@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job on the bundled sample: the summary and the class table of ORDERS.AMOUNT.
+# The main job on the bundled sample: the summary and the class table of ORDERS.AMOUNT, then the plot
+# windows (axes, title and buttons) as pictures.
 set -euo pipefail
 BUILD=${1:-build}
 cd "$(dirname "$0")/.."
@@ -11,11 +12,12 @@ run() {
 }
 run summarize --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never
 run classes --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never
+run summarize --db data/orders.sqlite --table ORDERS --all-numeric --format table --progress never
 if "$SUMORA" --help | grep -q '^  plot '; then
   mkdir -p out
   for kind in histogram cumulative polygon input-order; do
     if "$SUMORA" plot --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never --kind "$kind" \
-        --seed 1 --out "out/plot-$kind.png" 2>/dev/null; then
+        --seed 1 --window --out "out/plot-$kind.png" 2>/dev/null; then
       echo "plot: out/plot-$kind.png"
     fi
   done

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++ clang cmake make pkg-config git ca-certificates
   libsqlite3-dev sqlite3 libcsv-dev libpq-dev postgresql
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   fonts-liberation xvfb xauth libclang-rt-14-dev locales
 )

@@ -39,12 +39,26 @@ BoundComponent BindComponent(const CommandLine& line, bool requireField,
 // form's stored field then applies).
 std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& line);
 
-// Raises the unknown-field error (naming the numeric fields there are) when the open dataset has no
-// field `name`.
-void CheckFieldExists(BoundComponent& bound, const std::string& name);
+// Opens the dataset and checks, before any pass, that StatFieldName names a numeric field. An
+// unknown field, or one holding text, dates or true/false values, raises EDatabaseError naming the
+// field (and its class) and listing the numeric fields there are.
+void CheckFieldIsNumeric(BoundComponent& bound);
+// The same for field `name` of the bound dataset (a run over several fields checks each).
+void CheckFieldIsNumeric(BoundComponent& bound, const std::string& name);
 
-// Opens the dataset, checks that StatFieldName names a field (the error lists the numeric fields
-// there are), runs Summarize, then GetdsCoeffVariation (as the summary window does).
+// Checks that a --db naming a file or folder (CSV options aside) exists; EDatabaseError speaking of
+// --db otherwise. URLs, connection strings and in-memory names are left to their drivers.
+void CheckDatabaseExists(const std::string& db);
+
+// No --field and no field from a form: a usage error saying what to add and, when the data can be
+// opened, which numeric fields there are.
+[[noreturn]] void FailMissingField(const CommandLine& line, BoundComponent& bound);
+
+// What `tables` says on standard error when `db` holds no tables: for a CSV folder, which file names
+// are tables and that sub-folders are not searched.
+std::string NoTablesMessage(const std::string& db);
+
+// CheckFieldIsNumeric, then Summarize, then GetdsCoeffVariation (as the summary window does).
 void OpenAndSummarize(BoundComponent& bound);
 
 }  // namespace sumora::cli

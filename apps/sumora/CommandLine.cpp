@@ -17,6 +17,8 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
                          const std::vector<std::string>& flagOptions, std::size_t maxPositional,
                          const std::vector<std::string>& repeatableOptions) {
+  accepted_ = valueOptions;
+  accepted_.insert(accepted_.end(), flagOptions.begin(), flagOptions.end());
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
@@ -50,6 +52,8 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
     throw UsageError("unexpected argument '" + ShownText(positional_[maxPositional]) + "'");
   }
 }
+
+bool CommandLine::Accepts(const std::string& option) const { return Contains(accepted_, option); }
 
 std::optional<std::string> CommandLine::Get(const std::string& option) const {
   auto it = values_.find(option);

@@ -33,12 +33,16 @@ class CommandLine {
   std::vector<std::string> GetAll(const std::string& option) const;
   std::string Require(const std::string& option) const;
   const std::vector<std::string>& Positional() const { return positional_; }
+  // True when the command takes `option` at all, given or not (a message then suggests only options
+  // that exist for it).
+  bool Accepts(const std::string& option) const;
 
   // Numeric options, range-checked; a bad value is a usage error naming the option.
   std::optional<double> GetDouble(const std::string& option) const;
   std::optional<long long> GetInteger(const std::string& option, long long low, long long high) const;
 
  private:
+  std::vector<std::string> accepted_;
   std::map<std::string, std::vector<std::string>> values_;
   std::map<std::string, bool> flags_;
   std::vector<std::string> positional_;

@@ -9,9 +9,11 @@
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/CsvOutput.h"
+#include "apps/sumora/Digits.h"
 #include "apps/sumora/QuantileOption.h"
 #include "apps/sumora/StdinSpool.h"
 #include "apps/sumora/WholeTable.h"
+#include "apps/sumora/TableOutput.h"
 #include "dataset/Drivers.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
@@ -61,8 +63,14 @@ int CmdFields(const Args& args) {
 int CmdTables(const Args& args) {
   CommandLine line(args, {"db"});
   std::string db = line.Require("db");
-  if (db == kStandardInput) db = SpoolStandardInput("stdin.csv");
-  for (const auto& name : ListTables(db)) PrintLine(name);
+  if (db == kStandardInput) {
+    db = SpoolStandardInput("stdin.csv");
+  } else {
+    CheckDatabaseExists(db);
+  }
+  const auto names = ListTables(db);
+  for (const auto& name : names) PrintLine(name);
+  if (names.empty()) std::fputs((NoTablesMessage(db) + "\n").c_str(), stderr);
   return 0;
 }
 
@@ -91,33 +99,59 @@ std::string FormatOption(const CommandLine& line, const std::vector<std::string>
 int CmdSummarize(const Args& args) {
   Args rest = args;
   const std::optional<std::vector<double>> quantiles = TakeQuantilesOption(rest);
-  CommandLine line(rest, WholeTableOptions({"format"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
-  const std::string format = FormatOption(line, {"text", "json", "csv"});
+  CommandLine line(rest, WholeTableOptions({"format", "digits"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
+  const std::string format = FormatOption(line, {"text", "json", "csv", "table"});
   WholeTableRun run = PrepareWholeTable(line, quantiles);
   RunWholeTable(run);
-  const std::vector<nlohmann::ordered_json> objects = AllFieldJson(run);
+  // Objects are built and written one at a time: a run of many groups must not hold them all.
+  const auto eachObject = [&](const auto& write) {
+    for (const auto& group : run.set->Groups()) {
+      for (std::size_t f = 0; f < group.fields.size(); ++f) write(FieldJson(run, group, f));
+    }
+  };
   if (format == "json") {
     // One field prints its object alone, as it always has; several, or any groups, an array of them.
-    PrintLine(run.Single() ? objects.front().dump() : nlohmann::ordered_json(objects).dump());
+    if (run.Single()) {
+      PrintLine(FieldJson(run, run.set->Groups().front(), 0).dump());
+    } else {
+      const char* separator = "[";
+      eachObject([&](const nlohmann::ordered_json& object) {
+        std::fputs(separator, stdout);
+        std::fputs(object.dump().c_str(), stdout);
+        separator = ",";
+      });
+      std::fputs("]\n", stdout);
+    }
   } else if (format == "csv") {
-    std::vector<nlohmann::ordered_json> rows;
-    for (const auto& object : objects) rows.push_back(WithQuantileColumns(object));
-    std::fputs(SummaryCsv(rows).c_str(), stdout);
+    std::vector<std::string> keys = SummaryCsvKeys({WithQuantileColumns(FieldJson(run, run.set->Groups().front(), 0))});
+    // A field that failed adds its message's column, wherever it stands.
+    if (std::find(keys.begin(), keys.end(), "error") == keys.end() && run.AnyError()) keys.push_back("error");
+    std::fputs(SummaryCsvHeader(keys).c_str(), stdout);
+    eachObject([&](const nlohmann::ordered_json& object) {
+      std::fputs(SummaryCsvRow(WithQuantileColumns(object), keys).c_str(), stdout);
+    });
+  } else if (format == "table") {
+    std::fputs(SummaryTable(AllFieldJson(run), run.digits.value_or(6)).c_str(), stdout);
   } else {
-    std::fputs(JoinBlocks(run, SummaryText).c_str(), stdout);
+    PrintBlocks(run, SummaryText);
   }
   return 0;
 }
 
 int CmdClasses(const Args& args) {
-  CommandLine line(args, WholeTableOptions({"format"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
+  CommandLine line(args, WholeTableOptions({"format", "digits"}), WithBindingFlags({"all-numeric"}), 0, {"field"});
   const std::string format = FormatOption(line, {"text", "csv"});
   WholeTableRun run = PrepareWholeTable(line, std::nullopt);
   RunWholeTable(run);
   if (format == "csv") {
-    std::fputs(ClassesCsv(AllFieldJson(run)).c_str(), stdout);
+    std::fputs(ClassesCsvHeader(!run.set->GroupBy().empty()).c_str(), stdout);
+    for (const auto& group : run.set->Groups()) {
+      for (std::size_t f = 0; f < group.fields.size(); ++f) {
+        std::fputs(ClassesCsvRows(FieldJson(run, group, f)).c_str(), stdout);
+      }
+    }
   } else {
-    std::fputs(JoinBlocks(run, ClassesText).c_str(), stdout);
+    PrintBlocks(run, ClassesText);
   }
   return 0;
 }

@@ -31,9 +31,7 @@ void AppendRow(std::string& text, const std::vector<std::string>& cells) {
 
 }  // namespace
 
-std::string SummaryCsv(const std::vector<Json>& summaries) {
-  std::string text;
-  if (summaries.empty()) return text;
+std::vector<std::string> SummaryCsvKeys(const std::vector<Json>& summaries) {
   // Every scalar key of any row, in the order first met: a field's "error" column appears when one has it.
   std::vector<std::string> keys;
   for (const Json& summary : summaries) {
@@ -43,34 +41,59 @@ std::string SummaryCsv(const std::vector<Json>& summaries) {
       if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
     }
   }
+  return keys;
+}
+
+std::string SummaryCsvHeader(const std::vector<std::string>& keys) {
+  std::string text;
   std::vector<std::string> header;
   for (const auto& key : keys) header.push_back(Quoted(key));
   AppendRow(text, header);
-  for (const Json& summary : summaries) {
-    std::vector<std::string> row;
-    for (const auto& key : keys) row.push_back(summary.contains(key) ? Cell(summary[key]) : std::string());
+  return text;
+}
+
+std::string SummaryCsvRow(const Json& summary, const std::vector<std::string>& keys) {
+  std::string text;
+  std::vector<std::string> row;
+  for (const auto& key : keys) row.push_back(summary.contains(key) ? Cell(summary[key]) : std::string());
+  AppendRow(text, row);
+  return text;
+}
+
+std::string SummaryCsv(const std::vector<Json>& summaries) {
+  if (summaries.empty()) return {};
+  const std::vector<std::string> keys = SummaryCsvKeys(summaries);
+  std::string text = SummaryCsvHeader(keys);
+  for (const Json& summary : summaries) text += SummaryCsvRow(summary, keys);
+  return text;
+}
+
+std::string ClassesCsvHeader(bool grouped) {
+  std::string text;
+  std::vector<std::string> header = {"field", "class", "start", "end", "count", "percent", "cumPercent"};
+  if (grouped) header.insert(header.begin(), {"groupBy", "group"});
+  AppendRow(text, header);
+  return text;
+}
+
+// One row per class of the summary; grouped summaries lead each row with the group field and the group.
+std::string ClassesCsvRows(const Json& summary) {
+  std::string text;
+  const bool grouped = summary.contains("groupBy");
+  const std::string field = Cell(summary["StatFieldName"]);
+  for (const Json& entry : summary["classes"]) {
+    std::vector<std::string> row = {field,              Cell(entry["class"]), Cell(entry["start"]),
+                                    Cell(entry["end"]), Cell(entry["count"]), Cell(entry["percent"]),
+                                    Cell(entry["cumPercent"])};
+    if (grouped) row.insert(row.begin(), {Cell(summary["groupBy"]), Cell(summary["group"])});
     AppendRow(text, row);
   }
   return text;
 }
 
 std::string ClassesCsv(const std::vector<Json>& summaries) {
-  std::string text;
-  // Grouped summaries lead each row with the group field and the group.
-  const bool grouped = !summaries.empty() && summaries.front().contains("groupBy");
-  std::vector<std::string> header = {"field", "class", "start", "end", "count", "percent", "cumPercent"};
-  if (grouped) header.insert(header.begin(), {"groupBy", "group"});
-  AppendRow(text, header);
-  for (const Json& summary : summaries) {
-    const std::string field = Cell(summary["StatFieldName"]);
-    for (const Json& entry : summary["classes"]) {
-      std::vector<std::string> row = {field,              Cell(entry["class"]), Cell(entry["start"]),
-                                      Cell(entry["end"]), Cell(entry["count"]), Cell(entry["percent"]),
-                                      Cell(entry["cumPercent"])};
-      if (grouped) row.insert(row.begin(), {Cell(summary["groupBy"]), Cell(summary["group"])});
-      AppendRow(text, row);
-    }
-  }
+  std::string text = ClassesCsvHeader(!summaries.empty() && summaries.front().contains("groupBy"));
+  for (const Json& summary : summaries) text += ClassesCsvRows(summary);
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include "apps/sumora/CommandLine.h"
 #include "dataset/ValueText.h"
 #include "host/MessageText.h"
+#include "apps/sumora/Digits.h"
 #include "engine/SmrEngine.h"
 #include "host/SysUtils.h"
 
@@ -99,11 +100,11 @@ void AddQuantilesJson(nlohmann::ordered_json& summary, const QuantileReport& rep
   summary["medianAll"] = report.medianAll;
 }
 
-std::vector<std::string> QuantileTexts(const QuantileReport& report) {
+std::vector<std::string> QuantileTexts(const QuantileReport& report, std::optional<int> digits) {
   std::vector<std::string> texts;
   for (std::size_t i = 0; i < report.probabilities.size(); ++i) {
     texts.push_back("Quantile " + ProbabilityText(report.probabilities[i]) + ": " +
-                    FormatFloat("#.000", report.values[i]));
+                    (digits ? NumberWithDigits(report.values[i], *digits) : FormatFloat("#.000", report.values[i])));
   }
   return texts;
 }

@@ -37,7 +37,8 @@ QuantileReport ComputeQuantiles(TSumoraStats& stats, const std::vector<double>& 
 std::string ProbabilityText(double p);
 // JSON: "quantiles" (one {"p", "value"} per probability, in order) and "medianAll".
 void AddQuantilesJson(nlohmann::ordered_json& summary, const QuantileReport& report);
-// Text: one "Quantile 0.25: 12.500" line per probability, in the summary's number format.
-std::vector<std::string> QuantileTexts(const QuantileReport& report);
+// Text: one "Quantile 0.25: 12.500" line per probability, in the summary's number format, or with
+// `digits` significant digits when given.
+std::vector<std::string> QuantileTexts(const QuantileReport& report, std::optional<int> digits = std::nullopt);
 
 }  // namespace sumora::cli

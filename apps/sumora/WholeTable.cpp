@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
+#include "apps/sumora/Digits.h"
 #include "apps/sumora/QuantileOption.h"
 #include "engine/SmrProperties.h"
 #include "engine/SmrQuery.h"
@@ -42,6 +44,13 @@ Json GroupJson(const GroupKey& key) {
   return Json();
 }
 
+// --digits N writes statistics with N significant digits; without it, the windows' formats.
+NumberFormat NumberFormatOf(const WholeTableRun& run) {
+  if (!run.digits) return nullptr;
+  const int digits = *run.digits;
+  return [digits](double value) { return NumberWithDigits(value, digits); };
+}
+
 std::vector<std::string> NumericFieldNames(TSumoraStats& stats) {
   const auto& items = stats.GetNumericFields().Items();
   return std::vector<std::string>(items.begin(), items.end());
@@ -60,6 +69,7 @@ WholeTableRun PrepareWholeTable(const CommandLine& line, const std::optional<std
   if (line.Has("all-numeric") && line.Has("field")) throw UsageError("give --field NAME or --all-numeric, not both");
   run.bound = BindComponent(line, false);
   run.quantiles = quantiles;
+  if (line.Accepts("digits")) run.digits = DigitsOption(line);
   TSumoraStats& stats = *run.bound.stats;
   TDataSet& dataset = *run.bound.dataset;
   const std::string groupBy = line.Get("group-by").value_or("");
@@ -80,12 +90,12 @@ WholeTableRun PrepareWholeTable(const CommandLine& line, const std::optional<std
   } else {
     names = line.GetAll("field");
     if (names.empty()) {
-      if (stats.StatFieldName().empty()) throw UsageError("option --field is required");
+      if (stats.StatFieldName().empty()) FailMissingField(line, run.bound);
       names.push_back(stats.StatFieldName());
     }
   }
-  dataset.Open();
-  for (const auto& name : names) CheckFieldExists(run.bound, name);
+  // Every field is checked before any pass: an unknown or a text field stops the run at once.
+  for (const auto& name : names) CheckFieldIsNumeric(run.bound, name);
   if (!groupBy.empty()) dataset.FieldByName(groupBy);
 
   run.set = std::make_unique<TSumoraFieldSet>(stats);
@@ -94,6 +104,15 @@ WholeTableRun PrepareWholeTable(const CommandLine& line, const std::optional<std
   if (auto limit = line.GetInteger("max-groups", 1, 100000000)) run.set->SetMaxGroups(static_cast<std::size_t>(*limit));
   if (quantiles) run.set->PrepareQuantiles(QuantilesWithMedian(*quantiles));
   return run;
+}
+
+bool WholeTableRun::AnyError() const {
+  for (const auto& group : set->Groups()) {
+    for (const auto& field : group.fields) {
+      if (!field.error.empty()) return true;
+    }
+  }
+  return false;
 }
 
 void RunWholeTable(WholeTableRun& run) {
@@ -194,11 +213,11 @@ std::vector<Json> AllFieldJson(const WholeTableRun& run) {
 
 std::string SummaryText(const WholeTableRun& run, const GroupSummary& group, std::size_t fieldIndex) {
   const FieldSummary& field = group.fields[fieldIndex];
-  std::vector<std::string> lines =
-      SummaryLines(SummaryValuesOf(field.statistics, run.bound.stats->DatasetLine(), field.DataCount()));
+  std::vector<std::string> lines = SummaryLines(
+      SummaryValuesOf(field.statistics, run.bound.stats->DatasetLine(), field.DataCount()), NumberFormatOf(run));
   if (run.quantiles && field.quantiles.size() == run.quantiles->size() + 1) {
     QuantileReport report{*run.quantiles, {field.quantiles.begin(), field.quantiles.end() - 1}, field.quantiles.back()};
-    for (const auto& text : QuantileTexts(report)) lines.push_back(text);
+    for (const auto& text : QuantileTexts(report, run.digits)) lines.push_back(text);
   }
   if (!field.error.empty()) lines.push_back("Error: " + field.error);
   std::string text;
@@ -215,7 +234,7 @@ std::string ClassesText(const WholeTableRun& run, const GroupSummary& group, std
       ShownText(ClassIdentification(stats.SourceName(), field.statistics.fieldName, stats.ScaleBy()), std::string::npos) +
       "\n";
   if (field.statistics.Has(FieldStatistics::kClassCounts)) {
-    for (const auto& row : ClassGridRows(field.statistics, field.statistics.freqClasses)) {
+    for (const auto& row : ClassGridRows(field.statistics, field.statistics.freqClasses, NumberFormatOf(run))) {
       for (std::size_t column = 0; column < row.size(); ++column) text += (column > 0 ? "\t" : "") + row[column];
       text += "\n";
     }
@@ -231,19 +250,17 @@ std::string GroupLine(const WholeTableRun& run, const GroupSummary& group) {
   return "Group: " + ShownText(run.set->GroupBy()) + " = " + value + "\n";
 }
 
-std::string JoinBlocks(const WholeTableRun& run,
-                       std::string (*block)(const WholeTableRun&, const GroupSummary&, std::size_t)) {
-  std::string text;
+void PrintBlocks(const WholeTableRun& run,
+                 std::string (*block)(const WholeTableRun&, const GroupSummary&, std::size_t)) {
   bool first = true;
   for (const auto& group : run.set->Groups()) {
     for (std::size_t f = 0; f < group.fields.size(); ++f) {
-      if (!first) text += "\n";
+      if (!first) std::fputc('\n', stdout);
       first = false;
-      if (!run.set->GroupBy().empty()) text += GroupLine(run, group);
-      text += block(run, group, f);
+      if (!run.set->GroupBy().empty()) std::fputs(GroupLine(run, group).c_str(), stdout);
+      std::fputs(block(run, group, f).c_str(), stdout);
     }
   }
-  return text;
 }
 
 }  // namespace sumora::cli

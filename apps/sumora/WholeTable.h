@@ -22,8 +22,11 @@ struct WholeTableRun {
   BoundComponent bound;
   std::unique_ptr<TSumoraFieldSet> set;
   std::optional<std::vector<double>> quantiles;  // the probabilities asked for, without the median's 0.5
+  std::optional<int> digits;                     // --digits: significant digits instead of the windows' format
   // One field and no --group-by: printed as one object, and its error fails the run as a component's would.
   bool Single() const { return set->GroupBy().empty() && set->FieldNames().size() == 1; }
+  // Whether any field of any group failed.
+  bool AnyError() const;
 };
 
 // Binds from the command line, resolves the fields (--field ..., --all-numeric, or the form's field; an
@@ -43,8 +46,9 @@ std::string SummaryText(const WholeTableRun& run, const GroupSummary& group, std
 std::string ClassesText(const WholeTableRun& run, const GroupSummary& group, std::size_t field);
 // "Group: FIELD = value" ((null) for the null group), shown before a group's blocks.
 std::string GroupLine(const WholeTableRun& run, const GroupSummary& group);
-// Blocks one after another, each group's led by its group line, separated by one blank line.
-std::string JoinBlocks(const WholeTableRun& run,
-                       std::string (*block)(const WholeTableRun&, const GroupSummary&, std::size_t));
+// Prints the blocks one after another on standard output, each group's led by its group line,
+// separated by one blank line.
+void PrintBlocks(const WholeTableRun& run,
+                 std::string (*block)(const WholeTableRun&, const GroupSummary&, std::size_t));
 
 }  // namespace sumora::cli

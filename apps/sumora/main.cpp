@@ -11,6 +11,7 @@
 
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/Help.h"
 #include "apps/sumora/WindowsProgram.h"
 #include "dataset/Cancel.h"
 
@@ -26,15 +27,17 @@ const char* kUsage =
     "commands:\n"
     "  summarize --db DB (--table NAME | --sql TEXT) (--field NAME ... | --all-numeric) [--scale-by X]\n"
     "            [--classes K] [--plot-count N] [--progress prompt|always|never] [--format text|json|csv]\n"
+    "            [--format table] [--digits N]   one aligned line per field; N significant digits\n"
     "            [--server-side]   sums computed by a PostgreSQL server\n"
     "            [--quantiles [P,P,...]]   exact quantiles of every value (default 0.25,0.5,0.75)\n"
-    "  classes   (the options of summarize, without --quantiles) [--format text|csv]\n"
+    "  classes   (the options of summarize, without --quantiles) [--format text|csv] [--digits N]\n"
     "  fields    --db DB (--table NAME | --sql TEXT)\n"
     "  describe  --db DB (--table NAME | --sql TEXT)\n"
     "  tables    --db DB\n"
-    "  show      output|classes|progress (the options of summarize, one --field) --out FILE.png\n"
+    "  show      output|classes|progress (the options of summarize, one --field) --out FILE.png|FILE.svg\n"
     "  plot      (the binding options) --field NAME --kind histogram|cumulative|polygon|input-order\n"
-    "            [--classes K] [--set N] [--dot-color C] [--background C] [--seed S] --out FILE.png [--window]\n"
+    "            [--classes K] [--set N] [--dot-color C] [--background C] [--seed S] --out FILE.png|FILE.svg\n"
+    "            [--window]\n"
     "  form save FILE (the binding and property options of summarize)\n"
     "  gui       [FORM]\n"
     "  sample    [--out DIR]\n"
@@ -44,6 +47,8 @@ const char* kUsage =
     "--field may be repeated; --all-numeric takes every numeric field in field order.\n"
     "summarize, classes, plot and show also take --form FILE [--component NAME] instead of the binding.\n"
     "--server-side (PostgreSQL only) computes the sums on the server and reads only the first 10000 values.\n"
+    "CSV: --csv-delimiter C|tab|whitespace, --csv-decimal C, --csv-na A,B, --csv-comment C, --csv-header none.\n"
+    "sumora COMMAND --help shows the options of one command.\n"
     "\n"
     "exit status: 0 success, 1 error, 2 usage error\n";
 
@@ -79,6 +84,13 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (AsksForHelp(rest)) {
+    if (const char* usage = CommandUsage(command)) {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+  }
+
 #ifndef SUMORA_WITH_WIDGETS
   if (command == "show" || command == "plot" || command == "gui") return RunWindowsProgram(command, argv);
 #endif
@@ -98,10 +110,10 @@ int main(int argc, char** argv) {
   try {
     return it->second(rest);
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "sumora %s: %s (see sumora --help)\n", command.c_str(), e.what());
+    std::fprintf(stderr, "sumora %s: %s (see sumora %s --help)\n", command.c_str(), e.what(), command.c_str());
     return 2;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "error: %s\n", e.what());
+    std::fprintf(stderr, "error: %s\n", InOptionWords(e.what(), rest).c_str());
     return 1;
   }
 }

@@ -11,12 +11,15 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <exception>
+#include <tuple>
+#include <utility>
 
 #include "apps/workbench/PropertyInspector.h"
 #include "apps/workbench/ServerWait.h"
@@ -84,11 +87,18 @@ Workbench::Workbench(QWidget* parent) : QMainWindow(parent), form_(EmptyForm()) 
   results_ = new QPlainTextEdit(this);
   results_->setReadOnly(true);
   results_->setPlaceholderText(tr("Summarize a component to list its statistics here."));
+  // Every line of a summary in view at once: skewness and kurtosis, the last lines, are what a
+  // scroll bar would hide. One line more than the summary leaves room for a wrapped dataset line.
+  constexpr int kResultLines = static_cast<int>(std::tuple_size_v<decltype(SummaryTexts(std::declval<TSumoraStats&>()))>) + 1;
+  const int resultsHeight = results_->fontMetrics().lineSpacing() * kResultLines +
+                            2 * (results_->frameWidth() + static_cast<int>(results_->document()->documentMargin())) + 4;
+  results_->setMinimumHeight(resultsHeight);
   auto* resultsDock = new QDockWidget(tr("Results"), this);
   resultsDock->setObjectName(QStringLiteral("resultsDock"));
   resultsDock->setWidget(results_);
   resultsDock->setFeatures(QDockWidget::DockWidgetMovable);
   addDockWidget(Qt::BottomDockWidgetArea, resultsDock);
+  resizeDocks({resultsDock}, {resultsHeight}, Qt::Vertical);
 
   BuildMenus();
   BuildPalette();

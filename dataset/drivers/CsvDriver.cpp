@@ -19,7 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <set>
+#include <unordered_set>
 #include <string_view>
 #include <system_error>
 
@@ -116,15 +116,17 @@ int OpenRegularFile(const std::string& path, struct stat* st) {
 }
 
 // Field names from the header: an empty name becomes "column_N" (N its position from 1), a repeated
-// one (ignoring case, as field lookup does) gets the first free suffix: "v", "v_1", "v_2".
+// one (ignoring case, as field lookup does) gets the first free suffix: "v", "v_1", "v_2". A made-up
+// name never takes a name the header gives, so --field column_2 always means the column so headed.
 std::vector<std::string> FieldNames(const std::vector<std::string>& header) {
-  std::set<std::string> given;
+  std::unordered_set<std::string> given;
   for (const std::string& name : header) given.insert(Lower(name));
-  std::set<std::string> used;
+  std::unordered_set<std::string> used;
   std::vector<std::string> names;
   for (std::size_t i = 0; i < header.size(); ++i) {
-    std::string name = header[i].empty() ? "column_" + std::to_string(i + 1) : header[i];
-    if (used.count(Lower(name)) != 0) {
+    const bool generated = header[i].empty();
+    std::string name = generated ? "column_" + std::to_string(i + 1) : header[i];
+    if (used.count(Lower(name)) != 0 || (generated && given.count(Lower(name)) != 0)) {
       std::string base = name;
       for (int k = 1;; ++k) {
         name = base + "_" + std::to_string(k);
@@ -310,14 +312,21 @@ class CsvSource : public RecordSource {
     csv::Scanner& scanner = *scanner_;
     scanner.Rewind(0, 1);
     scanner.SkipPreamble();
+    const std::uint64_t firstOffset = scanner.Offset();
+    const std::int64_t firstLine = scanner.Line();
     if (!scanner.NextRow(std::numeric_limits<std::size_t>::max(), true)) {
+      if (dialect_.noHeader) throw EDatabaseError("CSV file '" + ShownText(path_) + "' is empty: it holds no row");
       throw EDatabaseError("CSV file '" + ShownText(path_) + "' is empty: its first line must name the fields");
     }
-    std::vector<std::string> header;
-    for (std::size_t i = 0; i < scanner.CellCount(); ++i) header.emplace_back(CellText(scanner.CellAt(i), scratch_));
+    // Without a header line the first row is data: its cell count sets the width, its cells no names.
+    std::vector<std::string> header(scanner.CellCount());
+    if (!dialect_.noHeader) {
+      for (std::size_t i = 0; i < header.size(); ++i) header[i] = CellText(scanner.CellAt(i), scratch_);
+    }
     const std::size_t width = header.size();
-    dataOffset_ = scanner.Offset();
-    dataLine_ = scanner.Line();
+    dataOffset_ = dialect_.noHeader ? firstOffset : scanner.Offset();
+    dataLine_ = dialect_.noHeader ? firstLine : scanner.Line();
+    if (dialect_.noHeader) scanner.Rewind(dataOffset_, dataLine_);
 
     std::vector<ColumnEvidence> evidence(width);
     std::int64_t count = 0;
@@ -341,11 +350,15 @@ class CsvSource : public RecordSource {
   }
 
   [[noreturn]] void ThrowWideRow(std::int64_t line, std::size_t cells, std::size_t width) const {
-    const std::string delimiter = csv::DelimiterName(dialect_.delimiter);
+    const std::string delimiter =
+        dialect_.whitespace ? std::string("runs of spaces and tabs") : csv::DelimiterName(dialect_.delimiter);
+    const std::string quoteHint = dialect_.whitespace ? "quote a cell that holds a space or tab"
+                                                      : "quote a cell that holds " + delimiter;
+    const std::string widthText = dialect_.noHeader ? "the first row has " + std::to_string(width) + " cells"
+                                                    : "the header names " + std::to_string(width) + " fields";
     throw EDatabaseError("CSV file '" + ShownText(path_) + "', line " + std::to_string(line) + ": the row has " +
-                         std::to_string(cells) + " cells but the header names " + std::to_string(width) +
-                         " fields (cells split at " + delimiter + "); quote a cell that holds " + delimiter +
-                         ", or set the delimiter");
+                         std::to_string(cells) + " cells but " + widthText + " (cells split at " + delimiter + "); " +
+                         quoteHint + ", or set the delimiter");
   }
 
   void CheckUnchanged() const {

@@ -277,6 +277,68 @@ TEST_F(AnalystCommandTest, AnUnknownFieldListsTheNumericFieldsUpToTwenty) {
                           " and 5 more (sumora fields lists them all)\n");
 }
 
+// Splits text into its lines.
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+    end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+TEST_F(AnalystCommandTest, TableIsOneAlignedLinePerFieldInSignificantDigits) {
+  const CommandResult table = Sumora(Orders({"summarize", "--all-numeric", "--format", "table"}));
+  ASSERT_EQ(table.status, 0) << table.err;
+  const auto lines = LinesOf(table.out);
+  ASSERT_EQ(lines.size(), 5u) << table.out;  // header, ID, AMOUNT, the weird name, the footnote
+  EXPECT_EQ(lines[0].rfind("field", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("  median*  "), std::string::npos) << lines[0];
+  // The last column is right-aligned, so aligned rows are equally long; each column ends under its title.
+  for (std::size_t row = 1; row <= 3; ++row) EXPECT_EQ(lines[row].size(), lines[0].size()) << lines[row];
+  EXPECT_EQ(lines[4].rfind("* median of the stored values", 0), 0u) << lines[4];
+  // Six significant digits by default: the weird field's mean 1.1875000025 and its minimum 1e-9.
+  EXPECT_EQ(lines[3].rfind(weird + "  ", 0), 0u) << lines[3];
+  EXPECT_NE(lines[3].find(" 1.1875 "), std::string::npos) << lines[3];
+  EXPECT_NE(lines[3].find(" 1e-09 "), std::string::npos) << lines[3];
+  const std::size_t meanEnd = lines[0].find("mean") + 4;
+  EXPECT_EQ(lines[3].substr(meanEnd - 6, 6), "1.1875") << lines[3];
+
+  // --quantiles gives exact quartile columns and no footnote; --digits 3 rounds every statistic.
+  const CommandResult exact =
+      Sumora(Orders({"summarize", "--field", weird, "--format", "table", "--quantiles", "--digits", "3"}));
+  ASSERT_EQ(exact.status, 0) << exact.err;
+  const auto exactLines = LinesOf(exact.out);
+  ASSERT_EQ(exactLines.size(), 2u) << exact.out;
+  EXPECT_LT(exactLines[0].find("  q1  "), exactLines[0].find("  median  ")) << exactLines[0];
+  EXPECT_LT(exactLines[0].find("  median  "), exactLines[0].find("  q3  ")) << exactLines[0];
+  EXPECT_EQ(exactLines[0].find('*'), std::string::npos) << exactLines[0];
+  EXPECT_NE(exactLines[1].find(" 1.19 "), std::string::npos) << exactLines[1];
+
+  // --digits reaches the text output and the class grid, whose defaults stay the windows' formats.
+  EXPECT_NE(Sumora(Orders({"summarize", "--field", weird})).out.find("\nMean: 1.188\n"), std::string::npos);
+  EXPECT_NE(Sumora(Orders({"summarize", "--field", weird, "--digits", "3"})).out.find("\nMean: 1.19\n"),
+            std::string::npos);
+  const auto classLines = LinesOf(Sumora(Orders({"classes", "--field", weird, "--classes", "2", "--digits", "3"})).out);
+  ASSERT_GE(classLines.size(), 4u);
+  EXPECT_EQ(classLines[3], "1\t-1.5\t1.5\t3\t75\t75");
+  EXPECT_EQ(Sumora(Orders({"summarize", "--field", "ID", "--digits", "18"})).status, 2);
+}
+
+TEST_F(AnalystCommandTest, EveryCommandAnswersHelpWithItsOwnUsage) {
+  for (const char* command : {"summarize", "classes", "fields", "describe", "tables", "show", "plot", "form", "gui",
+                              "sample"}) {
+    for (const char* flag : {"--help", "-h"}) {
+      const CommandResult help = Sumora({command, flag});
+      EXPECT_EQ(help.status, 0) << command << " " << flag << ": " << help.err;
+      EXPECT_EQ(help.out.rfind(std::string("usage: sumora ") + command + " ", 0), 0u) << help.out;
+      EXPECT_EQ(help.err, "");
+    }
+  }
+  EXPECT_NE(Sumora({"summarize", "--help"}).out.find("--csv-delimiter C  one character, tab, or whitespace"),
+            std::string::npos);
+}
+
 TEST_F(AnalystCommandTest, HelpListsTheNewOptions) {
   const CommandResult help = Sumora({"--help"});
   for (const char* part : {"--all-numeric", "--format text|json|csv", "[--format text|csv]", "tables    --db DB",

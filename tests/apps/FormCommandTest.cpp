@@ -136,6 +136,23 @@ TEST_F(FormCommandTest, FormsTravelWithTheirDatabase) {
       << outside;
 }
 
+TEST_F(FormCommandTest, CsvOptionsTravelAsWrittenNotAsPathParts) {
+  // A headerless file split at runs of blanks, with null texts that look like paths.
+  dir_.write("runs.csv", "1  N//A\n2 \t 4\n3   ../x\n5 6\n");
+  const std::string form = dir_.file("runs.form.json");
+  const std::string binding = "--db '" + dir_.file("runs.csv") +
+                              "' --csv-delimiter whitespace --csv-header none --csv-na 'N//A,../x' --field column_2";
+  ASSERT_EQ(Sumora("form save '" + form + "' " + binding).status, 0);
+  EXPECT_NE(Slurp(form).find("\"DatabaseName\": \"runs.csv?delimiter=whitespace&na=N//A,../x&header=none\""),
+            std::string::npos)
+      << Slurp(form);
+  const Result fromOptions = Sumora("summarize --format json " + binding);
+  const Result fromForm = Sumora("summarize --format json --form '" + form + "'");
+  ASSERT_EQ(fromOptions.status, 0) << fromOptions.err;
+  EXPECT_NE(fromOptions.out.find("\"dsDataCount\":2,"), std::string::npos) << fromOptions.out;
+  EXPECT_EQ(fromForm.out, fromOptions.out);
+}
+
 TEST_F(FormCommandTest, FormAndBindingOptionsDoNotMix) {
   const std::string form = dir_.file("f.form.json");
   ASSERT_EQ(Sumora("form save '" + form + "' --db '" + db_ + "' --table ORDERS").status, 0);

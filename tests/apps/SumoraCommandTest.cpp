@@ -8,8 +8,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
+
+#ifdef SUMORA_TEST_READS_SVG
+#include <QFile>
+#include <QXmlStreamReader>
+#endif
 
 #include "tests/support/CommandRunner.h"
 #include "tests/support/TempDir.h"
@@ -414,6 +420,60 @@ TEST_F(SumoraPictureTest, PlotWritesThePlotAreaOrTheWholeWindow) {
                 .status,
             2);
 }
+
+#ifdef SUMORA_TEST_READS_SVG
+// The elements of an SVG file by name, read with an XML parser; empty when it is not well-formed SVG.
+std::map<std::string, int> SvgElements(const std::string& path, std::string* viewBox) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QXmlStreamReader xml(&file);
+  std::map<std::string, int> elements;
+  while (!xml.atEnd()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+    if (elements.empty()) *viewBox = xml.attributes().value(QStringLiteral("viewBox")).toString().toStdString();
+    ++elements[xml.name().toString().toStdString()];
+  }
+  return xml.hasError() || elements.count("svg") == 0 ? std::map<std::string, int>() : elements;
+}
+
+TEST_F(SumoraPictureTest, SvgPicturesAreVectorDrawingsAndOtherNamesAreRefused) {
+  const std::vector<std::string> binding = {"--db", db, "--table", "ORDERS", "--field", "AMOUNT"};
+  struct Case {
+    std::vector<std::string> command;
+    std::string viewBox;  // "" = not checked
+    bool hasText;         // drawn text stays text
+  };
+  for (const Case& c : {Case{{"plot", "--kind", "histogram", "--seed", "7"}, "0 0 306 213", false},
+                        Case{{"plot", "--kind", "histogram", "--window"}, "", true},
+                        Case{{"show", "output"}, "", true}}) {
+    const std::string svg = dir.file("picture.svg");
+    std::vector<std::string> args = c.command;
+    args.insert(args.end(), binding.begin(), binding.end());
+    args.insert(args.end(), {"--out", svg});
+    const CommandResult run = RunCommand(SUMORA_BINARY, args);
+    ASSERT_EQ(run.status, 0) << c.command[0] << ": " << run.err;
+    std::string viewBox;
+    const auto elements = SvgElements(svg, &viewBox);
+    ASSERT_FALSE(elements.empty()) << c.command[0] << ": not SVG";
+    if (!c.viewBox.empty()) {
+      EXPECT_EQ(viewBox, c.viewBox);
+    }
+    EXPECT_EQ(elements.count("text") != 0, c.hasText) << c.command[0];
+  }
+  for (const char* command : {"show", "plot"}) {
+    std::vector<std::string> args = std::string(command) == "show" ? std::vector<std::string>{"show", "output"}
+                                                                   : std::vector<std::string>{"plot", "--kind", "histogram"};
+    args.insert(args.end(), binding.begin(), binding.end());
+    args.insert(args.end(), {"--out", dir.file("picture.jpg")});
+    const CommandResult run = RunCommand(SUMORA_BINARY, args);
+    EXPECT_EQ(run.status, 2) << command;
+    EXPECT_NE(run.err.find("--out takes a file name ending in .png (a PNG picture) or .svg (an SVG drawing)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("picture.jpg")));
+  }
+}
+#endif
 
 TEST_F(SumoraPictureTest, QtsOwnWarningsNeverReachStandardError) {
   // No runtime folder, no display: the platform plugin would complain about both, and about raise().

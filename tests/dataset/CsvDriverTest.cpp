@@ -279,6 +279,13 @@ INSTANTIATE_TEST_SUITE_P(
         Export{"LoneCarriageReturns", "r.csv", "a,v\r1,5\r2,6\r", "", "v", {5, 6}, {"a", "v"}},
         Export{"ByteOrderMarkAndQuotedNumbers", "b.csv", "\xEF\xBB\xBFv;w\n\"1,5\";1\n\"2,5\";2\n", "", "v", {1.5, 2.5},
                {"v", "w"}},
+        Export{"SingleSpacesSniffed", "spector.csv", "GPA TUCE PSI GRADE\n2.66 20 0 0\n2.89 22 0 0\n3.28 24 0 0\n", "",
+               "TUCE", {20, 22, 24}, {"GPA", "TUCE", "PSI", "GRADE"}},
+        Export{"RunsOfSpacesAndTabsSniffed", "xyz.csv", "   y      x     x2\n  1.5   2.0   4.0\n  2.5   3.0   9.0\n\t3.5 \t 4.0  16.0  \n",
+               "", "x2", {4, 9, 16}, {"y", "x", "x2"}},
+        Export{"WhitespaceOverrideKeepsQuotedSpaces", "w.csv", "name v\n\"a b\" 1\nc \t 2\n", "?delimiter=whitespace", "v",
+               {1, 2}, {"name", "v"}},
+        Export{"NoHeaderLine", "nh.csv", "1,2\n3,4\n", "?header=none", "column_2", {2, 4}, {"column_1", "column_2"}},
         Export{"DuplicatedAndEmptyHeaders", "h.csv", "v,V,,v,v_1\n1,2,3,4,5\n", "", "column_3", {3},
                {"v", "V_2", "column_3", "v_3", "v_1"}}));
 
@@ -365,13 +372,18 @@ TEST_F(CsvDriverTest, HugeCellsAndManyColumns) {
   EXPECT_EQ(Column(*table, "note"), (std::vector<std::string>{big, big}));
   std::string header;
   std::string row;
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 40000; ++i) {
     header += (i ? "," : "") + std::string("c") + std::to_string(i);
     row += (i ? "," : "") + std::to_string(i);
   }
-  auto wide = OpenCsv(header + "\n" + row + "\n");
-  EXPECT_EQ(wide->FieldCount(), 20000);
-  EXPECT_DOUBLE_EQ(wide->FieldByName("c19999").AsFloat(), 19999.0);
+  // Opening and looking up every name costs time linear in the columns (a quadratic lookup took
+  // seconds here).
+  const auto start = std::chrono::steady_clock::now();
+  auto wide = OpenCsv(header + "\n" + row + "\n" + row + "\n" + row + "\n");
+  for (int i = 0; i < 40000; ++i) ASSERT_NE(wide->FindField("C" + std::to_string(i)), nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(wide->FieldCount(), 40000);
+  EXPECT_DOUBLE_EQ(wide->FieldByName("c39999").AsFloat(), 39999.0);
 }
 
 TEST_F(CsvDriverTest, FocusedScanReadsWhatTheFullReadReads) {

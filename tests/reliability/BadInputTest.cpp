@@ -107,6 +107,11 @@ class BadInputTest : public ::testing::TestWithParam<BadInput> {
                                      R"("TSumoraTable", "name": "T1", "properties": {"DatabaseName": )"
                                      R"("../../shop.sqlite", "TableName": "T", "StatFieldName": "V"}}]})");
     std::filesystem::create_directory_symlink("real/forms", dir_->path() / "formlink");
+    dir_->write("csv/unnamed.csv", "a,,column_2\n1,2,3\n4,5,6\n");
+    dir_->write("csv/comma.csv", "v\n1,5\n2,5\n3,25\n");
+    dir_->write("csv/what?.csv", "V;NOTE\n1;a\n2;b\n4;c\n");
+    std::filesystem::create_directories(dir_->path() / "nested" / "2024");
+    dir_->write("nested/2024/orders.csv", "V\n1\n");
     dir_->write("mine/orders.sqlite", "my own notes");
   }
   static void TearDownTestSuite() {
@@ -166,13 +171,33 @@ INSTANTIATE_TEST_SUITE_P(
     Catalogue, BadInputTest,
     ::testing::Values(
         BadInput{"MissingDatabase", {"--db", "@file:nowhere.sqlite", "--table", "T", "--field", "V"}, 1,
-                 "error: SQLite database '@dirnowhere.sqlite' does not exist; check DatabaseName\n", ""},
+                 "error: --db '@dirnowhere.sqlite' does not exist: give an SQLite file, a CSV file or a folder of CSV "
+                 "files (check the path)\n",
+                 ""},
         BadInput{"MissingTable", {"--db", "@db", "--table", "NOPE", "--field", "V"}, 1,
                  "error: SQLite: cannot prepare the statement: no such table: NOPE (table 'NOPE' in '@db')\n", ""},
         BadInput{"UnknownField", {"--db", "@db", "--table", "T", "--field", "PRICE"}, 1,
                  "error: SumoraTable1: Field 'PRICE' not found; numeric fields: V\n", ""},
         BadInput{"NonNumericField", {"--db", "@db", "--table", "T", "--field", "NOTE"}, 1,
-                 "error: 'a' is not a valid number (field 'NOTE', record 1)\n", ""},
+                 "error: SumoraTable1: Field 'NOTE' holds text (TStringField), not numbers (record 1 is 'a'); numeric "
+                 "fields: V\n",
+                 ""},
+        BadInput{"NoFieldGiven", {"--db", "@db", "--table", "T"}, 2,
+                 "sumora summarize: give --field NAME (or --all-numeric for every numeric field); numeric fields: V "
+                 "(see sumora summarize --help)\n",
+                 ""},
+        BadInput{"CommandHelp", {"classes", "-h"}, 0, "", "usage: sumora classes BINDING"},
+        BadInput{"FolderWithTablesOnlyInSubFolders", {"tables", "--db", "@file:nested"}, 0,
+                 "sumora tables: '@dirnested' holds no CSV tables (files named *.csv, *.tsv or *.tab directly in it; "
+                 "sub-folders are not searched)\n",
+                 ""},
+        BadInput{"GeneratedNameEqualToAHeaderName", {"--db", "@csv", "--table", "unnamed.csv", "--field", "column_2"}, 0,
+                 "", "Table: unnamed.csv\nField Analyzed: column_2\nRecord Count: 2\nMean: 4.500\n"},
+        BadInput{"OneColumnWithADecimalComma",
+                 {"--db", "@csv", "--table", "comma.csv", "--field", "v", "--csv-decimal", ","}, 0, "",
+                 "Table: comma.csv\nField Analyzed: v\nRecord Count: 3\nMean: 2.417\n"},
+        BadInput{"QuestionMarkInTheFileName", {"--db", "@file:csv/what?.csv", "--field", "V", "--csv-delimiter", ";"}, 0,
+                 "", "Table: what?.csv\nField Analyzed: V\nRecord Count: 3\nMean: 2.333\n"},
         BadInput{"TextInNumericCsvColumn", {"--db", "@csv", "--table", "text.csv", "--field", "V"}, 1,
                  "error: 'abc' is not a valid number (field 'V', record 2)\n", ""},
         BadInput{"RaggedCsvRow", {"--db", "@csv", "--table", "ragged.csv", "--field", "V"}, 1,
@@ -262,18 +287,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "or choose another file name\n",
                  ""},
         BadInput{"ExtraArgumentAfterTheOptions", {"--db", "@db", "--table", "T", "--field", "V", "NOTE"}, 2,
-                 "sumora summarize: unexpected argument 'NOTE' (see sumora --help)\n", ""},
+                 "sumora summarize: unexpected argument 'NOTE' (see sumora summarize --help)\n", ""},
         BadInput{"UnderflowWithoutAnExponent", {"--db", "@db", "--table", "TINY", "--field", "V"}, 0, "",
                  "Table: TINY\nField Analyzed: V\nRecord Count: 3\nMean: 1.000\n"},
         BadInput{"NanAsText", {"--db", "@db", "--table", "NANTEXT", "--field", "V"}, 0, "",
                  "Table: NANTEXT\nField Analyzed: V\nRecord Count: 3\nMean: 2.333\n"},
         BadInput{"DatabaseIsANamedPipe", {"--db", "@file:pipe.sqlite", "--table", "T", "--field", "V"}, 1,
                  "error: SQLite database '@dirpipe.sqlite' cannot be opened: it is a named pipe (FIFO), not a "
-                 "regular file; check DatabaseName\n",
+                 "regular file; check the path given to --db\n",
                  ""},
         BadInput{"DatabaseBehindALinkLoop", {"--db", "@file:loop-a/shop.sqlite", "--table", "T", "--field", "V"}, 1,
                  "error: SQLite database '@dirloop-a/shop.sqlite' cannot be opened: Too many levels of symbolic "
-                 "links; check DatabaseName\n",
+                 "links; check the path given to --db\n",
                  ""},
         BadInput{"FormFileIsANamedPipe", {"--form", "@file:pipe.form.json"}, 1,
                  "error: @dirpipe.form.json: cannot open the form file: it is a named pipe (FIFO), not a regular "
@@ -284,9 +309,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FormFileWithTwoComponentsOfOneName", {"--form", "@file:twice.sfm"}, 1,
                  "error: @dirtwice.sfm: component 'T1': a component of that name already exists\n", ""},
         BadInput{"ControlCharactersInACell", {"--db", "@db", "--table", "CTRL", "--field", "V"}, 1,
-                 "error: 'a\\x1b[31m\\0b' is not a valid number (field 'V', record 1)\n", ""},
+                 "error: SumoraTable1: Field 'V' holds text (TStringField), not numbers (record 1 is "
+                 "'a\\x1b[31m\\0b'); the dataset has no numeric fields\n",
+                 ""},
         BadInput{"AVeryLongCell", {"--db", "@db", "--table", "LONG", "--field", "V"}, 1,
-                 "error: '" + std::string(200, 'x') + "\xE2\x80\xA6' is not a valid number (field 'V', record 1)\n",
+                 "error: SumoraTable1: Field 'V' holds text (TStringField), not numbers (record 1 is '" +
+                     std::string(200, 'x') + "\xE2\x80\xA6'); the dataset has no numeric fields\n",
                  ""},
         BadInput{"AVeryLongTableName", {"--db", "@db", "--table", std::string(300, 'N'), "--field", "V"}, 1,
                  "error: SQLite: cannot prepare the statement: " +

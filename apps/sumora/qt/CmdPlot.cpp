@@ -1,6 +1,6 @@
 // `sumora plot`: opens the plot window on a component offscreen, works it as a user would (colour
 // items, then the plot kind's button and menu item, or the record-set items) and writes a picture of
-// the plot area, or of the whole window, to a PNG file.
+// the plot area, or of the whole window, to a PNG or SVG file.
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -19,6 +19,7 @@
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/qt/PictureFile.h"
 #include "apps/sumora/qt/QtApp.h"
 #include "plot/PlotImage.h"
 #include "plot/PlotRegistration.h"
@@ -26,7 +27,6 @@
 #include "host/SafeFile.h"
 #include "windows/ModalRunner.h"
 #include "windows/QtHost.h"
-#include "windows/WindowCapture.h"
 
 namespace sumora::cli {
 
@@ -38,6 +38,7 @@ struct PlotRequest {
   std::optional<std::string> dotColor;
   std::optional<std::string> background;
   std::string out;
+  PictureFormat format = PictureFormat::Png;
   bool wholeWindow = false;
 };
 
@@ -74,8 +75,8 @@ void ShowAndActivate(TSumoraPlotForm& form) {
   if (!form.isActiveWindow()) form.FormActivate();
 }
 
-// Works the window and puts the picture, as PNG, in `*png`; returns an error text, empty on success.
-std::string WorkWindow(TSumoraPlotForm& form, const PlotRequest& request, std::string* png) {
+// Works the window and puts the picture's bytes in `*picture`; returns an error text, empty on success.
+std::string WorkWindow(TSumoraPlotForm& form, const PlotRequest& request, std::string* picture) {
   ShowAndActivate(form);
   if (request.dotColor) Choose(form.sbtnColor, form.ColorPopup, DotColorItem(form, *request.dotColor));
   if (request.background) Choose(form.sbtnColor, form.ColorPopup, BackgroundItem(form, *request.background));
@@ -102,7 +103,8 @@ std::string WorkWindow(TSumoraPlotForm& form, const PlotRequest& request, std::s
   }
 
   QApplication::processEvents();
-  *png = PngBytes(request.wholeWindow ? CaptureWindow(form) : form.PlotImage->Canvas().Image());
+  *picture = request.wholeWindow ? WindowPictureBytes(form, request.format)
+                                 : ImagePictureBytes(form.PlotImage->Canvas().Image(), request.format);
   return std::string();
 }
 
@@ -125,6 +127,7 @@ PlotRequest ReadRequest(const CommandLine& line) {
       *request.background != "aqua" && *request.background != "teal")
     throw UsageError("--background takes white, yellow, aqua or teal, not '" + *request.background + "'");
   request.out = line.Require("out");
+  request.format = PictureFormatOf(request.out);
   request.wholeWindow = line.Has("window");
   return request;
 }
@@ -144,12 +147,12 @@ int CmdPlot(const Args& args) {
                                      : std::nullopt);
 
   std::string error;
-  std::string png;
+  std::string picture;
   bool shown = false;
   ScopedModalRunner runner([&](QDialog& dialog) {
     if (auto* form = dynamic_cast<TSumoraPlotForm*>(&dialog)) {
       shown = true;
-      error = WorkWindow(*form, request, &png);
+      error = WorkWindow(*form, request, &picture);
       form->hide();
     }
     return int{QDialog::Accepted};
@@ -166,7 +169,7 @@ int CmdPlot(const Args& args) {
     return 1;
   }
   // Written only now: a command that failed on the way leaves no picture behind.
-  WriteFileAtomically(request.out, png);
+  WriteFileAtomically(request.out, picture);
   return 0;
 }
 

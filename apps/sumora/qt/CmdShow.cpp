@@ -10,24 +10,25 @@
 #include "apps/sumora/Binding.h"
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
+#include "apps/sumora/qt/PictureFile.h"
 #include "apps/sumora/qt/QtApp.h"
 #include "host/SafeFile.h"
 #include "windows/ModalRunner.h"
 #include "windows/QtHost.h"
 #include "windows/SmrGauge.h"
 #include "windows/SmrOutpt.h"
-#include "windows/WindowCapture.h"
 
 namespace sumora::cli {
 
 namespace {
 
-// The PNG is held in memory until the command has succeeded, so a failing command leaves no file.
+// The picture is held in memory until the command has succeeded, so a failing command leaves no file.
 struct Picture {
-  std::string png;
+  PictureFormat format = PictureFormat::Png;
+  std::string bytes;
   bool taken = false;
   void Take(QWidget& window) {
-    png = PngBytes(CaptureWindow(window));
+    bytes = WindowPictureBytes(window, format);
     taken = true;
   }
 };
@@ -81,9 +82,11 @@ int CmdShow(const Args& args) {
     throw UsageError("show takes output, classes or progress, not '" + window + "'");
   const CommandLine line(Args(args.begin() + 1, args.end()), WithBindingOptions({"out"}), WithBindingFlags());
   const std::string out = line.Require("out");
+  const PictureFormat format = PictureFormatOf(out);
   CheckOutputTarget(out);
 
   Picture picture;
+  picture.format = format;
   HalfwayPicture halfway(picture);
   PictureSession session(window == "progress" ? &halfway : nullptr);
   ScopedModalRunner runner(PictureRunner(picture));
@@ -110,7 +113,7 @@ int CmdShow(const Args& args) {
     std::fprintf(stderr, "error: the window did not open\n");
     return 1;
   }
-  WriteFileAtomically(out, picture.png);
+  WriteFileAtomically(out, picture.bytes);
   return 0;
 }
 

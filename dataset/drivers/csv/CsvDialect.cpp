@@ -1,6 +1,8 @@
 #include "dataset/drivers/csv/CsvDialect.h"
 
 #include <array>
+#include <filesystem>
+#include <system_error>
 
 #include "host/Errors.h"
 #include "host/MessageText.h"
@@ -55,16 +57,28 @@ std::string Escape(const std::string& text) {
 
 }  // namespace
 
+SplitName SplitOptions(const std::string& databaseName, const std::string& folder) {
+  namespace fs = std::filesystem;
+  const auto exists = [&](const std::string& path) {
+    std::error_code ec;
+    const fs::path full = folder.empty() || fs::path(path).is_absolute() ? fs::path(path) : fs::path(folder) / path;
+    return !path.empty() && fs::exists(fs::symlink_status(full, ec));
+  };
+  if (databaseName.find('?') == std::string::npos || exists(databaseName)) return {databaseName, ""};
+  for (auto mark = databaseName.find('?'); mark != std::string::npos; mark = databaseName.find('?', mark + 1)) {
+    if (exists(databaseName.substr(0, mark))) return {databaseName.substr(0, mark), databaseName.substr(mark)};
+  }
+  const auto mark = databaseName.rfind('?');
+  return {databaseName.substr(0, mark), databaseName.substr(mark)};
+}
+
 DatabaseLocation ParseLocation(const std::string& databaseName) {
   DatabaseLocation location;
-  auto mark = databaseName.rfind('?');
-  if (mark == std::string::npos) {
-    location.path = databaseName;
-    return location;
-  }
-  location.path = databaseName.substr(0, mark);
-  std::string_view query(databaseName);
-  query.remove_prefix(mark + 1);
+  const SplitName split = SplitOptions(databaseName);
+  location.path = split.path;
+  if (split.options.empty()) return location;
+  std::string_view query(split.options);
+  query.remove_prefix(1);
   while (!query.empty()) {
     std::string_view pair = query.substr(0, query.find('&'));
     query.remove_prefix(std::min(query.size(), pair.size() + 1));
@@ -73,7 +87,11 @@ DatabaseLocation ParseLocation(const std::string& databaseName) {
     std::string key(pair.substr(0, equals));
     std::string value = equals == std::string_view::npos ? std::string() : Unescape(pair.substr(equals + 1));
     Dialect& d = location.dialect;
-    if (key == "delimiter") {
+    if (key == "delimiter" && value == "whitespace") {
+      d.delimiter = ' ';
+      d.whitespace = true;
+      d.delimiterGiven = true;
+    } else if (key == "delimiter") {
       d.delimiter = OneCharacter(key, value);
       d.delimiterGiven = true;
     } else if (key == "decimal") {
@@ -82,6 +100,12 @@ DatabaseLocation ParseLocation(const std::string& databaseName) {
     } else if (key == "comment") {
       d.comment = OneCharacter(key, value);
       d.commentAnywhere = true;
+    } else if (key == "header") {
+      if (value != "none" && value != "first") {
+        throw EDatabaseError("CSV option 'header' is none (the first line is data) or first (it names the fields), "
+                             "not '" + ShownText(value) + "'");
+      }
+      d.noHeader = value == "none";
     } else if (key == "na") {
       std::string_view list(value);
       while (!list.empty()) {
@@ -91,18 +115,17 @@ DatabaseLocation ParseLocation(const std::string& databaseName) {
       }
     } else {
       throw EDatabaseError("unknown CSV option '" + ShownText(key) + "' in '" + ShownText(databaseName) +
-                           "'; the options are delimiter, decimal, na and comment");
+                           "'; the options are delimiter, decimal, na, comment and header");
     }
   }
-  if (location.dialect.decimalGiven && location.dialect.delimiterGiven &&
-      location.dialect.decimal == location.dialect.delimiter) {
-    throw EDatabaseError("CSV options: the decimal mark and the delimiter cannot both be '" +
-                         ShownText(std::string(1, location.dialect.decimal)) + "'");
+  const Dialect& d = location.dialect;
+  if (d.decimalGiven && d.delimiterGiven && (d.decimal == d.delimiter || (d.whitespace && (d.decimal == ' ' || d.decimal == '\t')))) {
+    throw EDatabaseError("CSV options: the decimal mark and the delimiter cannot both be " + DelimiterName(d.decimal));
   }
   return location;
 }
 
-std::string OptionQuery(char delimiter, char decimal, const std::string& nulls, char comment) {
+std::string OptionQuery(const OptionSettings& settings) {
   std::string query;
   auto add = [&](const char* key, const std::string& value) {
     query += query.empty() ? "?" : "&";
@@ -110,10 +133,15 @@ std::string OptionQuery(char delimiter, char decimal, const std::string& nulls, 
     query += '=';
     query += value == "\t" ? std::string("tab") : Escape(value);
   };
-  if (delimiter != 0) add("delimiter", std::string(1, delimiter));
-  if (decimal != 0) add("decimal", std::string(1, decimal));
-  if (!nulls.empty()) add("na", nulls);
-  if (comment != 0) add("comment", std::string(1, comment));
+  if (settings.whitespace) {
+    add("delimiter", "whitespace");
+  } else if (settings.delimiter != 0) {
+    add("delimiter", std::string(1, settings.delimiter));
+  }
+  if (settings.decimal != 0) add("decimal", std::string(1, settings.decimal));
+  if (!settings.nulls.empty()) add("na", settings.nulls);
+  if (settings.comment != 0) add("comment", std::string(1, settings.comment));
+  if (settings.noHeader) add("header", "none");
   return query;
 }
 
@@ -133,6 +161,7 @@ bool IsNullText(std::string_view text, const Dialect& dialect) {
 
 std::string DelimiterName(char delimiter) {
   if (delimiter == '\t') return "tab";
+  if (delimiter == ' ') return "a space";
   return "'" + std::string(1, delimiter) + "'";
 }
 

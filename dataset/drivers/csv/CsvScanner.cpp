@@ -209,6 +209,7 @@ void Scanner::RefreshPlainStretch() {
 }
 
 std::int64_t Scanner::CountPlainRows(std::size_t maxWidth) {
+  if (dialect_.whitespace) return 0;  // runs of blanks are split by the state machine only
   if (pos_ == end_) {
     if (eof_) return 0;
     Refill();
@@ -269,6 +270,7 @@ bool Scanner::NextRowCell(std::size_t column) {
 // Splits up to kAhead whole rows from pos_ on, as long as no quote or CR lies in the way, keeping the
 // cell `column` of each. Blank and comment lines are passed over. Returns the rows split.
 std::size_t Scanner::SplitPlainRows(std::size_t column) {
+  if (dialect_.whitespace) return 0;
   RefreshPlainStretch();
   const char* b = buffer_.get();
   const char* p = b + pos_;
@@ -329,6 +331,7 @@ bool Scanner::NextRow(std::size_t wanted, bool measure) {
 
 // NeedMore here means "not a plain row": the state machine takes it.
 Scanner::Outcome Scanner::FastRow(std::size_t wanted, bool measure) {
+  if (dialect_.whitespace) return Outcome::NeedMore;
   RefreshPlainStretch();
   const char* b = buffer_.get();
   // Look for the line end no further than just past the first quote or CR (a CRLF ends at CR + 1).
@@ -374,11 +377,22 @@ Scanner::Outcome Scanner::FastRow(std::size_t wanted, bool measure) {
 Scanner::Outcome Scanner::SlowRow(std::size_t wanted, bool /*measure*/) {
   const char* b = buffer_.get();
   const char delimiter = dialect_.delimiter;
-  char first = b[pos_];
+  const bool whitespace = dialect_.whitespace;
+  const auto isDelimiter = [&](char c) { return whitespace ? c == ' ' || c == '\t' : c == delimiter; };
+  std::size_t i = pos_;
+  if (whitespace) {
+    // Blanks before the first cell are not a cell; a line of blanks is a blank line.
+    while (i < end_ && isDelimiter(b[i])) ++i;
+    if (i == end_ && !eof_) return Outcome::NeedMore;
+    if (i == end_ || b[i] == '\n' || b[i] == '\r') {
+      pos_ = i;
+      return SkipLine();
+    }
+  }
+  char first = b[i];
   if (first == '\n' || first == '\r') return SkipLine();
   if (dialect_.commentAnywhere && first == dialect_.comment) return SkipLine();
 
-  std::size_t i = pos_;
   std::int64_t extraLines = 0;
   std::size_t width = 0;
   cellCount_ = 0;
@@ -405,13 +419,13 @@ Scanner::Outcome Scanner::SlowRow(std::size_t wanted, bool /*measure*/) {
         i = k + 1;
         break;
       }
-      if (i < end_ && b[i] != delimiter && b[i] != '\n' && b[i] != '\r') {
+      if (i < end_ && !isDelimiter(b[i]) && b[i] != '\n' && b[i] != '\r') {
         Fail(line_ + extraLines,
              "text follows the closing quote of a cell; a quote inside a quoted cell is written twice (\"\")");
       }
     } else {
       std::size_t k = i;
-      while (k < end_ && b[k] != delimiter && b[k] != '\n' && b[k] != '\r') ++k;
+      while (k < end_ && !isDelimiter(b[k]) && b[k] != '\n' && b[k] != '\r') ++k;
       if (k == end_ && !eof_) return Outcome::NeedMore;
       cell.data = b + i;
       cell.size = k - i;
@@ -420,10 +434,16 @@ Scanner::Outcome Scanner::SlowRow(std::size_t wanted, bool /*measure*/) {
     ++width;
     if (cellCount_ < wanted) Push(cell);
     if (i == end_) break;
-    const char c = b[i];
-    if (c == delimiter) {
+    char c = b[i];
+    if (isDelimiter(c)) {
       ++i;
-      continue;
+      if (!whitespace) continue;
+      // A run of blanks is one delimiter; blanks at the end of the row end no cell.
+      while (i < end_ && isDelimiter(b[i])) ++i;
+      if (i == end_ && !eof_) return Outcome::NeedMore;
+      if (i == end_) break;
+      c = b[i];
+      if (c != '\n' && c != '\r') continue;
     }
     if (c == '\n') {
       ++i;

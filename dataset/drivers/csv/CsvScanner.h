@@ -4,7 +4,8 @@
 //
 // Rows without a quote or a stray CR take the fast path: one memchr for the line end and one per
 // delimiter up to the last cell asked for, so a scan of one column skips the cells after it without
-// looking at their bytes. Any other row goes through a byte-by-byte state machine that knows quotes.
+// looking at their bytes. Any other row goes through a byte-by-byte state machine that knows quotes;
+// so does every row of a file split at runs of spaces and tabs (Dialect::whitespace).
 // Memory holds one block plus the longest row.
 #pragma once
 

@@ -38,6 +38,28 @@ int Consistency(std::string_view sample, bool whole, const Dialect& dialect) {
   return score;
 }
 
+// Splitting at runs of spaces and tabs fits when the header has several cells that way and more
+// than half of the sampled rows have as many.
+bool WhitespaceFits(std::string_view sample, bool whole, Dialect dialect) {
+  dialect.whitespace = true;
+  dialect.delimiter = ' ';
+  Scanner scanner(sample, dialect);
+  int rows = 0;
+  int fitting = 0;
+  try {
+    scanner.SkipPreamble();
+    if (!scanner.NextRow(0, true) || scanner.Width() < 2) return false;
+    const std::size_t header = scanner.Width();
+    for (int row = 0; row < kSampleRows && scanner.NextRow(0, true); ++row) {
+      if (!whole && scanner.Offset() == sample.size()) break;
+      ++rows;
+      fitting += scanner.Width() == header ? 1 : 0;
+    }
+  } catch (const EDatabaseError&) {
+  }
+  return rows > 0 && 2 * fitting > rows;
+}
+
 // "12,5", "-0,25e3": digits, a comma, digits, an optional exponent.
 bool DecimalCommaNumber(std::string_view text) {
   std::size_t i = 0;
@@ -98,7 +120,13 @@ void SniffDialect(std::string_view sample, bool whole, char fallback, Dialect& d
         bestScore = score;
       }
     }
+    // A decimal mark given is never the delimiter, even where nothing else fits (one column).
+    if (dialect.decimalGiven && best == dialect.decimal) best = dialect.decimal == ';' ? ',' : ';';
     dialect.delimiter = best;
+    if (bestScore == 0 && WhitespaceFits(sample, whole, dialect)) {
+      dialect.whitespace = true;
+      dialect.delimiter = ' ';
+    }
   }
   if (!dialect.decimalGiven && dialect.delimiter == ';' && UsesDecimalComma(sample, dialect)) dialect.decimal = ',';
 }

@@ -17,6 +17,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTest>
 #include <QToolButton>
 #include <cstdlib>
@@ -157,6 +160,12 @@ TEST_F(WorkbenchTest, PlaceEditSummarizeSaveAndReopen) {
   QStringList expected;
   for (const auto& text : SummaryTexts(reference)) expected.push_back(QString::fromStdString(text));
   EXPECT_EQ(workbench.Results().toPlainText(), expected.join('\n'));
+  // At the default window size every line is in view: nothing to scroll to, the last line inside.
+  QApplication::processEvents();
+  QPlainTextEdit& results = workbench.Results();
+  EXPECT_EQ(results.verticalScrollBar()->maximum(), 0);
+  const QTextCursor last(results.document()->lastBlock());
+  EXPECT_LE(results.cursorRect(last).bottom(), results.viewport()->height()) << last.block().text().toStdString();
 
   // Output of a table component shows the summary window.
   QString shownMean;
