@@ -63,9 +63,11 @@ std::string Row(const char* label, const std::string& cell) { return "<tr><th>" 
 
 std::string Pointer(const char* collection, std::size_t index) { return "/" + std::string(collection) + "/" + std::to_string(index); }
 
-// A group key as text: strings and numbers as they are, the null group as "(null)".
-std::string GroupText(const Json& group) {
-  return group.is_null() ? "<span class=\"null\">(null)</span>" : "<span data-k=\"group\">" + Shown(group) + "</span>";
+// A group key as text: strings and numbers as they are, the null group as "(null)"; tagged where the
+// enclosing element names the group's entry.
+std::string GroupText(const Json& group, bool tagged = true) {
+  if (group.is_null()) return "<span class=\"null\">(null)</span>";
+  return tagged ? "<span data-k=\"group\">" + Shown(group) + "</span>" : Shown(group);
 }
 
 std::vector<ClassBar> Bars(const Json& summary) {
@@ -341,7 +343,7 @@ class PageWriter {
       for (const double p : {0.25, 0.5, 0.75}) page_ += QuantileCell(summary, p);
       for (const char* key : {"dsMin", "dsMax"}) page_ += Tagged("td", key, At(summary, key));
       if (At(summary, "error").is_string()) {
-        errors += "<p class=\"err\">" + GroupText(At(summary, "group")) + ": " + HtmlText(String(At(summary, "error"))) + "</p>";
+        errors += "<p class=\"err\">" + GroupText(At(summary, "group"), false) + ": " + HtmlText(String(At(summary, "error"))) + "</p>";
       }
       const auto bars = Bars(summary);
       if (!bars.empty()) {

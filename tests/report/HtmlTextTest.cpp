@@ -1,0 +1,44 @@
+#include "report/HtmlText.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace sumora::report {
+namespace {
+
+struct EscapeCase {
+  const char* name;
+  std::string input;
+  std::string expected;
+};
+
+TEST(HtmlText, ShowsEveryCharacterOfTheDataAsText) {
+  const std::vector<EscapeCase> cases = {
+      {"markup", "<img src=x onerror=alert(1)>", "&lt;img src=x onerror=alert(1)&gt;"},
+      {"quotes and ampersand", "a\"b'c&d", "a&quot;b&#39;c&amp;d"},
+      {"control characters as pictures", std::string("\t\n\x1B\x7F\0", 5), "␉␊␛␡␀"},
+      {"direction controls made visible", "\u202Eevil\u2066x\u200F", "\\u202Eevil\\u2066x\\u200F"},
+      {"C1 controls", "a\u0085b", "a\\u0085b"},
+      {"bytes that are not UTF-8", "\xFF\xC0\x80\xED\xA0\x80", "\\xFF\\xC0\\x80\\xED\\xA0\\x80"},
+      {"other text unchanged", "Ünïcode ✓ עברית 𝄞", "Ünïcode ✓ עברית 𝄞"},
+  };
+  for (const auto& row : cases) EXPECT_EQ(HtmlText(row.input), row.expected) << row.name;
+}
+
+TEST(HtmlName, IsolatesNamesAndCutsLongOnesKeepingTheWholeInTheTitle) {
+  EXPECT_EQ(HtmlName("a<b"), "<bdi>a&lt;b</bdi>");
+  EXPECT_EQ(HtmlName("ééé&x", 3), "<bdi title=\"ééé&amp;x\">ééé…</bdi>") << "cut after characters, not bytes";
+}
+
+TEST(ScriptJson, CannotEndTheScriptElementAndReadsBackTheSame) {
+  const nlohmann::ordered_json data = {{"name", "</script><!-- <script>"}, {"bad", std::string("\xFF")}};
+  const std::string text = ScriptJson(data);
+  EXPECT_EQ(text.find('<'), std::string::npos);
+  EXPECT_EQ(nlohmann::ordered_json::parse(text)["name"], data["name"]);
+  EXPECT_EQ(nlohmann::ordered_json::parse(text)["bad"], "\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace sumora::report
