@@ -42,7 +42,7 @@ void AppendCodeText(std::string& out, const char* format, unsigned value) {
 
 }  // namespace
 
-std::string HtmlText(std::string_view text) {
+std::string HtmlText(std::string_view text, LineBreaks lineBreaks) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (std::size_t at = 0; at < text.size();) {
@@ -60,7 +60,9 @@ std::string HtmlText(std::string_view text) {
       case '"': out += "&quot;"; break;
       case '\'': out += "&#39;"; break;
       default:
-        if (code < 0x20 || code == 0x7F) {
+        if (code == '\n' && lineBreaks == LineBreaks::Keep) {
+          out += '\n';
+        } else if (code < 0x20 || code == 0x7F) {
           // The control pictures block: U+2400 + code, U+2421 for DEL.
           const char32_t picture = code == 0x7F ? 0x2421 : 0x2400 + code;
           out += static_cast<char>(0xE2);

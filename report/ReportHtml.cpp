@@ -38,12 +38,12 @@ double Double(const Json& value) {
   return value.is_number() ? value.get<double>() : std::numeric_limits<double>::quiet_NaN();
 }
 
-// A value from the document as page text: integers exactly, other numbers to seven significant digits,
+// A value from the document as page text: integers exactly, other numbers to `significant` digits,
 // strings escaped, null (or anything else) as a dash.
-std::string Shown(const Json& value) {
+std::string Shown(const Json& value, int significant = 7) {
   if (value.is_number_unsigned()) return std::to_string(value.get<std::uint64_t>());
   if (value.is_number_integer()) return std::to_string(value.get<std::int64_t>());
-  if (value.is_number()) return ShownNumber(value.get<double>());
+  if (value.is_number()) return ShownNumber(value.get<double>(), significant);
   if (value.is_string()) return "<bdi>" + HtmlText(value.get<std::string>()) + "</bdi>";
   return "—";
 }
@@ -55,8 +55,9 @@ std::string Share(const Json& part, double whole) {
 }
 
 // An element showing `value`, tagged with its key path `key` (see the header).
-std::string Tagged(const char* element, const std::string& key, const Json& value) {
-  return "<" + std::string(element) + " data-k=\"" + HtmlText(key) + "\">" + Shown(value) + "</" + element + ">";
+std::string Tagged(const char* element, const std::string& key, const Json& value, int significant = 7) {
+  return "<" + std::string(element) + " data-k=\"" + HtmlText(key) + "\">" + Shown(value, significant) + "</" +
+         element + ">";
 }
 
 std::string Row(const char* label, const std::string& cell) { return "<tr><th>" + std::string(label) + "<td>" + cell; }
@@ -116,9 +117,9 @@ constexpr const char* kStyle =
     "th,td{padding:2px 10px;border-bottom:1px solid var(--line);vertical-align:top}"
     "th{text-align:left;font-weight:500;color:var(--mut)}td{text-align:right}"
     "thead th{color:var(--fg);font-weight:600;border-bottom:2px solid var(--line);text-align:right}"
-    "caption{text-align:left;font-weight:600;padding:0 10px 4px}"
+    "caption{text-align:left;font-weight:600;padding:0 10px 4px;white-space:nowrap}thead th:first-child{text-align:left}"
     ".tx td,.tx th{text-align:left;overflow-wrap:anywhere;max-width:32em}"
-    ".wide{overflow-x:auto;max-width:100%}"
+    ".wide{overflow-x:auto;max-width:100%;margin-bottom:14px}.top td+td{text-align:right}"
     "nav{columns:13em;column-gap:18px;font-size:13px}nav a{display:block;overflow:hidden;text-overflow:ellipsis;"
     "white-space:nowrap}a{color:inherit}"
     ".err{color:var(--err);background:var(--errbg);padding:6px 10px;border-radius:6px;overflow-wrap:anywhere}"
@@ -168,7 +169,7 @@ class PageWriter {
     page_ += "<section id=\"overview\" data-p=\"\"><h2>Overview</h2><div class=\"cols\"><table class=\"st tx\">";
     page_ += Row("Database", "<bdi>" + HtmlText(String(At(source, "database"))) + "</bdi>");
     if (At(source, "table").is_string()) page_ += Row("Table", HtmlName(String(At(source, "table"))));
-    if (At(source, "sql").is_string()) page_ += Row("Statement", "<pre>" + HtmlText(String(At(source, "sql"))) + "</pre>");
+    if (At(source, "sql").is_string()) page_ += Row("Statement", "<pre>" + HtmlText(String(At(source, "sql")), LineBreaks::Keep) + "</pre>");
     if (At(data_, "groupBy").is_string()) {
       page_ += Row("Grouped by", HtmlName(String(At(data_, "groupBy"))) + " (" + std::to_string(GroupCount()) + " groups)");
     }
@@ -293,10 +294,11 @@ class PageWriter {
   }
 
   void Extremes(const Json& profile, const std::string& path) {
-    page_ += "<table class=\"st\"><caption>Extremes</caption><thead><tr><th>Smallest<th>Largest</thead>";
     const Json& smallest = At(profile, "smallest");
     const Json& largest = At(profile, "largest");
     const std::size_t rows = std::max(smallest.is_array() ? smallest.size() : 0, largest.is_array() ? largest.size() : 0);
+    if (rows == 0) return;
+    page_ += "<table class=\"st\"><caption>Extremes</caption><thead><tr><th>Smallest<th>Largest</thead>";
     for (std::size_t i = 0; i < rows; ++i) {
       page_ += "<tr>";
       for (const auto& [list, key] : {std::pair{&smallest, "/smallest/"}, {&largest, "/largest/"}}) {
@@ -321,9 +323,9 @@ class PageWriter {
     for (std::size_t i = 0; i < classes.size(); ++i) {
       const std::string path = "classes/" + std::to_string(i) + "/";
       page_ += "<tr>" + Tagged("th", path + "class", At(classes[i], "class"));
-      for (const char* key : {"start", "end", "count", "percent", "cumPercent"}) {
-        page_ += Tagged("td", path + key, At(classes[i], key));
-      }
+      for (const char* key : {"start", "end", "count"}) page_ += Tagged("td", path + key, At(classes[i], key));
+      // Percentages to four digits: a reader compares shares, and the exact values are in the data.
+      for (const char* key : {"percent", "cumPercent"}) page_ += Tagged("td", path + key, At(classes[i], key), 4);
     }
     page_ += "</table>";
   }
@@ -407,7 +409,7 @@ class PageWriter {
     page_ += "</table>";
     const Json& top = At(profile, "top");
     if (top.is_array() && !top.empty()) {
-      page_ += "<table class=\"st tx\"><caption>Most frequent</caption><thead><tr><th>Value<th>Count<th>%</thead>";
+      page_ += "<table class=\"st tx top\"><caption>Most frequent</caption><thead><tr><th>Value<th>Count<th>%</thead>";
       for (std::size_t i = 0; i < top.size(); ++i) {
         const std::string path = "top/" + std::to_string(i) + "/";
         page_ += "<tr>" + Tagged("td", path + "value", At(top[i], "value")) +

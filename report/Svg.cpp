@@ -57,8 +57,13 @@ double LargestCount(const std::vector<ClassBar>& classes) {
 
 void Bars(std::string& svg, const std::vector<ClassBar>& classes, const Scale& x, const Scale& y, double base) {
   for (const auto& bar : classes) {
-    const double left = x(bar.start);
-    const double width = std::max(0.5, x(bar.end) - left - 1);
+    double left = x(bar.start);
+    double width = x(bar.end) - left - 1;
+    if (width < 4) {
+      // A class of one value (a constant field) still shows as a bar centred on that value.
+      left = (left + x(bar.end)) / 2 - 2;
+      width = 4;
+    }
     const double top = y(bar.count);
     if (base - top < 0.05) continue;
     svg += "<rect class=\"hb\" x=\"" + Coord(left) + "\" y=\"" + Coord(top) + "\" width=\"" + Coord(width) +

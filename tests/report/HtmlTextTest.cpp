@@ -25,6 +25,7 @@ TEST(HtmlText, ShowsEveryCharacterOfTheDataAsText) {
       {"other text unchanged", "Ünïcode ✓ עברית 𝄞", "Ünïcode ✓ עברית 𝄞"},
   };
   for (const auto& row : cases) EXPECT_EQ(HtmlText(row.input), row.expected) << row.name;
+  EXPECT_EQ(HtmlText("SELECT 1\n\tFROM t", LineBreaks::Keep), "SELECT 1\n␉FROM t") << "a statement keeps its lines";
 }
 
 TEST(HtmlName, IsolatesNamesAndCutsLongOnesKeepingTheWholeInTheTitle) {

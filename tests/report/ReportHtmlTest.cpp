@@ -259,7 +259,7 @@ struct BrowserCase {
 };
 
 // Renders each page, opens them all in one headless Chromium and checks what the browser did and shows.
-// Screenshots go to $SUMORA_REPORT_SHOTS when set (to look at), else to the test's own folder.
+// Pages and screenshots go to $SUMORA_REPORT_SHOTS when set (to look at), else to the test's own folder.
 TEST(ReportInBrowser, PagesOpenWithoutRequestsOrErrorsAndShowTheEmbeddedNumbers) {
   if (!OnPath("chromium") || !OnPath("node")) GTEST_SKIP() << "chromium and node are needed (scripts/setup.sh installs them)";
   const test::TempDir dir;
@@ -269,12 +269,13 @@ TEST(ReportInBrowser, PagesOpenWithoutRequestsOrErrorsAndShowTheEmbeddedNumbers)
       {"grouped", Grouped(), 1 + 3, 100},
       {"wide2000", Wide(2000, 100), 1 + 2000, 2000 * 40},
   };
-  std::vector<std::string> args = {SUMORA_BROWSER_CHECK, "chromium",
-                                   std::getenv("SUMORA_REPORT_SHOTS") ? std::getenv("SUMORA_REPORT_SHOTS") : dir.path().string()};
+  const std::string out = std::getenv("SUMORA_REPORT_SHOTS") ? std::getenv("SUMORA_REPORT_SHOTS") : dir.path().string();
+  std::vector<std::string> args = {SUMORA_BROWSER_CHECK, "chromium", out};
   std::map<std::string, std::string> pages;
   for (const auto& row : cases) {
     pages[row.page] = RenderReportHtml(row.table.Document());
-    args.push_back(dir.write(std::string(row.page) + ".html", pages[row.page]));
+    args.push_back(out + "/" + row.page + ".html");
+    std::ofstream(args.back(), std::ios::binary) << pages[row.page];
   }
   const auto run = test::RunCommand("node", args);
   ASSERT_EQ(run.status, 0) << run.err;

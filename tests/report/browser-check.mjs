@@ -63,6 +63,13 @@ const pageCheck = `(() => {
              (c) => '\\\\u' + c.charCodeAt(0).toString(16).toUpperCase().padStart(4, '0'));
   const resolve = (pointer) => pointer.split('/').slice(1).reduce(
     (value, key) => (value === undefined || value === null) ? undefined : value[key.replace(/~1/g, '/').replace(/~0/g, '~')], data);
+  // A shown number must be the exact value rounded at its last shown digit.
+  const roundedFrom = (shown, want) => {
+    const parts = /^-?\\d+(?:\\.(\\d+))?(?:e([+-]\\d+))?$/.exec(shown);
+    if (!parts) return false;
+    const lastDigit = Number(parts[2] ?? 0) - (parts[1]?.length ?? 0);
+    return Math.abs(Number(shown) - want) <= 0.5 * 10 ** lastDigit * (1 + 1e-9) + Math.abs(want) * 1e-15;
+  };
   const differences = [];
   let checked = 0;
   for (const element of document.querySelectorAll('[data-k]')) {
@@ -73,7 +80,7 @@ const pageCheck = `(() => {
     const shown = element.textContent.trim();
     let same = false;
     if (want === null) same = shown === '\\u2014';
-    else if (typeof want === 'number') same = Math.abs(Number(shown) - want) <= 1e-6 * Math.abs(want);
+    else if (typeof want === 'number') same = roundedFrom(shown, want);
     else if (typeof want === 'string') same = shown === visible(want);
     ++checked;
     if (!same) differences.push({ path, shown: shown.slice(0, 80), want: String(want).slice(0, 80) });
