@@ -117,7 +117,7 @@ constexpr const char* kStyle =
     "th,td{padding:2px 10px;border-bottom:1px solid var(--line);vertical-align:top}"
     "th{text-align:left;font-weight:500;color:var(--mut)}td{text-align:right}"
     "thead th{color:var(--fg);font-weight:600;border-bottom:2px solid var(--line);text-align:right}"
-    "caption{text-align:left;font-weight:600;padding:0 10px 4px;white-space:nowrap}thead th:first-child{text-align:left}"
+    "caption{text-align:left;font-weight:600;padding:0 10px 4px;white-space:nowrap}.grp thead th:first-child{text-align:left}"
     ".tx td,.tx th{text-align:left;overflow-wrap:anywhere;max-width:32em}"
     ".wide{overflow-x:auto;max-width:100%;margin-bottom:14px}.top td+td{text-align:right}"
     "nav{columns:13em;column-gap:18px;font-size:13px}nav a{display:block;overflow:hidden;text-overflow:ellipsis;"
