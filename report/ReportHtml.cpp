@@ -133,6 +133,15 @@ constexpr const char* kStyle =
     ".kp{background:var(--poly)}.kc{background:var(--cum)}"
     ".minis{display:flex;flex-wrap:wrap;gap:12px 22px}figure{margin:0}figcaption{font-size:12px}";
 
+// A subject for the window title: a tooltip cannot hold a long name, so it is cut after 200 bytes, at a
+// character boundary.
+std::string TitleText(std::string_view subject) {
+  if (subject.size() <= 200) return HtmlText(subject);
+  std::size_t cut = 200;
+  while (cut > 0 && (static_cast<unsigned char>(subject[cut]) & 0xC0) == 0x80) --cut;
+  return HtmlText(subject.substr(0, cut)) + "\xE2\x80\xA6";
+}
+
 class PageWriter {
  public:
   explicit PageWriter(const Json& data) : data_(data) {}
@@ -143,8 +152,8 @@ class PageWriter {
     page_ += "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
              "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline';"
              " img-src data:\"><meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
-             "<meta name=\"color-scheme\" content=\"light dark\"><title>Profile of " +
-             HtmlText(subject.substr(0, 200)) + "</title><style>" + kStyle + "</style></head><body>";
+             "<meta name=\"color-scheme\" content=\"light dark\"><title>Profile of " + TitleText(subject) +
+             "</title><style>" + kStyle + "</style></head><body>";
     page_ += "<header><h1>Profile of " + HtmlName(subject) + "</h1><p class=\"sub\">" +
              HtmlText(String(At(data_, "program"))) + " " + HtmlText(String(At(data_, "version"))) + "</p></header>";
     Overview();
@@ -219,7 +228,9 @@ class PageWriter {
       if (summaryList.empty() && profileList.empty()) continue;
       page_ += "<section id=\"f" + std::to_string(i) + "\"><h2>" + HtmlName(name) + "<span class=\"cls\">" +
                HtmlText(String(At(field, "class"))) + "</span></h2>";
-      const bool numeric = At(field, "numeric") == true;
+      // A summary makes a field numeric even when its entry in "fields" does not say so.
+      const bool numeric = At(field, "numeric") == true || !summaryList.empty() || profileList.empty() ||
+                           At(Item(At(data_, "profiles"), profileList.front()), "numeric") == true;
       if (grouped && numeric) {
         NumericGroups(summaryList, profileList);
       } else if (grouped) {

@@ -82,6 +82,32 @@ nlohmann::ordered_json NumericProfile::ToJson() const {
           {"largest", Values(largest_, largestSize_)}};
 }
 
+namespace {
+
+nlohmann::ordered_json EntryHead(std::string_view field, const nlohmann::ordered_json* group, bool numeric) {
+  nlohmann::ordered_json entry = {{"field", ValidUtf8(field)}};
+  if (group != nullptr) entry["group"] = *group;
+  entry["numeric"] = numeric;
+  return entry;
+}
+
+}  // namespace
+
+nlohmann::ordered_json ProfileEntry(std::string_view field, const nlohmann::ordered_json* group,
+                                    const NumericProfile& profile) {
+  nlohmann::ordered_json entry = EntryHead(field, group, true);
+  entry.update(profile.ToJson());
+  return entry;
+}
+
+nlohmann::ordered_json ProfileEntry(std::string_view field, const nlohmann::ordered_json* group,
+                                    std::string_view className, const OtherProfile& profile) {
+  nlohmann::ordered_json entry = EntryHead(field, group, false);
+  entry["class"] = std::string(className);
+  entry.update(profile.ToJson());
+  return entry;
+}
+
 bool IsDateClass(std::string_view className) {
   return className == "TDateField" || className == "TDateTimeField" || className == "TTimeField" ||
          className == "TSQLTimeStampField";

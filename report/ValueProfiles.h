@@ -76,6 +76,14 @@ class OtherProfile {
   std::string largest_;
 };
 
+// A field's entry in the report's "profiles": {"field", ("group",) "numeric": true, ...profile.ToJson()}.
+// `group` is the group's key (null for the null group), or nullptr when the report is not grouped.
+nlohmann::ordered_json ProfileEntry(std::string_view field, const nlohmann::ordered_json* group,
+                                    const NumericProfile& profile);
+// {"field", ("group",) "numeric": false, "class": className, ...profile.ToJson()}.
+nlohmann::ordered_json ProfileEntry(std::string_view field, const nlohmann::ordered_json* group,
+                                    std::string_view className, const OtherProfile& profile);
+
 // True when `className` is one of the dataset's date or time field classes.
 bool IsDateClass(std::string_view className);
 

@@ -89,23 +89,14 @@ Json Summary(const std::string& field, const Values& column, const Json& group =
 Json NumericProfileOf(const std::string& field, const Values& column, const Json& group) {
   NumericProfile profile;
   for (const auto& value : column) value ? profile.Add(*value) : profile.AddNull();
-  Json json = {{"field", field}};
-  if (!group.is_discarded()) json["group"] = group;
-  json["numeric"] = true;
-  json.update(profile.ToJson());
-  return json;
+  return ProfileEntry(field, group.is_discarded() ? nullptr : &group, profile);
 }
 
 Json OtherProfileOf(const std::string& field, const std::string& className,
                     const std::vector<std::optional<std::string>>& column, const Json& group) {
   OtherProfile profile(IsDateClass(className));
   for (const auto& value : column) value ? profile.Add(*value) : profile.AddNull();
-  Json json = {{"field", field}};
-  if (!group.is_discarded()) json["group"] = group;
-  json["numeric"] = false;
-  json["class"] = className;
-  json.update(profile.ToJson());
-  return json;
+  return ProfileEntry(field, group.is_discarded() ? nullptr : &group, className, profile);
 }
 
 // A table of numeric and text columns, optionally grouped by a text key, turned into a data document.
@@ -240,7 +231,8 @@ TEST(ReportHtml, EachNumericFieldStaysWithinItsSizeBudget) {
 
 TEST(ReportHtml, DocumentWithMissingAndMistypedKeysStillRenders) {
   for (const char* text : {R"({})", R"({"fields":[{"name":"A","numeric":true}],"summaries":[{"StatFieldName":"A","classes":7}]})",
-                           R"({"fields":5,"summaries":{"x":1},"profiles":[{"field":"B"}],"source":[]})"}) {
+                           R"({"fields":5,"summaries":{"x":1},"profiles":[{"field":"B"}],"source":[]})",
+                           R"({"fields":[{"name":"A"},{"name":"B"}],"summaries":[{"StatFieldName":"A"}],"profiles":[{"field":"B"}]})"}) {
     const std::string page = RenderReportHtml(Json::parse(text));
     EXPECT_NE(page.find("id=\"sumora-data\""), std::string::npos) << text;
   }
