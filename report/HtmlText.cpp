@@ -49,7 +49,7 @@ std::string HtmlText(std::string_view text, LineBreaks lineBreaks) {
     char32_t code = 0;
     const std::size_t length = Utf8Char(text, at, code);
     if (length == 0) {
-      AppendCodeText(out, "\\x%02X", static_cast<unsigned char>(text[at]));
+      AppendCodeText(out, "\\x%02x", static_cast<unsigned char>(text[at]));
       ++at;
       continue;
     }
@@ -63,13 +63,11 @@ std::string HtmlText(std::string_view text, LineBreaks lineBreaks) {
         if (code == '\n' && lineBreaks == LineBreaks::Keep) {
           out += '\n';
         } else if (code < 0x20 || code == 0x7F) {
-          // The control pictures block: U+2400 + code, U+2421 for DEL.
-          const char32_t picture = code == 0x7F ? 0x2421 : 0x2400 + code;
-          out += static_cast<char>(0xE2);
-          out += static_cast<char>(0x80 | (picture >> 6 & 0x3F));
-          out += static_cast<char>(0x80 | (picture & 0x3F));
+          // Written as a message writes them, so the page reads like the command's own output.
+          out += code == '\n' ? "\\n" : code == '\r' ? "\\r" : code == '\t' ? "\\t" : code == 0 ? "\\0" : "";
+          if (code != '\n' && code != '\r' && code != '\t' && code != 0) AppendCodeText(out, "\\x%02x", static_cast<unsigned>(code));
         } else if ((code >= 0x80 && code < 0xA0) || HidesDirection(code)) {
-          AppendCodeText(out, "\\u%04X", static_cast<unsigned>(code));
+          AppendCodeText(out, "\\u%04x", static_cast<unsigned>(code));
         } else {
           out.append(text.substr(at, length));
         }

@@ -14,12 +14,13 @@ namespace sumora::report {
 // How many characters of a name a heading or table shows; the whole name is in its title attribute.
 constexpr std::size_t kShownNameChars = 120;
 
-// Whether line feeds stay line breaks (an SQL statement shown in <pre>) or are shown as ␊ (a name).
+// Whether line feeds stay line breaks (an SQL statement shown in <pre>) or are shown as \n (a name).
 enum class LineBreaks { Show, Keep };
 
-// `text` fit for HTML text and for a quoted attribute value: & < > " ' as entities; control characters
-// as their visible pictures (U+2400..U+2421); C1 controls and the invisible direction controls
-// (U+061C, U+200E/F, U+202A..E, U+2066..9) as the text "\uXXXX"; bytes that are not UTF-8 as "\xNN".
+// `text` fit for HTML text and for a quoted attribute value, with no markup of its own: & < > " ' as
+// entities; control characters written out as messages write them (\n, \r, \t, \0, \x1b, \x7f), C1
+// controls and the invisible direction controls (U+061C, U+200E/F, U+202A..E, U+2066..9) as "\u202e",
+// bytes that are not UTF-8 as "\xff".
 std::string HtmlText(std::string_view text, LineBreaks lineBreaks = LineBreaks::Show);
 
 // A name as an isolated run (<bdi>), so a right-to-left name cannot reorder the text around it; cut

@@ -53,14 +53,15 @@ const nextEvent = (method, sessionId) => new Promise((done) => {
 });
 
 // Runs in the page: compares every tagged element with the embedded document, and each field heading
-// with the field's name, both as the page must show them (control characters as pictures, invisible
-// direction controls as \uXXXX).
+// with the field's name, both as the page must show them (control characters written out as \n or
+// \x1b, invisible direction controls as \u202e).
 const pageCheck = `(() => {
   const data = JSON.parse(document.getElementById('sumora-data').textContent);
+  const named = { '\\n': 'n', '\\r': 'r', '\\t': 't', '\\0': '0' };
   const visible = (text) => text
-    .replace(/[\\u0000-\\u001f\\u007f]/g, (c) => String.fromCharCode(c === '\\u007f' ? 0x2421 : 0x2400 + c.charCodeAt(0)))
+    .replace(/[\\u0000-\\u001f\\u007f]/g, (c) => '\\\\' + (named[c] ?? 'x' + c.charCodeAt(0).toString(16).padStart(2, '0')))
     .replace(/[\\u0080-\\u009f\\u061c\\u200e\\u200f\\u202a-\\u202e\\u2066-\\u2069]/g,
-             (c) => '\\\\u' + c.charCodeAt(0).toString(16).toUpperCase().padStart(4, '0'));
+             (c) => '\\\\u' + c.charCodeAt(0).toString(16).padStart(4, '0'));
   const resolve = (pointer) => pointer.split('/').slice(1).reduce(
     (value, key) => (value === undefined || value === null) ? undefined : value[key.replace(/~1/g, '/').replace(/~0/g, '~')], data);
   // A shown number must be the exact value rounded at its last shown digit.
