@@ -39,12 +39,13 @@ double Double(const Json& value) {
 }
 
 // A value from the document as page text: integers exactly, other numbers to `significant` digits,
-// strings escaped, null (or anything else) as a dash.
+// strings escaped and isolated, null (or anything else) as a dash.
 std::string Shown(const Json& value, int significant = 7) {
   if (value.is_number_unsigned()) return std::to_string(value.get<std::uint64_t>());
   if (value.is_number_integer()) return std::to_string(value.get<std::int64_t>());
   if (value.is_number()) return ShownNumber(value.get<double>(), significant);
-  if (value.is_string()) return "<bdi>" + HtmlText(value.get<std::string>()) + "</bdi>";
+  // A long value is cut like a long name, the whole in its tooltip, so one cell cannot flood the page.
+  if (value.is_string()) return HtmlName(value.get<std::string>(), 160);
   return "—";
 }
 
