@@ -64,8 +64,13 @@ std::string HtmlText(std::string_view text, LineBreaks lineBreaks) {
           out += '\n';
         } else if (code < 0x20 || code == 0x7F) {
           // Written as a message writes them, so the page reads like the command's own output.
-          out += code == '\n' ? "\\n" : code == '\r' ? "\\r" : code == '\t' ? "\\t" : code == 0 ? "\\0" : "";
-          if (code != '\n' && code != '\r' && code != '\t' && code != 0) AppendCodeText(out, "\\x%02x", static_cast<unsigned>(code));
+          switch (code) {
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case 0: out += "\\0"; break;
+            default: AppendCodeText(out, "\\x%02x", static_cast<unsigned>(code));
+          }
         } else if ((code >= 0x80 && code < 0xA0) || HidesDirection(code)) {
           AppendCodeText(out, "\\u%04x", static_cast<unsigned>(code));
         } else {

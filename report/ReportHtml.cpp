@@ -1,8 +1,10 @@
 #include "report/ReportHtml.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -63,7 +65,9 @@ std::string Tagged(const char* element, const std::string& key, const Json& valu
 
 std::string Row(const char* label, const std::string& cell) { return "<tr><th>" + std::string(label) + "<td>" + cell; }
 
-std::string Pointer(const char* collection, std::size_t index) { return "/" + std::string(collection) + "/" + std::to_string(index); }
+std::string Pointer(const char* collection, std::size_t index) {
+  return "/" + std::string(collection) + "/" + std::to_string(index);
+}
 
 // A group key as text: strings and numbers as they are, the null group as "(null)"; tagged where the
 // enclosing element names the group's entry.
@@ -103,7 +107,8 @@ constexpr const char* kStyle =
     "@media(prefers-color-scheme:dark){:root{--bg:#121519;--fg:#e3e7ed;--mut:#98a2b1;--line:#2b313a;--card:#1a1f26;"
     "--bar:#4a79b0;--poly:#f39057;--cum:#5fcb8f;--err:#ff9b91;--errbg:#3b1f1d}}"
     "@media print{:root{--bg:#fff;--fg:#000;--mut:#444;--line:#bbb;--card:#fff;--bar:#9bb7d8;--poly:#c2410c;"
-    "--cum:#15803d;--err:#a8261b;--errbg:#fff}nav{display:none}section{break-inside:avoid;border-radius:0}"
+    "--cum:#15803d;--err:#a8261b;--errbg:#fff}nav{display:none}"
+    "section{break-inside:avoid;border-radius:0;content-visibility:visible}"
     "body{max-width:none;padding:0}}"
     "*{box-sizing:border-box}html{background:var(--bg)}"
     "body{margin:0 auto;max-width:1200px;padding:24px;color:var(--fg);"
@@ -118,7 +123,8 @@ constexpr const char* kStyle =
     "th,td{padding:2px 10px;border-bottom:1px solid var(--line);vertical-align:top}"
     "th{text-align:left;font-weight:500;color:var(--mut)}td{text-align:right}"
     "thead th{color:var(--fg);font-weight:600;border-bottom:2px solid var(--line);text-align:right}"
-    "caption{text-align:left;font-weight:600;padding:0 10px 4px;white-space:nowrap}.grp thead th:first-child{text-align:left}"
+    "caption{text-align:left;font-weight:600;padding:0 10px 4px;white-space:nowrap}.grp thead "
+    "th:first-child{text-align:left}"
     ".tx td,.tx th{text-align:left;overflow-wrap:anywhere;max-width:32em}"
     ".wide{overflow-x:auto;max-width:100%;margin-bottom:14px}.top td+td{text-align:right}"
     "nav{columns:13em;column-gap:18px;font-size:13px}nav a{display:block;overflow:hidden;text-overflow:ellipsis;"
@@ -134,7 +140,7 @@ constexpr const char* kStyle =
     ".kp{background:var(--poly)}.kc{background:var(--cum)}"
     ".minis{display:flex;flex-wrap:wrap;gap:12px 22px}figure{margin:0}figcaption{font-size:12px}";
 
-// A subject for the window title: a tooltip cannot hold a long name, so it is cut after 200 bytes, at a
+// A subject for the window title, which shows little of a long name: cut after 200 bytes, at a
 // character boundary.
 std::string TitleText(std::string_view subject) {
   if (subject.size() <= 200) return HtmlText(subject);
@@ -150,11 +156,12 @@ class PageWriter {
   std::string Write() {
     const Json& source = At(data_, "source");
     const std::string subject = At(source, "table").is_string() ? String(At(source, "table")) : "a query";
-    page_ += "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
-             "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline';"
-             " img-src data:\"><meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
-             "<meta name=\"color-scheme\" content=\"light dark\"><title>Profile of " + TitleText(subject) +
-             "</title><style>" + kStyle + "</style></head><body>";
+    page_ +=
+        "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline';"
+        " img-src data:\"><meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
+        "<meta name=\"color-scheme\" content=\"light dark\"><title>Profile of " +
+        TitleText(subject) + "</title><style>" + kStyle + "</style></head><body>";
     page_ += "<header><h1>Profile of " + HtmlName(subject) + "</h1><p class=\"sub\">" +
              HtmlText(String(At(data_, "program"))) + " " + HtmlText(String(At(data_, "version"))) + "</p></header>";
     Overview();
@@ -169,31 +176,37 @@ class PageWriter {
     const Json& fields = At(data_, "fields");
     const double rows = Double(At(data_, "rows"));
     const double elapsed = Double(At(data_, "elapsedSeconds"));
+    const std::size_t fieldCount = fields.is_array() ? fields.size() : 0;
     std::map<std::string, int> byClass;
-    for (const Json& field : fields.is_array() ? fields : Json::array()) ++byClass[String(At(field, "class"))];
+    for (std::size_t i = 0; i < fieldCount; ++i) ++byClass[String(At(fields[i], "class"))];
     std::string classes;
     for (const auto& [name, count] : byClass) {
       classes += (classes.empty() ? "" : ", ") + HtmlText(name) + " " + std::to_string(count);
     }
-    const double cells = rows * static_cast<double>(fields.size());
+    const double cells = rows * static_cast<double>(fieldCount);
     page_ += "<section id=\"overview\" data-p=\"\"><h2>Overview</h2><div class=\"cols\"><table class=\"st tx\">";
     page_ += Row("Database", "<bdi>" + HtmlText(String(At(source, "database"))) + "</bdi>");
     if (At(source, "table").is_string()) page_ += Row("Table", HtmlName(String(At(source, "table"))));
-    if (At(source, "sql").is_string()) page_ += Row("Statement", "<pre>" + HtmlText(String(At(source, "sql")), LineBreaks::Keep) + "</pre>");
+    if (At(source, "sql").is_string())
+      page_ += Row("Statement", "<pre>" + HtmlText(String(At(source, "sql")), LineBreaks::Keep) + "</pre>");
     if (At(data_, "groupBy").is_string()) {
-      page_ += Row("Grouped by", HtmlName(String(At(data_, "groupBy"))) + " (" + std::to_string(GroupCount()) + " groups)");
+      page_ +=
+          Row("Grouped by", HtmlName(String(At(data_, "groupBy"))) + " (" + std::to_string(GroupCount()) + " groups)");
     }
     page_ += "</table><table class=\"st\">";
     page_ += Row("Rows", Tagged("span", "rows", At(data_, "rows")));
-    page_ += Row("Fields", std::to_string(fields.size()) + " <small>(" + classes + ")</small>");
-    page_ += Row("Missing cells", Tagged("span", "missingCells", At(data_, "missingCells")) + Share(At(data_, "missingCells"), cells));
+    page_ += Row("Fields", std::to_string(fieldCount) + " <small>(" + classes + ")</small>");
+    page_ += Row("Missing cells",
+                 Tagged("span", "missingCells", At(data_, "missingCells")) + Share(At(data_, "missingCells"), cells));
     page_ += Row("Made", "<bdi>" + HtmlText(String(At(data_, "generated"))) + "</bdi>");
     page_ += Row("Took", Tagged("span", "elapsedSeconds", At(data_, "elapsedSeconds")) + " s" +
-                             (elapsed > 0 && rows >= 0 ? " <small>(" + ShownNumber(std::round(rows / elapsed), 4) + " rows/s)</small>" : ""));
+                             (elapsed > 0 && rows >= 0
+                                  ? " <small>(" + ShownNumber(std::round(rows / elapsed), 4) + " rows/s)</small>"
+                                  : ""));
     page_ += "</table></div>";
-    if (fields.is_array() && !fields.empty()) {
+    if (fieldCount > 0) {
       page_ += "<h3>Fields</h3><nav>";
-      for (std::size_t i = 0; i < fields.size(); ++i) {
+      for (std::size_t i = 0; i < fieldCount; ++i) {
         page_ += "<a href=\"#f" + std::to_string(i) + "\">" + HtmlName(String(At(fields[i], "name")), 40) + "</a>";
       }
       page_ += "</nav>";
@@ -207,7 +220,8 @@ class PageWriter {
     std::map<std::string, bool> keys;
     for (const Json* list : {&summaries, &profiles}) {
       if (!list->is_array()) continue;
-      for (const Json& entry : *list) keys[At(entry, "group").dump(-1, ' ', false, Json::error_handler_t::replace)] = true;
+      for (const Json& entry : *list)
+        keys[At(entry, "group").dump(-1, ' ', false, Json::error_handler_t::replace)] = true;
     }
     return keys.size();
   }
@@ -237,7 +251,8 @@ class PageWriter {
       } else if (grouped) {
         OtherGroups(profileList);
       } else if (numeric) {
-        Numeric(summaryList.empty() ? nullptr : &summaryList.front(), profileList.empty() ? nullptr : &profileList.front());
+        Numeric(summaryList.empty() ? nullptr : &summaryList.front(),
+                profileList.empty() ? nullptr : &profileList.front());
       } else {
         Other(profileList.front());
       }
@@ -261,12 +276,13 @@ class PageWriter {
     const double records = Double(count) + Double(At(summary, "nullCount"));
     page_ += "<div class=\"cols\"><table class=\"st\"><caption>Values</caption>";
     page_ += "<tr><th>Count" + Tagged("td", "dsDataCount", count);
-    page_ += Row("Nulls", Tagged("span", "nullCount", At(summary, "nullCount")) + Share(At(summary, "nullCount"), records));
+    page_ +=
+        Row("Nulls", Tagged("span", "nullCount", At(summary, "nullCount")) + Share(At(summary, "nullCount"), records));
     if (profileIndex) {
       page_ += "<tr><th>Zeros" + fromProfile("zeros") + "<tr><th>Negatives" + fromProfile("negatives");
     }
-    for (const auto& [label, key] : {std::pair{"Minimum", "dsMin"}, {"Maximum", "dsMax"}, {"Range", "dsRange"},
-                                     {"Total", "dsTotal"}}) {
+    for (const auto& [label, key] :
+         {std::pair{"Minimum", "dsMin"}, {"Maximum", "dsMax"}, {"Range", "dsRange"}, {"Total", "dsTotal"}}) {
       page_ += "<tr><th>" + std::string(label) + Tagged("td", key, At(summary, key));
     }
     page_ += "</table><table class=\"st\"><caption>Centre and spread</caption>";
@@ -274,11 +290,13 @@ class PageWriter {
       if (std::string(key) == "medianAll" && !At(summary, "medianAll").is_number()) continue;
       page_ += "<tr><th>" + std::string(label) + Tagged("td", key, At(summary, key));
     }
-    page_ += "<tr><th>Median of the first " + Tagged("span", "medianBasis", At(summary, "medianBasis")) +
-             " values" + Tagged("td", "dsMedian", At(summary, "dsMedian"));
-    for (const auto& [label, key] :
-         {std::pair{"Mode", "dsMode"}, {"Modal class", "dsModeClass"}, {"Standard deviation", "dsStdDev"},
-          {"Variance", "dsVariance"}, {"Coefficient of variation", "dsCoeffVariation"}}) {
+    page_ += "<tr><th>Median of the first " + Tagged("span", "medianBasis", At(summary, "medianBasis")) + " values" +
+             Tagged("td", "dsMedian", At(summary, "dsMedian"));
+    for (const auto& [label, key] : {std::pair{"Mode", "dsMode"},
+                                     {"Modal class", "dsModeClass"},
+                                     {"Standard deviation", "dsStdDev"},
+                                     {"Variance", "dsVariance"},
+                                     {"Coefficient of variation", "dsCoeffVariation"}}) {
       page_ += "<tr><th>" + std::string(label) + Tagged("td", key, At(summary, key));
     }
     page_ += Row("Skewness", Tagged("span", "dsSkew", At(summary, "dsSkew")) + " " +
@@ -308,7 +326,8 @@ class PageWriter {
   void Extremes(const Json& profile, const std::string& path) {
     const Json& smallest = At(profile, "smallest");
     const Json& largest = At(profile, "largest");
-    const std::size_t rows = std::max(smallest.is_array() ? smallest.size() : 0, largest.is_array() ? largest.size() : 0);
+    const std::size_t rows =
+        std::max(smallest.is_array() ? smallest.size() : 0, largest.is_array() ? largest.size() : 0);
     if (rows == 0) return;
     page_ += "<table class=\"st\"><caption>Extremes</caption><thead><tr><th>Smallest<th>Largest</thead>";
     for (std::size_t i = 0; i < rows; ++i) {
@@ -331,7 +350,8 @@ class PageWriter {
   void ClassTable(const Json& summary) {
     const Json& classes = At(summary, "classes");
     if (!classes.is_array() || classes.empty()) return;
-    page_ += "<table class=\"st\"><caption>Classes</caption><thead><tr><th>#<th>From<th>To<th>Count<th>%<th>Cum. %</thead>";
+    page_ +=
+        "<table class=\"st\"><caption>Classes</caption><thead><tr><th>#<th>From<th>To<th>Count<th>%<th>Cum. %</thead>";
     for (std::size_t i = 0; i < classes.size(); ++i) {
       const std::string path = "classes/" + std::to_string(i) + "/";
       page_ += "<tr>" + Tagged("th", path + "class", At(classes[i], "class"));
@@ -346,18 +366,21 @@ class PageWriter {
   // one common axis.
   void NumericGroups(const std::vector<std::size_t>& summaryList, const std::vector<std::size_t>& profileList) {
     const Json& summaries = At(data_, "summaries");
-    page_ += "<div class=\"wide\"><table class=\"grp\"><thead><tr><th>Group<th>Count<th>Nulls<th>Mean<th>Std dev"
-             "<th>Q1<th>Median<th>Q3<th>Min<th>Max</thead>";
+    page_ +=
+        "<div class=\"wide\"><table class=\"grp\"><thead><tr><th>Group<th>Count<th>Nulls<th>Mean<th>Std dev"
+        "<th>Q1<th>Median<th>Q3<th>Min<th>Max</thead>";
     std::string errors;
     double axisStart = std::numeric_limits<double>::infinity(), axisEnd = -axisStart;
     for (const std::size_t index : summaryList) {
       const Json& summary = summaries[index];
       page_ += "<tr data-p=\"" + Pointer("summaries", index) + "\"><th>" + GroupText(At(summary, "group"));
-      for (const char* key : {"dsDataCount", "nullCount", "dsMean", "dsStdDev"}) page_ += Tagged("td", key, At(summary, key));
+      for (const char* key : {"dsDataCount", "nullCount", "dsMean", "dsStdDev"})
+        page_ += Tagged("td", key, At(summary, key));
       for (const double p : {0.25, 0.5, 0.75}) page_ += QuantileCell(summary, p);
       for (const char* key : {"dsMin", "dsMax"}) page_ += Tagged("td", key, At(summary, key));
       if (At(summary, "error").is_string()) {
-        errors += "<p class=\"err\">" + GroupText(At(summary, "group"), false) + ": " + HtmlText(String(At(summary, "error"))) + "</p>";
+        errors += "<p class=\"err\">" + GroupText(At(summary, "group"), false) + ": " +
+                  HtmlText(String(At(summary, "error"))) + "</p>";
       }
       const auto bars = Bars(summary);
       if (!bars.empty()) {
@@ -374,8 +397,9 @@ class PageWriter {
       const std::string svg = SmallHistogramSvg(Bars(summaries[index]), axisStart, axisEnd);
       if (svg.empty()) continue;
       page_ += "<figure data-p=\"" + Pointer("summaries", index) + "\">" + svg + "<figcaption>" +
-               GroupText(At(summaries[index], "group")) + " · n = " +
-               Tagged("span", "dsDataCount", At(summaries[index], "dsDataCount")) + "</figcaption></figure>";
+               GroupText(At(summaries[index], "group")) +
+               " · n = " + Tagged("span", "dsDataCount", At(summaries[index], "dsDataCount")) +
+               "</figcaption></figure>";
     }
     page_ += "</div>";
   }
@@ -395,8 +419,9 @@ class PageWriter {
 
   void GroupExtremes(const std::vector<std::size_t>& profileList) {
     if (profileList.empty()) return;
-    page_ += "<div class=\"wide\"><table class=\"grp\"><thead><tr><th>Group<th>Zeros<th>Negatives"
-             "<th>Smallest<th>Largest</thead>";
+    page_ +=
+        "<div class=\"wide\"><table class=\"grp\"><thead><tr><th>Group<th>Zeros<th>Negatives"
+        "<th>Smallest<th>Largest</thead>";
     const Json& profiles = At(data_, "profiles");
     for (const std::size_t index : profileList) {
       const Json& profile = profiles[index];
@@ -442,8 +467,9 @@ class PageWriter {
 
   void OtherGroups(const std::vector<std::size_t>& profileList) {
     const Json& profiles = At(data_, "profiles");
-    page_ += "<div class=\"wide\"><table class=\"grp tx\"><thead><tr><th>Group<th>Count<th>Nulls<th>Distinct"
-             "<th>Most frequent<th>Smallest<th>Largest</thead>";
+    page_ +=
+        "<div class=\"wide\"><table class=\"grp tx\"><thead><tr><th>Group<th>Count<th>Nulls<th>Distinct"
+        "<th>Most frequent<th>Smallest<th>Largest</thead>";
     for (const std::size_t index : profileList) {
       const Json& profile = profiles[index];
       page_ += "<tr data-p=\"" + Pointer("profiles", index) + "\"><th>" + GroupText(At(profile, "group")) +

@@ -120,8 +120,8 @@ std::string HistogramSvg(const std::vector<ClassBar>& classes) {
   svg += "<polyline class=\"hp\" points=\"" + Points(polygon) + "\"/>";
   svg += "<polyline class=\"hc\" points=\"" + Points(cumulative) + "\"/>";
   // Axes: counts on the left, percentages on the right, the class range along the bottom.
-  svg += "<path class=\"ax\" d=\"M" + Coord(left) + " " + Coord(top) + "V" + Coord(base) + "H" + Coord(right) +
-         "V" + Coord(top) + "\"/>";
+  svg += "<path class=\"ax\" d=\"M" + Coord(left) + " " + Coord(top) + "V" + Coord(base) + "H" + Coord(right) + "V" +
+         Coord(top) + "\"/>";
   for (const double fraction : {0.0, 0.5, 1.0}) {
     const double count = largest * fraction;
     const double at = y(count);

@@ -28,7 +28,8 @@ Json Number(double value) { return std::isfinite(value) ? Json(value) : Json(); 
 // field without values or without variance gets the engine's message in "error" and nulls.
 Json Summary(const std::string& field, const Values& column, const Json& group = Json::value_t::discarded) {
   std::vector<double> values;
-  for (const auto& value : column) if (value) values.push_back(*value);
+  for (const auto& value : column)
+    if (value) values.push_back(*value);
   const double n = static_cast<double>(values.size());
   double total = 0, low = INFINITY, high = -INFINITY;
   for (const double v : values) total += v, low = std::min(low, v), high = std::max(high, v);
@@ -36,7 +37,9 @@ Json Summary(const std::string& field, const Values& column, const Json& group =
   double m2 = 0, m3 = 0, m4 = 0;
   for (const double v : values) m2 += std::pow(v - mean, 2), m3 += std::pow(v - mean, 3), m4 += std::pow(v - mean, 4);
   const double variance = n > 1 ? m2 / (n - 1) : NAN;
-  std::string failure = n == 0 ? "Field '" + field + "' has no values" : variance == 0 ? "Skewness is undefined: the variance is zero" : "";
+  std::string failure = n == 0          ? "Field '" + field + "' has no values"
+                        : variance == 0 ? "Skewness is undefined: the variance is zero"
+                                        : "";
   const double skew = failure.empty() ? (m3 / n) / std::pow(m2 / n, 1.5) : NAN;
   Json classes = Json::array();
   int modeClass = 0;
@@ -49,8 +52,12 @@ Json Summary(const std::string& field, const Values& column, const Json& group =
     for (int c = 0; c < k; ++c) {
       cumulative += 100.0 * counts[c] / n;
       if (counts[c] > counts[modeClass]) modeClass = c;
-      classes.push_back({{"class", c + 1}, {"start", low + c * width}, {"end", low + (c + 1) * width},
-                         {"count", counts[c]}, {"percent", 100.0 * counts[c] / n}, {"cumPercent", cumulative}});
+      classes.push_back({{"class", c + 1},
+                         {"start", low + c * width},
+                         {"end", low + (c + 1) * width},
+                         {"count", counts[c]},
+                         {"percent", 100.0 * counts[c] / n},
+                         {"cumPercent", cumulative}});
     }
   }
   std::vector<double> sorted = values;
@@ -63,21 +70,39 @@ Json Summary(const std::string& field, const Values& column, const Json& group =
   };
   Json quantiles = Json::array();
   for (const double p : {0.05, 0.25, 0.5, 0.75, 0.95}) quantiles.push_back({{"p", p}, {"value", Number(quantile(p))}});
-  Json summary = {{"component", "TSumoraTable"}, {"source", "T"}, {"StatFieldName", field}, {"ScaleBy", 1.0},
-                  {"FreqClasses", 10}, {"RecordPlotCount", 500}, {"ShowCalcProgress", "Prompt"},
-                  {"dsDataCount", values.size()}, {"dsTotal", total}, {"dsMean", Number(mean)},
-                  {"dsMin", Number(low)}, {"dsMax", Number(high)}, {"dsRange", Number(high - low)},
-                  {"dsMedian", Number(quantile(0.5))}, {"medianBasis", std::min<std::size_t>(values.size(), 10000)},
-                  {"dsVariance", Number(variance)}, {"dsStdDev", Number(std::sqrt(variance))},
-                  {"dsMu3", Number(m3 / n)}, {"dsMu4", Number(m4 / n)}, {"dsSkew", Number(skew)},
-                  {"dsSkewSign", skew > 0 ? "(+)" : skew < 0 ? "(-)" : "(0)"},
+  Json summary = {{"component", "TSumoraTable"},
+                  {"source", "T"},
+                  {"StatFieldName", field},
+                  {"ScaleBy", 1.0},
+                  {"FreqClasses", 10},
+                  {"RecordPlotCount", 500},
+                  {"ShowCalcProgress", "Prompt"},
+                  {"dsDataCount", values.size()},
+                  {"dsTotal", total},
+                  {"dsMean", Number(mean)},
+                  {"dsMin", Number(low)},
+                  {"dsMax", Number(high)},
+                  {"dsRange", Number(high - low)},
+                  {"dsMedian", Number(quantile(0.5))},
+                  {"medianBasis", std::min<std::size_t>(values.size(), 10000)},
+                  {"dsVariance", Number(variance)},
+                  {"dsStdDev", Number(std::sqrt(variance))},
+                  {"dsMu3", Number(m3 / n)},
+                  {"dsMu4", Number(m4 / n)},
+                  {"dsSkew", Number(skew)},
+                  {"dsSkewSign", skew > 0   ? "(+)"
+                                 : skew < 0 ? "(-)"
+                                            : "(0)"},
                   {"dsKurtosis", failure.empty() ? Number((m4 / n) / std::pow(m2 / n, 2)) : Json()},
                   {"dsCoeffVariation", failure.empty() ? Number(std::sqrt(variance) / mean * 100) : Json()},
                   {"dsMode", n > 0 ? Number(classes[modeClass]["start"].get<double>() + (high - low) / 20) : Json()},
-                  {"dsModeClass", modeClass + 1}, {"classes", classes},
+                  {"dsModeClass", modeClass + 1},
+                  {"classes", classes},
                   {"classTotal", {{"count", values.size()}, {"percent", 100.0}, {"cumPercent", 100.0}}},
-                  {"nullCount", column.size() - values.size()}, {"sourceText", "T"},
-                  {"quantiles", quantiles}, {"medianAll", Number(quantile(0.5))}};
+                  {"nullCount", column.size() - values.size()},
+                  {"sourceText", "T"},
+                  {"quantiles", quantiles},
+                  {"medianAll", Number(quantile(0.5))}};
   if (!group.is_discarded()) {
     summary["groupBy"] = "grp";
     summary["group"] = group;
@@ -108,12 +133,23 @@ struct Table {
   std::vector<std::optional<std::string>> groups;  // one per row when grouped
 
   Json Document() const {
-    const std::size_t rows = !numeric.empty() ? numeric.front().second.size() : other.empty() ? 0 : std::get<2>(other.front()).size();
-    Json doc = {{"program", "sumora"}, {"version", "0.1.0"}, {"generated", "2026-12-08T12:00:00Z"},
+    const std::size_t rows = !numeric.empty() ? numeric.front().second.size()
+                             : other.empty()  ? 0
+                                              : std::get<2>(other.front()).size();
+    Json doc = {{"program", "sumora"},
+                {"version", "0.1.0"},
+                {"generated", "2026-12-08T12:00:00Z"},
                 {"elapsedSeconds", 1.25},
-                {"source", {{"database", "/data/orders.sqlite"}, {"table", sql ? Json() : Json(name)}, {"sql", sql ? Json(*sql) : Json()}}},
-                {"rows", rows}, {"fields", Json::array()}, {"missingCells", 0},
-                {"groupBy", groups.empty() ? Json() : Json("grp")}, {"summaries", Json::array()}, {"profiles", Json::array()}};
+                {"source",
+                 {{"database", "/data/orders.sqlite"},
+                  {"table", sql ? Json() : Json(name)},
+                  {"sql", sql ? Json(*sql) : Json()}}},
+                {"rows", rows},
+                {"fields", Json::array()},
+                {"missingCells", 0},
+                {"groupBy", groups.empty() ? Json() : Json("grp")},
+                {"summaries", Json::array()},
+                {"profiles", Json::array()}};
     std::size_t missing = 0;
     for (const auto& [field, column] : numeric) {
       doc["fields"].push_back({{"name", field}, {"class", "TFloatField"}, {"numeric", true}});
@@ -126,9 +162,8 @@ struct Table {
     doc["missingCells"] = missing;
     std::vector<std::optional<std::string>> keys(groups.begin(), groups.end());
     // Groups in the engine's order: keys by bytes, the null group last.
-    std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
-      return a && b ? *a < *b : a.has_value() && !b.has_value();
-    });
+    std::sort(keys.begin(), keys.end(),
+              [](const auto& a, const auto& b) { return a && b ? *a < *b : a.has_value() && !b.has_value(); });
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     if (groups.empty()) keys = {std::nullopt};
     for (const auto& key : keys) {
@@ -136,13 +171,15 @@ struct Table {
       const auto inGroup = [&](std::size_t row) { return groups.empty() || groups[row] == key; };
       for (const auto& [field, column] : numeric) {
         Values part;
-        for (std::size_t row = 0; row < column.size(); ++row) if (inGroup(row)) part.push_back(column[row]);
+        for (std::size_t row = 0; row < column.size(); ++row)
+          if (inGroup(row)) part.push_back(column[row]);
         doc["summaries"].push_back(Summary(field, part, group));
         doc["profiles"].push_back(NumericProfileOf(field, part, group));
       }
       for (const auto& [field, className, column] : other) {
         std::vector<std::optional<std::string>> part;
-        for (std::size_t row = 0; row < column.size(); ++row) if (inGroup(row)) part.push_back(column[row]);
+        for (std::size_t row = 0; row < column.size(); ++row)
+          if (inGroup(row)) part.push_back(column[row]);
         doc["profiles"].push_back(OtherProfileOf(field, className, part, group));
       }
     }
@@ -154,8 +191,10 @@ Values Wave(std::size_t rows, double scale, int every = 0) {
   Values values;
   for (std::size_t row = 0; row < rows; ++row) {
     const double x = static_cast<double>(row);
-    if (every > 0 && row % every == 0) values.push_back(std::nullopt);
-    else values.push_back(scale * (std::sin(x * 0.37) + std::sin(x * 0.011) * 1.5 + std::fmod(x * 0.618, 1.0)));
+    if (every > 0 && row % every == 0)
+      values.push_back(std::nullopt);
+    else
+      values.push_back(scale * (std::sin(x * 0.37) + std::sin(x * 0.011) * 1.5 + std::fmod(x * 0.618, 1.0)));
   }
   return values;
 }
@@ -163,8 +202,10 @@ Values Wave(std::size_t rows, double scale, int every = 0) {
 std::vector<std::optional<std::string>> Words(std::size_t rows, const std::vector<std::string>& words) {
   std::vector<std::optional<std::string>> values;
   for (std::size_t row = 0; row < rows; ++row) {
-    if (row % 11 == 3) values.push_back(std::nullopt);
-    else values.push_back(words[(row * row + row / 3) % words.size()]);
+    if (row % 11 == 3)
+      values.push_back(std::nullopt);
+    else
+      values.push_back(words[(row * row + row / 3) % words.size()]);
   }
   return values;
 }
@@ -173,7 +214,10 @@ const std::string kLongName = std::string(10000, 'N') + "END";
 
 Table Plain() {
   Table table;
-  table.numeric = {{"AMOUNT", Wave(5000, 40, 29)}, {"QTY", Wave(5000, 3)}, {"FLAT", Values(50, 7.0)}, {"EMPTY", Values(50, std::nullopt)}};
+  table.numeric = {{"AMOUNT", Wave(5000, 40, 29)},
+                   {"QTY", Wave(5000, 3)},
+                   {"FLAT", Values(50, 7.0)},
+                   {"EMPTY", Values(50, std::nullopt)}};
   table.numeric[2].second.resize(5000, 7.0);
   table.numeric[3].second.resize(5000, std::nullopt);
   table.other = {{"CITY", "TStringField", Words(5000, {"Lyon", "Oslo", "Lima", "Pune", "Kyiv", "Accra"})},
@@ -186,12 +230,16 @@ Table Hostile() {
   Table table;
   table.name = "<script>alert('t')</script>";
   table.sql = "SELECT * FROM \"</pre><img src=x onerror=alert(1)>\" WHERE note = '\u202Egnp.exe'\n-- &amp;";
-  const std::vector<std::string> names = {"<img src=x onerror=alert(1)>", "\"quoted' & <b>bold</b>",
-                                          "tab\there\nnew\x1B[31mred", "\u202Eevil\u202C \u2067rtl", "עברית שדה",
+  const std::vector<std::string> names = {"<img src=x onerror=alert(1)>",
+                                          "\"quoted' & <b>bold</b>",
+                                          "tab\there\nnew\x1B[31mred",
+                                          "\u202Eevil\u202C \u2067rtl",
+                                          "עברית שדה",
                                           kLongName};
   for (std::size_t i = 0; i < names.size(); ++i) table.numeric.push_back({names[i], Wave(300, 1.0 + i, 7)});
   table.other = {{"</script><script>alert(2)</script>", "TStringField",
-                  Words(300, {"<svg onload=alert(3)>", "a\u0000b\u0007c", "\u202Eright", "&lt;not an entity", std::string(3000, 'W'), "\xFF\xFE"})}};
+                  Words(300, {"<svg onload=alert(3)>", "a\u0000b\u0007c", "\u202Eright", "&lt;not an entity",
+                              std::string(3000, 'W'), "\xFF\xFE"})}};
   return table;
 }
 
@@ -230,18 +278,17 @@ TEST(ReportHtml, EachNumericFieldStaysWithinItsSizeBudget) {
 }
 
 TEST(ReportHtml, DocumentWithMissingAndMistypedKeysStillRenders) {
-  for (const char* text : {R"({})", R"({"fields":[{"name":"A","numeric":true}],"summaries":[{"StatFieldName":"A","classes":7}]})",
-                           R"({"fields":5,"summaries":{"x":1},"profiles":[{"field":"B"}],"source":[]})",
-                           R"({"fields":[{"name":"A"},{"name":"B"}],"summaries":[{"StatFieldName":"A"}],"profiles":[{"field":"B"}]})"}) {
+  for (const char* text :
+       {R"({})", R"({"fields":[{"name":"A","numeric":true}],"summaries":[{"StatFieldName":"A","classes":7}]})",
+        R"({"fields":5,"summaries":{"x":1},"profiles":[{"field":"B"}],"source":[]})",
+        R"({"fields":[{"name":"A"},{"name":"B"}],"summaries":[{"StatFieldName":"A"}],"profiles":[{"field":"B"}]})"}) {
     const std::string page = RenderReportHtml(Json::parse(text));
     EXPECT_NE(page.find("id=\"sumora-data\""), std::string::npos) << text;
   }
 }
 
 // Finds a program on the PATH, as a reader's shell would.
-bool OnPath(const std::string& program) {
-  return test::RunCommand("sh", {"-c", "command -v " + program}).status == 0;
-}
+bool OnPath(const std::string& program) { return test::RunCommand("sh", {"-c", "command -v " + program}).status == 0; }
 
 struct BrowserCase {
   const char* page;
@@ -253,7 +300,8 @@ struct BrowserCase {
 // Renders each page, opens them all in one headless Chromium and checks what the browser did and shows.
 // Pages and screenshots go to $SUMORA_REPORT_SHOTS when set (to look at), else to the test's own folder.
 TEST(ReportInBrowser, PagesOpenWithoutRequestsOrErrorsAndShowTheEmbeddedNumbers) {
-  if (!OnPath("chromium") || !OnPath("node")) GTEST_SKIP() << "chromium and node are needed (scripts/setup.sh installs them)";
+  if (!OnPath("chromium") || !OnPath("node"))
+    GTEST_SKIP() << "chromium and node are needed (scripts/setup.sh installs them)";
   const test::TempDir dir;
   const std::vector<BrowserCase> cases = {
       {"plain", Plain(), 1 + 7, 150},

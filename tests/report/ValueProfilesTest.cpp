@@ -20,13 +20,15 @@ struct NumericCase {
 
 TEST(NumericProfile, CountsZerosNegativesAndKeepsDistinctExtremes) {
   const std::vector<NumericCase> cases = {
-      {"no values", {std::nullopt},
-       R"({"count":0,"nulls":1,"zeros":0,"negatives":0,"smallest":[],"largest":[]})"},
-      {"negative zero is a zero, not a negative", {-0.0, 0.0, 2.5},
+      {"no values", {std::nullopt}, R"({"count":0,"nulls":1,"zeros":0,"negatives":0,"smallest":[],"largest":[]})"},
+      {"negative zero is a zero, not a negative",
+       {-0.0, 0.0, 2.5},
        R"({"count":3,"nulls":0,"zeros":2,"negatives":0,"smallest":[0.0,2.5],"largest":[2.5,0.0]})"},
-      {"five distinct at each end, repeats kept once", {3, -1, 0, 7, 7, 2, 9, -5, 11, 11, 4, std::nullopt},
+      {"five distinct at each end, repeats kept once",
+       {3, -1, 0, 7, 7, 2, 9, -5, 11, 11, 4, std::nullopt},
        R"({"count":11,"nulls":1,"zeros":1,"negatives":2,"smallest":[-5.0,-1.0,0.0,2.0,3.0],"largest":[11.0,9.0,7.0,4.0,3.0]})"},
-      {"NaN is counted but is no extreme", {NAN, 1},
+      {"NaN is counted but is no extreme",
+       {NAN, 1},
        R"({"count":2,"nulls":0,"zeros":0,"negatives":0,"smallest":[1.0],"largest":[1.0]})"},
   };
   for (const auto& row : cases) {
@@ -58,12 +60,18 @@ struct OtherCase {
 
 TEST(OtherProfile, CountsDistinctTopValuesAndExtremes) {
   const std::vector<OtherCase> cases = {
-      {"no values", false, {std::nullopt, std::nullopt},
+      {"no values",
+       false,
+       {std::nullopt, std::nullopt},
        R"({"count":0,"nulls":2,"distinct":0,"distinctExact":true,"top":[],"smallest":null,"largest":null})"},
-      {"ties by byte order, bytes not letters", false, {"b", "a", "b", "é", "a", "B", std::nullopt},
+      {"ties by byte order, bytes not letters",
+       false,
+       {"b", "a", "b", "é", "a", "B", std::nullopt},
        R"({"count":6,"nulls":1,"distinct":4,"distinctExact":true,"top":[{"value":"a","count":2},)"
        R"({"value":"b","count":2},{"value":"B","count":1},{"value":"é","count":1}],"smallest":"B","largest":"é"})"},
-      {"dates order as dates across years of any width", true, {"2026-01-02", "999-12-31", "12026-01-01", "-0044-03-15"},
+      {"dates order as dates across years of any width",
+       true,
+       {"2026-01-02", "999-12-31", "12026-01-01", "-0044-03-15"},
        R"({"count":4,"nulls":0,"distinct":4,"distinctExact":true,"top":[{"value":"-0044-03-15","count":1},)"
        R"({"value":"12026-01-01","count":1},{"value":"2026-01-02","count":1},{"value":"999-12-31","count":1}],)"
        R"("smallest":"-0044-03-15","largest":"12026-01-01"})"},
