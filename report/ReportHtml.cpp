@@ -167,11 +167,11 @@ class PageWriter {
                                   : ""));
     page_ += "</table></div>";
     if (fieldCount > 0) {
-      page_ += "<h3>Fields</h3><nav>";
+      page_ += "<div class=\"toc\"><h3>Fields</h3><nav>";
       for (std::size_t i = 0; i < fieldCount; ++i) {
         page_ += "<a href=\"#f" + std::to_string(i) + "\">" + HtmlName(String(At(fields[i], "name")), 40) + "</a>";
       }
-      page_ += "</nav>";
+      page_ += "</nav></div>";
     }
     page_ += "</section>";
   }

@@ -10,10 +10,6 @@ inline constexpr const char* kReportStyle =
     "--cum:#23845a;--err:#a8261b;--errbg:#fdeceb}"
     "@media(prefers-color-scheme:dark){:root{--bg:#121519;--fg:#e3e7ed;--mut:#98a2b1;--line:#2b313a;--card:#1a1f26;"
     "--bar:#4a79b0;--poly:#f39057;--cum:#5fcb8f;--err:#ff9b91;--errbg:#3b1f1d}}"
-    "@media print{:root{--bg:#fff;--fg:#000;--mut:#444;--line:#bbb;--card:#fff;--bar:#9bb7d8;--poly:#c2410c;"
-    "--cum:#15803d;--err:#a8261b;--errbg:#fff}nav{display:none}"
-    "section{break-inside:avoid;border-radius:0;content-visibility:visible}"
-    "body{max-width:none;padding:0}}"
     "*{box-sizing:border-box}html{background:var(--bg)}"
     "body{margin:0 auto;max-width:1200px;padding:24px;color:var(--fg);"
     "font:14px/1.45 system-ui,-apple-system,'Segoe UI',Roboto,'Liberation Sans',sans-serif}"
@@ -43,6 +39,10 @@ inline constexpr const char* kReportStyle =
     ".key{font-size:12px;margin:2px 0 0 48px}.key i{display:inline-block;width:14px;height:3px;margin:0 5px 3px 12px;"
     "vertical-align:middle}.key i:first-child{margin-left:0}.kb{background:var(--bar);height:9px!important}"
     ".kp{background:var(--poly)}.kc{background:var(--cum)}"
-    ".minis{display:flex;flex-wrap:wrap;gap:12px 22px}figure{margin:0}figcaption{font-size:12px}";
+    ".minis{display:flex;flex-wrap:wrap;gap:12px 22px}figure{margin:0}figcaption{font-size:12px}"
+    // Last, so that it wins over the rules above.
+    "@media print{:root{--bg:#fff;--fg:#000;--mut:#444;--line:#bbb;--card:#fff;--bar:#9bb7d8;--poly:#c2410c;"
+    "--cum:#15803d;--err:#a8261b;--errbg:#fff}.toc{display:none}"
+    "section{break-inside:avoid;border-radius:0;content-visibility:visible}body{max-width:none;padding:0}}";
 
 }  // namespace sumora::report

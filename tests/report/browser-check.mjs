@@ -2,7 +2,7 @@
 // needed), and prints one JSON line per page: what the browser logged, every request the page made or
 // tried, and each shown number or name that differs from the document embedded in the page.
 //   node browser-check.mjs CHROMIUM SHOT_DIR PAGE.html...
-// Light and dark screenshots of each page go to SHOT_DIR (PAGE-light.png, PAGE-dark.png).
+// Light, dark and print screenshots of each page go to SHOT_DIR (PAGE-light.png, PAGE-dark.png, PAGE-print.png).
 import { spawn } from 'node:child_process';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -136,8 +136,12 @@ async function check(page) {
   const { result } = await send('Runtime.evaluate', { expression: pageCheck, returnByValue: true }, sessionId);
   Object.assign(report, result.value);
   const name = basename(page, '.html');
-  for (const scheme of ['light', 'dark']) {
-    await send('Emulation.setEmulatedMedia', { features: [{ name: 'prefers-color-scheme', value: scheme }] }, sessionId);
+  // Print lays out every section at once: looked at on the smaller pages only.
+  const schemes = report.sections > 100 ? ['light', 'dark'] : ['light', 'dark', 'print'];
+  for (const scheme of schemes) {
+    const media = scheme === 'print' ? 'print' : 'screen';
+    const features = [{ name: 'prefers-color-scheme', value: scheme === 'dark' ? 'dark' : 'light' }];
+    await send('Emulation.setEmulatedMedia', { media, features }, sessionId);
     const { data } = await send('Page.captureScreenshot', { format: 'png' }, sessionId);
     writeFileSync(join(shotDir, `${name}-${scheme}.png`), Buffer.from(data, 'base64'));
   }
