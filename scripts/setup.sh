@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   fonts-liberation xvfb xauth libclang-rt-14-dev locales
+  chromium nodejs
 )
 
 # `setup.sh bench` adds what the peer comparisons need (the pandas peer and its data generator) and strace,
