@@ -17,6 +17,7 @@ int CmdSummarize(const Args& args);
 int CmdClasses(const Args& args);
 int CmdSample(const Args& args);
 int CmdForm(const Args& args);
+int CmdReport(const Args& args);
 
 // Commands that need the Qt windows (apps/sumora/qt/).
 int CmdShow(const Args& args);

@@ -40,8 +40,19 @@ const std::map<std::string, const char*>& Usages() {
        "  --format text|json|csv|table   table: one aligned line per field\n"
        "  --digits N         numbers with N significant digits (1 to 17; table default 6; text default the\n"
        "                     windows' three decimals)\n"
-       "  --quantiles [P,P,...]   exact quantiles of every value (default 0.25,0.5,0.75)\n" SUMORA_BINDING
+       "  --quantiles [P,P,...]   exact quantiles of every value (default 0.25,0.5,0.75)\n"
+       "  --group-by FIELD   the statistics per distinct value of FIELD (any field class)\n"
+       "  --max-groups N     more distinct values than N is an error (default 10000)\n" SUMORA_BINDING
            SUMORA_PROPERTIES},
+      {"report",
+       "usage: sumora report BINDING [--field NAME ...] --out FILE.html [options]\n"
+       "A profile of the table on one self-contained HTML page: every field's statistics, exact quantiles,\n"
+       "classes and histogram, the other fields' values; per group with --group-by.\n"
+       "  --field NAME       a field to profile; may be repeated (default: every field)\n"
+       "  --group-by FIELD   per distinct value of FIELD;  --max-groups N (default 10000)\n"
+       "  --quantiles P,P,...   default 0.05,0.25,0.5,0.75,0.95\n"
+       "  --out FILE.html    the page; --out FILE.json or --format json writes the numbers only\n"
+       "  --format html|json  json without --out writes to standard output\n" SUMORA_BINDING SUMORA_PROPERTIES},
       {"classes",
        "usage: sumora classes BINDING (--field NAME ... | --all-numeric) [options]\n"
        "The frequency classes of each numeric field named.\n"

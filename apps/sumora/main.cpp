@@ -12,12 +12,10 @@
 #include "apps/sumora/CommandLine.h"
 #include "apps/sumora/Commands.h"
 #include "apps/sumora/Help.h"
+#include "apps/sumora/Version.h"
 #include "apps/sumora/WindowsProgram.h"
 #include "dataset/Cancel.h"
 
-#ifndef SUMORA_VERSION
-#define SUMORA_VERSION "0.1.0"
-#endif
 
 namespace {
 
@@ -30,7 +28,10 @@ const char* kUsage =
     "            [--format table] [--digits N]   one aligned line per field; N significant digits\n"
     "            [--server-side]   sums computed by a PostgreSQL server\n"
     "            [--quantiles [P,P,...]]   exact quantiles of every value (default 0.25,0.5,0.75)\n"
+    "            [--group-by FIELD] [--max-groups N]   the statistics per distinct value of FIELD\n"
     "  classes   (the options of summarize, without --quantiles) [--format text|csv] [--digits N]\n"
+    "  report    (the binding options) [--field NAME ...] [--group-by FIELD] [--quantiles P,...]\n"
+    "            --out FILE.html | --format json [--out FILE.json]   a profile page of the whole table\n"
     "  fields    --db DB (--table NAME | --sql TEXT)\n"
     "  describe  --db DB (--table NAME | --sql TEXT)\n"
     "  tables    --db DB\n"
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
 #endif
   const std::map<std::string, std::function<int(const Args&)>> commands = {
       {"describe", CmdDescribe}, {"fields", CmdFields}, {"tables", CmdTables}, {"summarize", CmdSummarize},
-      {"classes", CmdClasses},   {"sample", CmdSample}, {"form", CmdForm},
+      {"classes", CmdClasses},   {"sample", CmdSample}, {"form", CmdForm}, {"report", CmdReport},
 #ifdef SUMORA_WITH_WIDGETS
       {"show", CmdShow}, {"plot", CmdPlot}, {"gui", CmdGui},
 #endif
