@@ -21,31 +21,15 @@
 
 #include "dataset/AggregatingSource.h"
 #include "dataset/ValueText.h"
-#include "dataset/drivers/pg/PgAggregateSql.h"
+#include "dataset/drivers/pg/PgAggregation.h"
 #include "dataset/drivers/pg/PgCancel.h"
 #include "dataset/drivers/pg/PgSession.h"
+#include "dataset/drivers/pg/PgTypes.h"
 #include "dataset/drivers/pg/PgValue.h"
 
 namespace sumora {
 
 namespace {
-
-// Built-in type OIDs of the server catalog; they never change between server versions.
-constexpr Oid kBoolOid = 16;
-constexpr Oid kNameOid = 19;
-constexpr Oid kInt8Oid = 20;
-constexpr Oid kInt2Oid = 21;
-constexpr Oid kInt4Oid = 23;
-constexpr Oid kTextOid = 25;
-constexpr Oid kFloat4Oid = 700;
-constexpr Oid kFloat8Oid = 701;
-constexpr Oid kMoneyOid = 790;
-constexpr Oid kBpcharOid = 1042;
-constexpr Oid kVarcharOid = 1043;
-constexpr Oid kDateOid = 1082;
-constexpr Oid kTimestampOid = 1114;
-constexpr Oid kTimestampTzOid = 1184;
-constexpr Oid kNumericOid = 1700;
 
 // Big enough that a round trip per batch costs little next to the rows, small enough that one batch of a
 // wide table stays a few megabytes.
@@ -86,21 +70,21 @@ ValueKind KindOf(TFieldType type) {
 
 TFieldType FieldTypeOf(Oid type) {
   switch (type) {
-    case kInt2Oid: return TFieldType::ftSmallint;
-    case kInt4Oid: return TFieldType::ftInteger;
-    case kInt8Oid: return TFieldType::ftLargeint;
-    case kFloat4Oid:
-    case kFloat8Oid:
-    case kNumericOid: return TFieldType::ftFloat;
-    case kMoneyOid: return TFieldType::ftCurrency;
-    case kBoolOid: return TFieldType::ftBoolean;
-    case kDateOid: return TFieldType::ftDate;
-    case kTimestampOid:
-    case kTimestampTzOid: return TFieldType::ftDateTime;
-    case kTextOid:
-    case kVarcharOid:
-    case kBpcharOid:
-    case kNameOid:
+    case pg::kInt2Oid: return TFieldType::ftSmallint;
+    case pg::kInt4Oid: return TFieldType::ftInteger;
+    case pg::kInt8Oid: return TFieldType::ftLargeint;
+    case pg::kFloat4Oid:
+    case pg::kFloat8Oid:
+    case pg::kNumericOid: return TFieldType::ftFloat;
+    case pg::kMoneyOid: return TFieldType::ftCurrency;
+    case pg::kBoolOid: return TFieldType::ftBoolean;
+    case pg::kDateOid: return TFieldType::ftDate;
+    case pg::kTimestampOid:
+    case pg::kTimestampTzOid: return TFieldType::ftDateTime;
+    case pg::kTextOid:
+    case pg::kVarcharOid:
+    case pg::kBpcharOid:
+    case pg::kNameOid:
     default: return TFieldType::ftString;
   }
 }
@@ -114,7 +98,7 @@ std::string WithoutTrailingSemicolons(std::string sql) {
   return sql;
 }
 
-class PgSource final : public RecordSource, public AggregatingSource {
+class PgSource final : public RecordSource, public pg::AggregateSession {
  public:
   // `select` is the statement the cursor runs; `what` names it in messages ("table 'orders'", "the query");
   // `quotedTable` is the quoted table name of a table source ("" for a query).
@@ -167,7 +151,7 @@ class PgSource final : public RecordSource, public AggregatingSource {
         broken_ = true;
         Fail("Counting the records of " + what_ + " failed", counted.get());
       }
-      count_ = IntegerAt(counted.get(), 0, 0);
+      count_ = pg::IntegerAt(counted.get(), 0, 0);
     }
     return count_;
   }
@@ -235,51 +219,10 @@ class PgSource final : public RecordSource, public AggregatingSource {
   // --- Aggregation on the server --------------------------------------------------------------------
 
   AggregatingSource* Aggregation(int column) override {
-    if (column < 0 || static_cast<std::size_t>(column) >= fields_.size()) return nullptr;
-    const ValueKind kind = kinds_[static_cast<std::size_t>(column)];
-    const bool numeric = kind == ValueKind::Integer || kind == ValueKind::Float || kind == ValueKind::Money;
-    return numeric ? this : nullptr;
+    return aggregation_.Aggregates(column) ? &aggregation_ : nullptr;
   }
 
-  std::optional<ValueTotals> Totals(int column, double scaleBy) override {
-    const pg::AggregateParameters parameters(scaleBy);
-    pg::Result totals = Aggregate(pg::TotalsStatement(Relations(), ValueExpression(column), parameters),
-                                  parameters.values);
-    if (totals == nullptr) return std::nullopt;
-    ValueTotals answer;
-    answer.count = IntegerAt(totals.get(), 0, 0);
-    if (answer.count > 0) {
-      double* targets[] = {&answer.total, &answer.min, &answer.max};
-      for (int i = 0; i < 3; ++i) {
-        if (!FloatAt(totals.get(), 0, i + 1, targets[i])) return std::nullopt;
-      }
-    }
-    return answer;
-  }
-
-  std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
-                                          const std::vector<double>& thresholds) override {
-    const pg::AggregateParameters parameters(scaleBy, mean, thresholds);
-    pg::Result sums = Aggregate(pg::DeviationsStatement(Relations(), ValueExpression(column), parameters),
-                                parameters.values);
-    if (sums == nullptr) return std::nullopt;
-    DeviationSums answer;
-    answer.classCounts.assign(thresholds.size() + 1, 0);
-    double* targets[] = {&answer.squares, &answer.cubes, &answer.fourths};
-    for (int row = 0; row < PQntuples(sums.get()); ++row) {
-      const std::int64_t bucket = IntegerAt(sums.get(), row, 0);
-      const std::int64_t count = IntegerAt(sums.get(), row, 1);
-      if (bucket < 0 || static_cast<std::size_t>(bucket) >= answer.classCounts.size()) return std::nullopt;
-      answer.classCounts[static_cast<std::size_t>(bucket)] += count;
-      answer.count += count;
-      for (int i = 0; i < 3; ++i) {
-        double part = 0.0;
-        if (!FloatAt(sums.get(), row, i + 2, &part)) return std::nullopt;
-        *targets[i] += part;
-      }
-    }
-    return answer;
-  }
+  PGconn* Connection() override { return connection_.get(); }
 
  private:
   [[noreturn]] void Fail(const std::string& doing, const PGresult* result) const {
@@ -402,24 +345,15 @@ class PgSource final : public RecordSource, public AggregatingSource {
     return column;
   }
 
-  // The column as the float8 a pass reads. float4 goes through its shortest text, as the driver reads it,
-  // not through the wider binary value; money has no direct cast to float8.
-  std::string ValueExpression(int column) const {
-    const std::string name = pg::QuotedIdentifier(connection_.get(), fields_[static_cast<std::size_t>(column)].name);
-    switch (types_[static_cast<std::size_t>(column)]) {
-      case kFloat4Oid: return name + "::text::float8";
-      case kMoneyOid: return name + "::numeric::float8";
-      default: return name + "::float8";
-    }
-  }
-
   // What the statements read: a query as a subquery; a table as itself, or, when it is partitioned, as its
   // leaf partitions one by one, so that each partition's aggregate can run where the partition lives (a
   // foreign partition sends the whole aggregate to its server, all of them at once).
-  const std::vector<std::string>& Relations() {
+  const std::vector<pg::Relation>& Relations() override {
     if (!relations_.empty()) return relations_;
     if (quotedTable_.empty()) {
-      relations_.push_back("(\n" + select_ + "\n) AS sumora_source");
+      std::string names;
+      for (std::size_t i = 1; i <= fields_.size(); ++i) names += (i == 1 ? "sumora_c" : ", sumora_c") + std::to_string(i);
+      relations_.push_back({"(\n" + select_ + "\n) AS sumora_source(" + names + ")", false});
       return relations_;
     }
     pg::Result kind = pg::ExecOne(connection_.get(),
@@ -431,15 +365,14 @@ class PgSource final : public RecordSource, public AggregatingSource {
       broken_ = true;
       Fail("Listing the partitions of " + what_ + " failed", kind.get());
     }
-    for (int row = 0; row < PQntuples(kind.get()); ++row) relations_.push_back(PQgetvalue(kind.get(), row, 0));
-    if (relations_.empty()) relations_.push_back(quotedTable_);
+    for (int row = 0; row < PQntuples(kind.get()); ++row) relations_.push_back({PQgetvalue(kind.get(), row, 0), true});
+    if (relations_.empty()) relations_.push_back({quotedTable_, true});
     return relations_;
   }
 
   // Runs one aggregate statement inside the dataset's transaction, so it sees the snapshot the cursor
-  // sees. A data error (a numeric no double holds, a sum that overflows) is rolled back to a savepoint
-  // and answered with nullptr: the caller then reads the records, which reports such data exactly.
-  pg::Result Aggregate(const std::string& sql, const std::vector<std::string>& parameters) {
+  // sees. A data error is rolled back to a savepoint and answered with nullptr.
+  pg::Result Run(const std::string& sql, const std::vector<std::string>& parameters) override {
     const std::string doing = "Reading " + what_ + " failed";
     FailIfCancelled("Reading " + what_);
     if (broken_) Restart();
@@ -473,20 +406,6 @@ class PgSource final : public RecordSource, public AggregatingSource {
     Fail(doing, result.get());
   }
 
-  static std::int64_t IntegerAt(const PGresult* result, int row, int column) {
-    const char* text = PQgetvalue(result, row, column);
-    std::int64_t value = 0;
-    std::from_chars(text, text + PQgetlength(result, row, column), value);
-    return value;
-  }
-
-  // False for a null or an infinite sum: the pass over the records says what is wrong.
-  static bool FloatAt(const PGresult* result, int row, int column, double* value) {
-    if (PQgetisnull(result, row, column)) return false;
-    const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
-    return pg::ReadFloatText(text, value) == pg::TextValue::Number && std::isfinite(*value);
-  }
-
   pg::Connection connection_;
   pg::CancelRegistration cancelKey_;
   std::string select_;
@@ -497,7 +416,8 @@ class PgSource final : public RecordSource, public AggregatingSource {
   std::vector<FieldDef> fields_;
   std::vector<Oid> types_;
   std::vector<ValueKind> kinds_;
-  std::vector<std::string> relations_;
+  std::vector<pg::Relation> relations_;
+  pg::Aggregation aggregation_{*this, fields_, types_};
   pg::Result batch_;
   int batchRows_ = 0;
   int row_ = 0;                  // index of the current record in the batch

@@ -9,9 +9,9 @@ namespace {
 // The values of one relation, scaled and without nulls and NaN (NaN = NaN holds for float8 on the
 // server, and NULL <> anything is not true). The server repeats the scaling at every use of v, so a
 // scale of 1 (x / 1 = x for every double) is left out: it would cost most of a statement's work.
-std::string ValuesOf(const std::string& relation, const std::string& value, const AggregateParameters& at) {
-  const std::string scaled = at.scale.empty() ? value : value + " / " + at.scale + "::float8";
-  return "(SELECT " + scaled + " AS v FROM " + relation + ") AS sumora_values WHERE v <> 'NaN'::float8";
+std::string ValuesOf(const ValueSource& source, const AggregateParameters& at) {
+  const std::string scaled = at.scale.empty() ? source.value : source.value + " / " + at.scale + "::float8";
+  return "(SELECT " + scaled + " AS v FROM " + source.from + ") AS sumora_values WHERE v <> 'NaN'::float8";
 }
 
 std::string UnionAll(const std::vector<std::string>& parts) {
@@ -40,26 +40,24 @@ AggregateParameters::AggregateParameters(double scaleBy, std::optional<double> m
   if (!thresholdValues.empty()) thresholds = add(FloatArrayText(thresholdValues));
 }
 
-std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value,
-                            const AggregateParameters& at) {
+std::string TotalsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at) {
   std::vector<std::string> parts;
-  for (const auto& relation : relations) {
-    parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(relation, value, at));
+  for (const auto& source : sources) {
+    parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(source, at));
   }
   if (parts.size() == 1) return parts.front();
   return "SELECT sum(n)::int8, sum(s), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
 }
 
-std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value,
-                                const AggregateParameters& at) {
+std::string DeviationsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at) {
   const std::string bucket = at.thresholds.empty() ? "0" : "width_bucket(v, " + at.thresholds + "::float8[])";
   // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
   const std::string d = "(v - " + at.mean + "::float8)";
   std::vector<std::string> parts;
-  for (const auto& relation : relations) {
+  for (const auto& source : sources) {
     parts.push_back("SELECT " + bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
                     " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
-                    ")) AS s4 FROM " + ValuesOf(relation, value, at) + " GROUP BY 1");
+                    ")) AS s4 FROM " + ValuesOf(source, at) + " GROUP BY 1");
   }
   if (parts.size() == 1) return parts.front();
   return "SELECT b, sum(n)::int8, sum(s2), sum(s3), sum(s4) FROM (\n  " + UnionAll(parts) +

@@ -22,14 +22,18 @@ struct AggregateParameters {
   std::vector<std::string> values;  // in placeholder order, as text
 };
 
-// `value` is the column as a float8 expression.
-// One row: count (int8), total, min, max of v = `value` / scale over the values that are not null or NaN.
-std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value,
-                            const AggregateParameters& at);
+// One relation (a table, a leaf partition, a parenthesised query with its alias) and the column read, as
+// a float8 expression over it.
+struct ValueSource {
+  std::string from;
+  std::string value;
+};
+
+// One row: count (int8), total, min, max of v = value / scale over the values that are not null or NaN.
+std::string TotalsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at);
 
 // One row per class b: b (int8), count (int8), and the sums of d^2, d^3, d^4 with d = v - mean. With
 // thresholds, b = width_bucket(v, thresholds) (how many thresholds are at or below v); otherwise 0.
-std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value,
-                                const AggregateParameters& at);
+std::string DeviationsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at);
 
 }  // namespace sumora::pg
