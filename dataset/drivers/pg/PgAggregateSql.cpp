@@ -14,9 +14,14 @@ std::string ValuesOf(const ValueSource& source, const AggregateParameters& at) {
   return "(SELECT " + scaled + " AS v FROM " + source.from + ") AS sumora_values WHERE v <> 'NaN'::float8";
 }
 
+// Each part numbered (p), so that the outer query adds the parts' sums in one order whatever order
+// they arrive in (foreign partitions answer at once): one table gives one answer run after run.
 std::string UnionAll(const std::vector<std::string>& parts) {
   std::string text;
-  for (const auto& part : parts) text += (text.empty() ? "" : "\n  UNION ALL\n  ") + part;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::string numbered = "SELECT " + std::to_string(i) + " AS p, " + parts[i].substr(7);  // after "SELECT "
+    text += (text.empty() ? "" : "\n  UNION ALL\n  ") + numbered;
+  }
   return text;
 }
 
@@ -46,7 +51,7 @@ std::string TotalsStatement(const std::vector<ValueSource>& sources, const Aggre
     parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(source, at));
   }
   if (parts.size() == 1) return parts.front();
-  return "SELECT sum(n)::int8, sum(s), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
+  return "SELECT sum(n)::int8, sum(s ORDER BY p), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
 }
 
 std::string DeviationsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at) {
@@ -60,7 +65,7 @@ std::string DeviationsStatement(const std::vector<ValueSource>& sources, const A
                     ")) AS s4 FROM " + ValuesOf(source, at) + " GROUP BY 1");
   }
   if (parts.size() == 1) return parts.front();
-  return "SELECT b, sum(n)::int8, sum(s2), sum(s3), sum(s4) FROM (\n  " + UnionAll(parts) +
+  return "SELECT b, sum(n)::int8, sum(s2 ORDER BY p), sum(s3 ORDER BY p), sum(s4 ORDER BY p) FROM (\n  " + UnionAll(parts) +
          "\n) AS sumora_parts GROUP BY b";
 }
 
