@@ -423,7 +423,11 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
 
   // What the statements read: a query as a subquery; a table as itself, or, when it is partitioned, as its
   // leaf partitions one by one, so that each partition's aggregate can run where the partition lives (a
-  // foreign partition sends the whole aggregate to its server, all of them at once).
+  // foreign partition sends the whole aggregate to its server, all of them at once). Leaves are read
+  // only when that gives exactly the rows the parent gives this user: no row security anywhere in the
+  // tree (the parent's policies would not apply to its leaves, a leaf's would apply only there) and
+  // every leaf readable (SELECT on the parent alone reads them through it). Otherwise the aggregates
+  // read the parent.
   const std::vector<pg::Relation>& Relations() override {
     if (!relations_.empty()) return relations_;
     if (quotedTable_.empty()) {
@@ -432,17 +436,25 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
       relations_.push_back({"(\n" + select_ + "\n) AS sumora_source(" + names + ")", false});
       return relations_;
     }
-    pg::Result kind = pg::ExecOne(connection_.get(),
-                                  "SELECT p.relid::regclass::text FROM pg_catalog.pg_class c, "
-                                  "pg_catalog.pg_partition_tree(c.oid) p WHERE c.oid = $1::regclass "
-                                  "AND c.relkind = 'p' AND p.isleaf ORDER BY p.level, p.relid",
+    pg::Result tree = pg::ExecOne(connection_.get(),
+                                  "SELECT p.relid::regclass::text, p.isleaf, has_table_privilege(p.relid, 'SELECT'), "
+                                  "r.relrowsecurity FROM pg_catalog.pg_class c, pg_catalog.pg_partition_tree(c.oid) p, "
+                                  "pg_catalog.pg_class r WHERE c.oid = $1::regclass AND c.relkind = 'p' AND "
+                                  "r.oid = p.relid ORDER BY p.level, p.relid",
                                   {quotedTable_});
-    if (PQresultStatus(kind.get()) != PGRES_TUPLES_OK) {
+    if (PQresultStatus(tree.get()) != PGRES_TUPLES_OK) {
       broken_ = true;
-      Fail("Listing the partitions of " + what_ + " failed", kind.get());
+      Fail("Listing the partitions of " + what_ + " failed", tree.get());
     }
-    for (int row = 0; row < PQntuples(kind.get()); ++row) relations_.push_back({PQgetvalue(kind.get(), row, 0), true});
-    if (relations_.empty()) relations_.push_back({quotedTable_, true});
+    bool leavesGiveTheParentsRows = true;
+    for (int row = 0; row < PQntuples(tree.get()); ++row) {
+      const bool leaf = PQgetvalue(tree.get(), row, 1)[0] == 't';
+      const bool readable = PQgetvalue(tree.get(), row, 2)[0] == 't';
+      const bool rowSecurity = PQgetvalue(tree.get(), row, 3)[0] == 't';
+      if (rowSecurity || (leaf && !readable)) leavesGiveTheParentsRows = false;
+      if (leaf) relations_.push_back({PQgetvalue(tree.get(), row, 0), true});
+    }
+    if (relations_.empty() || !leavesGiveTheParentsRows) relations_.assign(1, {quotedTable_, true});
     return relations_;
   }
 

@@ -69,4 +69,67 @@ std::string DeviationsStatement(const std::vector<ValueSource>& sources, const A
          "\n) AS sumora_parts GROUP BY b";
 }
 
+namespace {
+
+std::string Scaled(const std::string& value, const std::string& scale) {
+  return scale.empty() ? value : "(" + value + ") / " + scale + "::float8";
+}
+
+// The part's columns as a subquery: gk, then v1, v2, ... (NaN a null, divided by the scale).
+std::string GroupedValuesOf(const GroupedSource& source, const std::string& scale) {
+  std::string select = "SELECT " + source.key + " AS gk";
+  for (std::size_t c = 0; c < source.values.size(); ++c) {
+    select += ", " + Scaled("NULLIF(" + source.values[c] + ", 'NaN'::float8)", scale) + " AS v" + std::to_string(c + 1);
+  }
+  return "(" + select + " FROM " + source.from + ") AS sumora_values";
+}
+
+std::string UnionOfParts(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const auto& part : parts) text += (text.empty() ? "" : "\n  UNION ALL\n  ") + part;
+  return text;
+}
+
+}  // namespace
+
+std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const std::string& scale) {
+  std::vector<std::string> parts;
+  for (std::size_t p = 0; p < sources.size(); ++p) {
+    std::string part = "SELECT " + std::to_string(p) + " AS p, gk";
+    for (std::size_t c = 1; c <= sources[p].values.size(); ++c) {
+      const std::string v = "v" + std::to_string(c);
+      part += ", count(" + v + "), sum(" + v + "), min(" + v + "), max(" + v + ")";
+    }
+    parts.push_back(part + " FROM " + GroupedValuesOf(sources[p], scale) + " GROUP BY gk");
+  }
+  return UnionOfParts(parts);
+}
+
+std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,
+                                       const GroupedDeviationPlaceholders& at) {
+  const std::size_t columns = sources.empty() ? 0 : sources.front().values.size();
+  const std::string cell = "(k.gi - 1) * " + std::to_string(columns) + " + c.c";
+  const std::string offsets = "(" + at.offsets + "::int4[])";
+  // Each group's means and thresholds once, then joined to the rows of their group.
+  std::string sql = "WITH sumora_params AS MATERIALIZED (SELECT k.gk, k.gi, c.c, (" + at.means + "::float8[])[" + cell +
+                    "] AS m, (" + at.thresholds + "::float8[])[" + offsets + "[" + cell + "] + 1 : " + offsets + "[" +
+                    cell + " + 1]] AS th FROM unnest(" + at.keys + "::" + at.keyType +
+                    "[]) WITH ORDINALITY AS k(gk, gi), generate_series(1, " + std::to_string(columns) + ") AS c(c))\n";
+  // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
+  const std::string d = "(u.v - q.m)";
+  std::vector<std::string> parts;
+  for (std::size_t p = 0; p < sources.size(); ++p) {
+    std::string unpivot;
+    for (std::size_t c = 1; c <= columns; ++c) {
+      unpivot += (c == 1 ? "" : ", ") + std::string("(") + std::to_string(c) + ", sumora_values.v" + std::to_string(c) + ")";
+    }
+    parts.push_back("SELECT " + std::to_string(p) + " AS p, q.gi, u.c, width_bucket(u.v, q.th)::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" +
+                    d + " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
+                    ")) AS s4 FROM " + GroupedValuesOf(sources[p], at.scale) + " CROSS JOIN LATERAL (VALUES " + unpivot +
+                    ") AS u(c, v) JOIN sumora_params AS q ON q.gk = sumora_values.gk AND q.c = u.c WHERE u.v IS NOT NULL "
+                    "GROUP BY q.gi, u.c, 4");
+  }
+  return sql + UnionOfParts(parts);
+}
+
 }  // namespace sumora::pg

@@ -49,8 +49,28 @@ class Aggregation final : public AggregatingSource {
   std::optional<ValueTotals> Totals(int column, double scaleBy) override;
   std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
                                           const std::vector<double>& thresholds) override;
+  std::optional<std::vector<GroupTotals>> TotalsOf(const std::vector<int>& columns, int groupColumn,
+                                                   double scaleBy) override;
+  std::optional<std::vector<GroupDeviations>> DeviationsOf(const std::vector<int>& columns, int groupColumn,
+                                                           double scaleBy,
+                                                           const std::vector<GroupDeviationRequest>& groups) override;
+
+  // A counting pass with more thresholds than this (a quantile pass for thousands of probabilities) is
+  // left to a pass over the records, which costs less than a statement that size.
+  static constexpr std::size_t kMaxThresholds = std::size_t{1} << 16;
+  // The numbers one grouped deviation statement sends (keys, means, thresholds); more groups are split
+  // over several statements.
+  static constexpr std::size_t kMaxNumbersPerStatement = std::size_t{1} << 20;
 
  private:
+  // The group's key in one relation: a float8 for a numeric group field (NaN for a null), else text
+  // ('n' for a null, 't' and the text for a value); "0::float8" without a group field.
+  std::string KeyExpression(const Relation& relation, int groupColumn) const;
+  bool NumericKey(int groupColumn) const { return groupColumn < 0 || Aggregates(groupColumn); }
+  std::optional<std::vector<GroupDeviations>> DeviationsOfBatch(const std::vector<int>& columns, int groupColumn,
+                                                                double scaleBy,
+                                                                const std::vector<GroupDeviationRequest>& groups);
+  bool ValidColumns(const std::vector<int>& columns, int groupColumn) const;
   // The column as the float8 a pass reads, in one relation.
   std::string ValueExpression(const Relation& relation, int column) const;
   std::vector<std::string> ValueExpressions(int column);
