@@ -62,7 +62,7 @@ std::string DeviationsStatement(const std::vector<ValueSource>& sources, const A
   for (const auto& source : sources) {
     parts.push_back("SELECT " + bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
                     " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
-                    ")) AS s4 FROM " + ValuesOf(source, at) + " GROUP BY 1");
+                    ")) AS s4 FROM " + ValuesOf(source, at) + " GROUP BY b");
   }
   if (parts.size() == 1) return parts.front();
   return "SELECT b, sum(n)::int8, sum(s2 ORDER BY p), sum(s3 ORDER BY p), sum(s4 ORDER BY p) FROM (\n  " + UnionAll(parts) +
