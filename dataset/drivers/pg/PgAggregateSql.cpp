@@ -108,26 +108,32 @@ std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, co
 std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,
                                        const GroupedDeviationPlaceholders& at) {
   const std::size_t columns = sources.empty() ? 0 : sources.front().values.size();
-  const std::string cell = "(k.gi - 1) * " + std::to_string(columns) + " + c.c";
   const std::string offsets = "(" + at.offsets + "::int4[])";
-  // Each group's means and thresholds once, then joined to the rows of their group.
-  std::string sql = "WITH sumora_params AS MATERIALIZED (SELECT k.gk, k.gi, c.c, (" + at.means + "::float8[])[" + cell +
-                    "] AS m, (" + at.thresholds + "::float8[])[" + offsets + "[" + cell + "] + 1 : " + offsets + "[" +
-                    cell + " + 1]] AS th FROM unnest(" + at.keys + "::" + at.keyType +
-                    "[]) WITH ORDINALITY AS k(gk, gi), generate_series(1, " + std::to_string(columns) + ") AS c(c))\n";
+  // One row per group with every column's mean (m1, ...) and thresholds (th1, ...), made once. A row of
+  // the data finds its group's row with one lookup (rows of other groups stop there; OFFSET 0 keeps the
+  // server from unfolding every row's values before), then each of its values is counted with its
+  // column's mean and thresholds.
+  std::string params = "SELECT gk, gi";
+  std::string unpivot;
+  for (std::size_t c = 1; c <= columns; ++c) {
+    const std::string n = std::to_string(c);
+    const std::string cell = "(gi - 1) * " + std::to_string(columns) + " + " + n;
+    params += ", (" + at.means + "::float8[])[" + cell + "] AS m" + n + ", (" + at.thresholds + "::float8[])[" + offsets +
+              "[" + cell + "] + 1 : " + offsets + "[" + cell + " + 1]] AS th" + n;
+    unpivot += (c == 1 ? "" : ", ") + std::string("(") + n + ", g.v" + n + ", g.m" + n + ", g.th" + n + ")";
+  }
+  const std::string sql = "WITH sumora_groups AS MATERIALIZED (" + params + " FROM unnest(" + at.keys + "::" +
+                          at.keyType + "[]) WITH ORDINALITY AS k(gk, gi))\n";
   // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
-  const std::string d = "(u.v - q.m)";
+  const std::string d = "(u.v - u.m)";
   std::vector<std::string> parts;
   for (std::size_t p = 0; p < sources.size(); ++p) {
-    std::string unpivot;
-    for (std::size_t c = 1; c <= columns; ++c) {
-      unpivot += (c == 1 ? "" : ", ") + std::string("(") + std::to_string(c) + ", sumora_values.v" + std::to_string(c) + ")";
-    }
-    parts.push_back("SELECT " + std::to_string(p) + " AS p, q.gi, u.c, width_bucket(u.v, q.th)::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" +
-                    d + " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
-                    ")) AS s4 FROM " + GroupedValuesOf(sources[p], at.scale) + " CROSS JOIN LATERAL (VALUES " + unpivot +
-                    ") AS u(c, v) JOIN sumora_params AS q ON q.gk = sumora_values.gk AND q.c = u.c WHERE u.v IS NOT NULL "
-                    "GROUP BY q.gi, u.c, 4");
+    parts.push_back("SELECT " + std::to_string(p) + " AS p, g.gi, u.c, width_bucket(u.v, u.th)::int8 AS b, " +
+                    "count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d + " * " + d + " * " + d +
+                    ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d + ")) AS s4 FROM (SELECT * FROM " +
+                    GroupedValuesOf(sources[p], at.scale) + " JOIN sumora_groups AS k USING (gk) OFFSET 0) AS g " +
+                    "CROSS JOIN LATERAL (VALUES " + unpivot + ") AS u(c, v, m, th) WHERE u.v IS NOT NULL " +
+                    "GROUP BY g.gi, u.c, 4");
   }
   return sql + UnionOfParts(parts);
 }
