@@ -14,13 +14,13 @@ std::string ValuesOf(const ValueSource& source, const AggregateParameters& at) {
   return "(SELECT " + scaled + " AS v FROM " + source.from + ") AS sumora_values WHERE v <> 'NaN'::float8";
 }
 
-// Each part numbered (p), so that the outer query adds the parts' sums in one order whatever order
-// they arrive in (foreign partitions answer at once): one table gives one answer run after run.
+// `parts` are select lists with their FROM, each part numbered (p), so that the outer query adds the
+// parts' sums in one order whatever order they arrive in (foreign partitions answer at once): one table
+// gives one answer run after run.
 std::string UnionAll(const std::vector<std::string>& parts) {
   std::string text;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    const std::string numbered = "SELECT " + std::to_string(i) + " AS p, " + parts[i].substr(7);  // after "SELECT "
-    text += (text.empty() ? "" : "\n  UNION ALL\n  ") + numbered;
+    text += (text.empty() ? "" : "\n  UNION ALL\n  ") + std::string("SELECT ") + std::to_string(i) + " AS p, " + parts[i];
   }
   return text;
 }
@@ -48,9 +48,9 @@ AggregateParameters::AggregateParameters(double scaleBy, std::optional<double> m
 std::string TotalsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at) {
   std::vector<std::string> parts;
   for (const auto& source : sources) {
-    parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(source, at));
+    parts.push_back("count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(source, at));
   }
-  if (parts.size() == 1) return parts.front();
+  if (parts.size() == 1) return "SELECT " + parts.front();
   return "SELECT sum(n)::int8, sum(s ORDER BY p), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
 }
 
@@ -60,11 +60,11 @@ std::string DeviationsStatement(const std::vector<ValueSource>& sources, const A
   const std::string d = "(v - " + at.mean + "::float8)";
   std::vector<std::string> parts;
   for (const auto& source : sources) {
-    parts.push_back("SELECT " + bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
+    parts.push_back(bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
                     " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
                     ")) AS s4 FROM " + ValuesOf(source, at) + " GROUP BY b");
   }
-  if (parts.size() == 1) return parts.front();
+  if (parts.size() == 1) return "SELECT " + parts.front();
   return "SELECT b, sum(n)::int8, sum(s2 ORDER BY p), sum(s3 ORDER BY p), sum(s4 ORDER BY p) FROM (\n  " + UnionAll(parts) +
          "\n) AS sumora_parts GROUP BY b";
 }
