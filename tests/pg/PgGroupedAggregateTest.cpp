@@ -65,6 +65,9 @@ TEST(PgGroupedAggregateTest, GroupsOfSeveralColumnsAgreeWithTheRecords) {
       {"no groups", "regions", "", {2, 4}, -1, 1.0, ""},
       {"a query whose columns share a name", "", "SELECT x AS v, y AS v, region FROM regions", {0, 1}, 2, 1.0, ""},
       {"boolean groups", "", "SELECT n > 3 AS big, x FROM regions", {1}, 0, 1.0, ""},
+      {"keys that array text would misread, padded", "",
+       "SELECT x, (CASE n WHEN 1 THEN 'a\"b\\c{,}' WHEN 2 THEN 'NULL' ELSE 'x' END)::char(9) AS k FROM regions", {0}, 1,
+       1.0, ""},
       {"SELECT on the parent only", "regions", "", {2}, 0, 1.0, asParentOnly},
       {"row security on the parent", "secured", "", {1}, 0, 1.0, asParentOnly},
   };
