@@ -65,6 +65,14 @@ extern "C" void OnInterrupt(int signalNumber) {
   std::raise(signalNumber);
 }
 
+// A request to end (SIGTERM from a service manager or kill, SIGHUP from a closed terminal) cancels what a
+// database server runs for us, which would otherwise go on after we are gone, then ends as the signal asks.
+extern "C" void OnTermination(int signalNumber) {
+  sumora::CancelRunningStatements();
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,6 +116,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::signal(SIGINT, OnInterrupt);
+  for (int signalNumber : {SIGTERM, SIGHUP}) std::signal(signalNumber, OnTermination);
   try {
     return it->second(rest);
   } catch (const UsageError& e) {

@@ -11,6 +11,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -21,31 +22,16 @@
 
 #include "dataset/AggregatingSource.h"
 #include "dataset/ValueText.h"
-#include "dataset/drivers/pg/PgAggregateSql.h"
+#include "dataset/drivers/pg/PgAggregation.h"
 #include "dataset/drivers/pg/PgCancel.h"
 #include "dataset/drivers/pg/PgSession.h"
+#include "dataset/drivers/pg/PgStatementText.h"
+#include "dataset/drivers/pg/PgTypes.h"
 #include "dataset/drivers/pg/PgValue.h"
 
 namespace sumora {
 
 namespace {
-
-// Built-in type OIDs of the server catalog; they never change between server versions.
-constexpr Oid kBoolOid = 16;
-constexpr Oid kNameOid = 19;
-constexpr Oid kInt8Oid = 20;
-constexpr Oid kInt2Oid = 21;
-constexpr Oid kInt4Oid = 23;
-constexpr Oid kTextOid = 25;
-constexpr Oid kFloat4Oid = 700;
-constexpr Oid kFloat8Oid = 701;
-constexpr Oid kMoneyOid = 790;
-constexpr Oid kBpcharOid = 1042;
-constexpr Oid kVarcharOid = 1043;
-constexpr Oid kDateOid = 1082;
-constexpr Oid kTimestampOid = 1114;
-constexpr Oid kTimestampTzOid = 1184;
-constexpr Oid kNumericOid = 1700;
 
 // Big enough that a round trip per batch costs little next to the rows, small enough that one batch of a
 // wide table stays a few megabytes.
@@ -56,10 +42,12 @@ enum class ValueKind : std::uint8_t { Integer, Float, Money, Boolean, Other };
 
 // Session settings that make the text of every value predictable: money as "-$1,234.50", dates in ISO
 // order, floats printed in their shortest exact form (so a double reads back bit for bit), UTF-8 text.
-// The read-only default guards anything the user's SQL might call.
+// The read-only default guards anything the user's SQL might call. A sequential scan starts at the
+// table's first block, not where another session's scan of it is, so one unchanged table gives its rows
+// (and so its first 10000 values and its median) in one order run after run.
 constexpr const char* kSessionSetup =
     "SET default_transaction_read_only = on; SET lc_monetary = 'C'; SET DateStyle = 'ISO, YMD'; "
-    "SET extra_float_digits = 3; SET client_encoding = 'UTF8'; ";
+    "SET extra_float_digits = 3; SET client_encoding = 'UTF8'; SET synchronize_seqscans = off; ";
 // Repeatable read gives the count and every rewind of the cursor one snapshot: all passes see the same
 // rows even while other sessions write.
 // Servers from version 14 may read the partitions of a partitioned table at once (async append), which
@@ -69,6 +57,9 @@ constexpr const char* kSessionSetup =
 constexpr int kAsyncAppendVersion = 140000;
 constexpr const char* kSerialAppend = "SET enable_async_append = off";
 constexpr const char* kAsyncAppendForAggregates = "SET LOCAL enable_async_append = on";
+// Parallel workers split a table between them as they go and their partial sums meet in the order they
+// finish, which changes the last bits of a total from run to run: the aggregates run in one process.
+constexpr const char* kOneProcessAggregates = "SET LOCAL max_parallel_workers_per_gather = 0";
 constexpr const char* kBegin = "BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY; ";
 constexpr const char* kCursorName = "sumora_cursor";
 
@@ -86,35 +77,26 @@ ValueKind KindOf(TFieldType type) {
 
 TFieldType FieldTypeOf(Oid type) {
   switch (type) {
-    case kInt2Oid: return TFieldType::ftSmallint;
-    case kInt4Oid: return TFieldType::ftInteger;
-    case kInt8Oid: return TFieldType::ftLargeint;
-    case kFloat4Oid:
-    case kFloat8Oid:
-    case kNumericOid: return TFieldType::ftFloat;
-    case kMoneyOid: return TFieldType::ftCurrency;
-    case kBoolOid: return TFieldType::ftBoolean;
-    case kDateOid: return TFieldType::ftDate;
-    case kTimestampOid:
-    case kTimestampTzOid: return TFieldType::ftDateTime;
-    case kTextOid:
-    case kVarcharOid:
-    case kBpcharOid:
-    case kNameOid:
+    case pg::kInt2Oid: return TFieldType::ftSmallint;
+    case pg::kInt4Oid: return TFieldType::ftInteger;
+    case pg::kInt8Oid: return TFieldType::ftLargeint;
+    case pg::kFloat4Oid:
+    case pg::kFloat8Oid:
+    case pg::kNumericOid: return TFieldType::ftFloat;
+    case pg::kMoneyOid: return TFieldType::ftCurrency;
+    case pg::kBoolOid: return TFieldType::ftBoolean;
+    case pg::kDateOid: return TFieldType::ftDate;
+    case pg::kTimestampOid:
+    case pg::kTimestampTzOid: return TFieldType::ftDateTime;
+    case pg::kTextOid:
+    case pg::kVarcharOid:
+    case pg::kBpcharOid:
+    case pg::kNameOid:
     default: return TFieldType::ftString;
   }
 }
 
-// Trailing blanks and semicolons would end the cursor's statement early.
-std::string WithoutTrailingSemicolons(std::string sql) {
-  while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\n' || sql.back() == '\r' ||
-                          sql.back() == '\t')) {
-    sql.pop_back();
-  }
-  return sql;
-}
-
-class PgSource final : public RecordSource, public AggregatingSource {
+class PgSource final : public RecordSource, public pg::AggregateSession {
  public:
   // `select` is the statement the cursor runs; `what` names it in messages ("table 'orders'", "the query");
   // `quotedTable` is the quoted table name of a table source ("" for a query).
@@ -131,7 +113,27 @@ class PgSource final : public RecordSource, public AggregatingSource {
 
   const std::vector<FieldDef>& Fields() const override { return fields_; }
 
+  void FocusColumn(int column) override { FocusColumns(column < 0 ? std::vector<int>{} : std::vector<int>{column}); }
+
+  // Only the wanted columns travel. The cursor's statement keeps the user's statement whole as a
+  // subquery and picks columns by position, so the rows come in the order the whole statement gives.
+  void FocusColumns(const std::vector<int>& columns) override {
+    std::vector<int> wanted;
+    for (int column : columns) {
+      if (column >= 0 && static_cast<std::size_t>(column) < fields_.size()) wanted.push_back(column);
+    }
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    if (wanted.size() == fields_.size()) wanted.clear();  // every column: the statement as written
+    wanted_ = std::move(wanted);
+    if (columns.empty()) First();
+  }
+
   void First() override {
+    if (!broken_ && wanted_ != projected_) {
+      Declare();
+      return;
+    }
     // Still inside the first batch (the loading pass's seek for a first value): nothing to ask the server.
     if (!broken_ && batchStart_ == 0 && batch_ != nullptr) {
       row_ = 0;
@@ -149,6 +151,7 @@ class PgSource final : public RecordSource, public AggregatingSource {
       if (PQstatus(connection_.get()) == CONNECTION_OK) Fail("Rewinding " + what_ + " failed", rewound.get());
     }
     Restart();
+    if (wanted_ != projected_) Declare();
   }
 
   void Next() override {
@@ -167,7 +170,7 @@ class PgSource final : public RecordSource, public AggregatingSource {
         broken_ = true;
         Fail("Counting the records of " + what_ + " failed", counted.get());
       }
-      count_ = IntegerAt(counted.get(), 0, 0);
+      count_ = pg::IntegerAt(counted.get(), 0, 0);
     }
     return count_;
   }
@@ -175,7 +178,7 @@ class PgSource final : public RecordSource, public AggregatingSource {
   bool IsNull(int column) override {
     const int index = CheckedColumn(column);
     if (PQgetisnull(batch_.get(), row_, index)) return true;
-    switch (kinds_[static_cast<std::size_t>(index)]) {
+    switch (kinds_[static_cast<std::size_t>(column)]) {
       case ValueKind::Float: {
         // float4, float8 and numeric print a not-a-number as "NaN"; it reads as a missing value.
         const char* text = PQgetvalue(batch_.get(), row_, index);
@@ -195,9 +198,9 @@ class PgSource final : public RecordSource, public AggregatingSource {
     const char* text = PQgetvalue(batch_.get(), row_, index);
     const char* end = text + PQgetlength(batch_.get(), row_, index);
     const std::string_view cell(text, static_cast<std::size_t>(end - text));
-    const std::string& fieldName = fields_[static_cast<std::size_t>(index)].name;
+    const std::string& fieldName = fields_[static_cast<std::size_t>(column)].name;
     double value = 0.0;
-    switch (kinds_[static_cast<std::size_t>(index)]) {
+    switch (kinds_[static_cast<std::size_t>(column)]) {
       case ValueKind::Integer: {
         // Parsed as a 64-bit integer first, so int8 values round to the nearest double exactly once.
         std::int64_t integer = 0;
@@ -224,8 +227,8 @@ class PgSource final : public RecordSource, public AggregatingSource {
     const int index = CheckedColumn(column);
     if (PQgetisnull(batch_.get(), row_, index)) return {};
     const char* text = PQgetvalue(batch_.get(), row_, index);
-    const ValueKind kind = kinds_[static_cast<std::size_t>(index)];
-    if (kind == ValueKind::Float && IsNull(index)) return {};  // NaN is a null everywhere
+    const ValueKind kind = kinds_[static_cast<std::size_t>(column)];
+    if (kind == ValueKind::Float && IsNull(column)) return {};  // NaN is a null everywhere
     if (kind == ValueKind::Boolean) return text[0] == 't' ? "True" : "False";
     return std::string(text, static_cast<std::size_t>(PQgetlength(batch_.get(), row_, index)));
   }
@@ -235,51 +238,10 @@ class PgSource final : public RecordSource, public AggregatingSource {
   // --- Aggregation on the server --------------------------------------------------------------------
 
   AggregatingSource* Aggregation(int column) override {
-    if (column < 0 || static_cast<std::size_t>(column) >= fields_.size()) return nullptr;
-    const ValueKind kind = kinds_[static_cast<std::size_t>(column)];
-    const bool numeric = kind == ValueKind::Integer || kind == ValueKind::Float || kind == ValueKind::Money;
-    return numeric ? this : nullptr;
+    return aggregation_.Aggregates(column) ? &aggregation_ : nullptr;
   }
 
-  std::optional<ValueTotals> Totals(int column, double scaleBy) override {
-    const pg::AggregateParameters parameters(scaleBy);
-    pg::Result totals = Aggregate(pg::TotalsStatement(Relations(), ValueExpression(column), parameters),
-                                  parameters.values);
-    if (totals == nullptr) return std::nullopt;
-    ValueTotals answer;
-    answer.count = IntegerAt(totals.get(), 0, 0);
-    if (answer.count > 0) {
-      double* targets[] = {&answer.total, &answer.min, &answer.max};
-      for (int i = 0; i < 3; ++i) {
-        if (!FloatAt(totals.get(), 0, i + 1, targets[i])) return std::nullopt;
-      }
-    }
-    return answer;
-  }
-
-  std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
-                                          const std::vector<double>& thresholds) override {
-    const pg::AggregateParameters parameters(scaleBy, mean, thresholds);
-    pg::Result sums = Aggregate(pg::DeviationsStatement(Relations(), ValueExpression(column), parameters),
-                                parameters.values);
-    if (sums == nullptr) return std::nullopt;
-    DeviationSums answer;
-    answer.classCounts.assign(thresholds.size() + 1, 0);
-    double* targets[] = {&answer.squares, &answer.cubes, &answer.fourths};
-    for (int row = 0; row < PQntuples(sums.get()); ++row) {
-      const std::int64_t bucket = IntegerAt(sums.get(), row, 0);
-      const std::int64_t count = IntegerAt(sums.get(), row, 1);
-      if (bucket < 0 || static_cast<std::size_t>(bucket) >= answer.classCounts.size()) return std::nullopt;
-      answer.classCounts[static_cast<std::size_t>(bucket)] += count;
-      answer.count += count;
-      for (int i = 0; i < 3; ++i) {
-        double part = 0.0;
-        if (!FloatAt(sums.get(), row, i + 2, &part)) return std::nullopt;
-        *targets[i] += part;
-      }
-    }
-    return answer;
-  }
+  PGconn* Connection() override { return connection_.get(); }
 
  private:
   [[noreturn]] void Fail(const std::string& doing, const PGresult* result) const {
@@ -317,12 +279,7 @@ class PgSource final : public RecordSource, public AggregatingSource {
     pg::Result begun = pg::ExecFixed(connection_.get(), kBegin);
     if (PQresultStatus(begun.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, begun.get());
     FailIfCancelled("Opening " + what_);
-    pg::Result declared = pg::ExecOne(connection_.get(), std::string("DECLARE ") + kCursorName +
-                                                             " SCROLL CURSOR WITHOUT HOLD FOR\n" + select_ + "\n");
-    if (PQresultStatus(declared.get()) != PGRES_COMMAND_OK) Fail("Cannot open " + what_, declared.get());
-    FailIfCancelled("Opening " + what_);
-    pg::Result first = pg::ExecOne(connection_.get(), fetchSql_);
-    if (PQresultStatus(first.get()) != PGRES_TUPLES_OK) Fail("Cannot open " + what_, first.get());
+    pg::Result first = DeclareCursor(select_, "Cannot open " + what_);
 
     std::vector<FieldDef> fields;
     std::vector<Oid> types;
@@ -345,9 +302,65 @@ class PgSource final : public RecordSource, public AggregatingSource {
     types_ = std::move(types);
     kinds_.clear();
     for (const auto& field : fields_) kinds_.push_back(KindOf(field.type));
+    projected_.clear();
+    batchColumn_.clear();
+    for (int column = 0; column < columns; ++column) batchColumn_.push_back(column);
     broken_ = false;
     TakeBatch(std::move(first), 0);
   }
+
+  // The cursor over `sql` and its first batch. Index-only scans are off while it is planned: reading
+  // fewer columns must not let the server pick a narrower index and so another order of the rows.
+  pg::Result DeclareCursor(const std::string& sql, const std::string& doing) {
+    pg::Result narrow = pg::ExecFixed(connection_.get(), "SET enable_indexonlyscan = off");
+    if (PQresultStatus(narrow.get()) != PGRES_COMMAND_OK) Fail(doing, narrow.get());
+    pg::Result declared = pg::ExecOne(connection_.get(), std::string("DECLARE ") + kCursorName +
+                                                             " SCROLL CURSOR WITHOUT HOLD FOR\n" + sql + "\n");
+    if (PQresultStatus(declared.get()) != PGRES_COMMAND_OK) Fail(doing, declared.get());
+    pg::Result restored = pg::ExecFixed(connection_.get(), "RESET enable_indexonlyscan");
+    if (PQresultStatus(restored.get()) != PGRES_COMMAND_OK) Fail(doing, restored.get());
+    FailIfCancelled(doing);
+    pg::Result first = pg::ExecOne(connection_.get(), fetchSql_);
+    if (PQresultStatus(first.get()) != PGRES_TUPLES_OK) Fail(doing, first.get());
+    return first;
+  }
+
+  // Replaces the cursor by one over the wanted columns (all of them when none is named), on the same
+  // snapshot, standing on the first record.
+  void Declare() {
+    const std::string doing = "Reading " + what_ + " failed";
+    batch_.reset();
+    FailIfCancelled("Reading " + what_);
+    pg::Result closed = pg::ExecFixed(connection_.get(), (std::string("CLOSE ") + kCursorName).c_str());
+    if (PQresultStatus(closed.get()) != PGRES_COMMAND_OK) {
+      broken_ = true;
+      Fail(doing, closed.get());
+    }
+    std::string sql = select_;
+    if (!wanted_.empty()) {
+      std::string picked;
+      std::string names;
+      for (std::size_t i = 1; i <= fields_.size(); ++i) names += (i == 1 ? "" : ", ") + PositionalName(i - 1);
+      for (int column : wanted_) picked += (picked.empty() ? "" : ", ") + PositionalName(static_cast<std::size_t>(column));
+      sql = "SELECT " + picked + " FROM (\n" + select_ + "\n) AS sumora_source(" + names + ")";
+    }
+    pg::Result first;
+    try {
+      first = DeclareCursor(sql, doing);
+    } catch (const EDatabaseError&) {
+      broken_ = true;
+      throw;
+    }
+    batchColumn_.assign(fields_.size(), wanted_.empty() ? 0 : -1);
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+      if (wanted_.empty()) batchColumn_[i] = static_cast<int>(i);
+    }
+    for (std::size_t i = 0; i < wanted_.size(); ++i) batchColumn_[static_cast<std::size_t>(wanted_[i])] = static_cast<int>(i);
+    projected_ = wanted_;
+    TakeBatch(std::move(first), 0);
+  }
+
+  static std::string PositionalName(std::size_t column) { return "sumora_c" + std::to_string(column + 1); }
 
   // After a failed statement the transaction is unusable, and the connection may be gone: start over on a
   // fresh transaction (reconnecting when needed), so a new pass works once the server answers again.
@@ -394,52 +407,60 @@ class PgSource final : public RecordSource, public AggregatingSource {
     row_ = 0;
   }
 
+  // The column's place in the batch.
   int CheckedColumn(int column) const {
     if (Eof()) throw EDatabaseError("Cannot read a field of " + what_ + " past the last record");
     if (column < 0 || static_cast<std::size_t>(column) >= fields_.size()) {
       throw EDatabaseError(what_ + " has no column " + std::to_string(column));
     }
-    return column;
-  }
-
-  // The column as the float8 a pass reads. float4 goes through its shortest text, as the driver reads it,
-  // not through the wider binary value; money has no direct cast to float8.
-  std::string ValueExpression(int column) const {
-    const std::string name = pg::QuotedIdentifier(connection_.get(), fields_[static_cast<std::size_t>(column)].name);
-    switch (types_[static_cast<std::size_t>(column)]) {
-      case kFloat4Oid: return name + "::text::float8";
-      case kMoneyOid: return name + "::numeric::float8";
-      default: return name + "::float8";
+    const int index = batchColumn_[static_cast<std::size_t>(column)];
+    if (index < 0) {
+      throw EDatabaseError("Field '" + fields_[static_cast<std::size_t>(column)].name + "' of " + what_ +
+                           " is not among the fields this pass reads");
     }
+    return index;
   }
 
   // What the statements read: a query as a subquery; a table as itself, or, when it is partitioned, as its
   // leaf partitions one by one, so that each partition's aggregate can run where the partition lives (a
-  // foreign partition sends the whole aggregate to its server, all of them at once).
-  const std::vector<std::string>& Relations() {
+  // foreign partition sends the whole aggregate to its server, all of them at once). Leaves are read
+  // only when that gives exactly the rows the parent gives this user: no row security anywhere in the
+  // tree (the parent's policies would not apply to its leaves, a leaf's would apply only there) and
+  // every leaf readable (SELECT on the parent alone reads them through it). Otherwise the aggregates
+  // read the parent.
+  const std::vector<pg::Relation>& Relations() override {
     if (!relations_.empty()) return relations_;
     if (quotedTable_.empty()) {
-      relations_.push_back("(\n" + select_ + "\n) AS sumora_source");
+      std::string names;
+      for (std::size_t i = 0; i < fields_.size(); ++i) names += (i == 0 ? "" : ", ") + PositionalName(i);
+      relations_.push_back({"(\n" + select_ + "\n) AS sumora_source(" + names + ")", false});
       return relations_;
     }
-    pg::Result kind = pg::ExecOne(connection_.get(),
-                                  "SELECT p.relid::regclass::text FROM pg_catalog.pg_class c, "
-                                  "pg_catalog.pg_partition_tree(c.oid) p WHERE c.oid = $1::regclass "
-                                  "AND c.relkind = 'p' AND p.isleaf ORDER BY p.level, p.relid",
+    pg::Result tree = pg::ExecOne(connection_.get(),
+                                  "SELECT p.relid::regclass::text, p.isleaf, has_table_privilege(p.relid, 'SELECT'), "
+                                  "r.relrowsecurity FROM pg_catalog.pg_class c, pg_catalog.pg_partition_tree(c.oid) p, "
+                                  "pg_catalog.pg_class r WHERE c.oid = $1::regclass AND c.relkind = 'p' AND "
+                                  "r.oid = p.relid ORDER BY p.level, p.relid",
                                   {quotedTable_});
-    if (PQresultStatus(kind.get()) != PGRES_TUPLES_OK) {
+    if (PQresultStatus(tree.get()) != PGRES_TUPLES_OK) {
       broken_ = true;
-      Fail("Listing the partitions of " + what_ + " failed", kind.get());
+      Fail("Listing the partitions of " + what_ + " failed", tree.get());
     }
-    for (int row = 0; row < PQntuples(kind.get()); ++row) relations_.push_back(PQgetvalue(kind.get(), row, 0));
-    if (relations_.empty()) relations_.push_back(quotedTable_);
+    bool leavesGiveTheParentsRows = true;
+    for (int row = 0; row < PQntuples(tree.get()); ++row) {
+      const bool leaf = PQgetvalue(tree.get(), row, 1)[0] == 't';
+      const bool readable = PQgetvalue(tree.get(), row, 2)[0] == 't';
+      const bool rowSecurity = PQgetvalue(tree.get(), row, 3)[0] == 't';
+      if (rowSecurity || (leaf && !readable)) leavesGiveTheParentsRows = false;
+      if (leaf) relations_.push_back({PQgetvalue(tree.get(), row, 0), true});
+    }
+    if (relations_.empty() || !leavesGiveTheParentsRows) relations_.assign(1, {quotedTable_, true});
     return relations_;
   }
 
   // Runs one aggregate statement inside the dataset's transaction, so it sees the snapshot the cursor
-  // sees. A data error (a numeric no double holds, a sum that overflows) is rolled back to a savepoint
-  // and answered with nullptr: the caller then reads the records, which reports such data exactly.
-  pg::Result Aggregate(const std::string& sql, const std::vector<std::string>& parameters) {
+  // sees. A data error is rolled back to a savepoint and answered with nullptr.
+  pg::Result Run(const std::string& sql, const std::vector<std::string>& parameters) override {
     const std::string doing = "Reading " + what_ + " failed";
     FailIfCancelled("Reading " + what_);
     if (broken_) Restart();
@@ -448,12 +469,13 @@ class PgSource final : public RecordSource, public AggregatingSource {
       broken_ = true;
       Fail(doing, saved.get());
     }
-    if (PQserverVersion(connection_.get()) >= kAsyncAppendVersion) {
-      // Lasts to the end of the transaction; the cursor's plan was fixed when it was declared.
-      pg::Result async = pg::ExecFixed(connection_.get(), kAsyncAppendForAggregates);
-      if (PQresultStatus(async.get()) != PGRES_COMMAND_OK) {
+    // Both last to the end of the transaction; the cursor's plan was fixed when it was declared.
+    for (const char* setting : {kOneProcessAggregates, kAsyncAppendForAggregates}) {
+      if (setting == kAsyncAppendForAggregates && PQserverVersion(connection_.get()) < kAsyncAppendVersion) continue;
+      pg::Result set = pg::ExecFixed(connection_.get(), setting);
+      if (PQresultStatus(set.get()) != PGRES_COMMAND_OK) {
         broken_ = true;
-        Fail(doing, async.get());
+        Fail(doing, set.get());
       }
     }
     pg::Result result = pg::ExecOne(connection_.get(), sql, parameters);
@@ -473,20 +495,6 @@ class PgSource final : public RecordSource, public AggregatingSource {
     Fail(doing, result.get());
   }
 
-  static std::int64_t IntegerAt(const PGresult* result, int row, int column) {
-    const char* text = PQgetvalue(result, row, column);
-    std::int64_t value = 0;
-    std::from_chars(text, text + PQgetlength(result, row, column), value);
-    return value;
-  }
-
-  // False for a null or an infinite sum: the pass over the records says what is wrong.
-  static bool FloatAt(const PGresult* result, int row, int column, double* value) {
-    if (PQgetisnull(result, row, column)) return false;
-    const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
-    return pg::ReadFloatText(text, value) == pg::TextValue::Number && std::isfinite(*value);
-  }
-
   pg::Connection connection_;
   pg::CancelRegistration cancelKey_;
   std::string select_;
@@ -497,7 +505,11 @@ class PgSource final : public RecordSource, public AggregatingSource {
   std::vector<FieldDef> fields_;
   std::vector<Oid> types_;
   std::vector<ValueKind> kinds_;
-  std::vector<std::string> relations_;
+  std::vector<int> wanted_;       // the columns FocusColumns asked for, ascending (empty: all)
+  std::vector<int> projected_;    // the columns the open cursor reads (empty: all)
+  std::vector<int> batchColumn_;  // for each column, its place in a batch (-1: not read)
+  std::vector<pg::Relation> relations_;
+  pg::Aggregation aggregation_{*this, fields_, types_};
   pg::Result batch_;
   int batchRows_ = 0;
   int row_ = 0;                  // index of the current record in the batch
@@ -519,7 +531,7 @@ std::unique_ptr<RecordSource> OpenPgTable(const std::string& conninfo, const std
 
 std::unique_ptr<RecordSource> OpenPgQuery(const std::string& conninfo, const std::string& sql) {
   pg::Connection connection = pg::Connect(conninfo);
-  return std::make_unique<PgSource>(std::move(connection), WithoutTrailingSemicolons(sql), "the query", "");
+  return std::make_unique<PgSource>(std::move(connection), pg::WithoutTrailingSeparators(sql), "the query", "");
 }
 
 }  // namespace sumora

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include <nlohmann/json.hpp>
 #include <chrono>
 #include <cstdlib>
@@ -76,32 +78,53 @@ TEST(PgCommandTest, ServerSideSummaryHasTheStreamingKeysAndCounts) {
   EXPECT_EQ(nlohmann::json::parse(fromForm.out)["classes"], streamed["classes"]);
 }
 
-TEST(PgCommandTest, InterruptCancelsTheStatementOnTheServer) {
+// Ctrl-C cancels the statement and the command ends with the server's words; SIGTERM and SIGHUP cancel it
+// too and end the program by the signal. Either way the server stops sleeping at once.
+TEST(PgCommandTest, InterruptOrTerminationCancelsTheStatementOnTheServer) {
   if (PgUrl().empty()) GTEST_SKIP() << "No PostgreSQL test server: SUMORA_PG_TEST_URL is not set";
-  TempDir dir;
-  const std::string errPath = dir.file("stderr.txt");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(err, 2);
-    execl(SUMORA_BINARY, SUMORA_BINARY, "summarize", "--db", PgUrl().c_str(), "--sql",
-          "SELECT pg_sleep(60)::text AS slept, 1.5::float8 AS x", "--field", "x", "--progress", "never",
-          static_cast<char*>(nullptr));
-    _exit(127);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signalNumber));
+    TempDir dir;
+    const std::string errPath = dir.file("stderr.txt");
+    const std::string name = "sumora_signal_" + std::to_string(getpid()) + "_" + std::to_string(signalNumber);
+    const std::string url = PgUrl() + (PgUrl().find('?') == std::string::npos ? "?" : "&") + "application_name=" + name;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(err, 2);
+      execl(SUMORA_BINARY, SUMORA_BINARY, "summarize", "--db", url.c_str(), "--sql",
+            "SELECT pg_sleep(60)::text AS slept, 1.5::float8 AS x", "--field", "x", "--progress", "never",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // connected and waiting for the server
+    const auto interrupted = std::chrono::steady_clock::now();
+    kill(child, signalNumber);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(20));
+    if (signalNumber == SIGINT) {
+      ASSERT_TRUE(WIFEXITED(status)) << "the command did not exit normally";
+      EXPECT_EQ(WEXITSTATUS(status), 1);
+      std::ifstream err(errPath);
+      std::stringstream text;
+      text << err.rdbuf();
+      EXPECT_NE(text.str().find("canceling statement due to user request"), std::string::npos) << text.str();
+    } else {
+      ASSERT_TRUE(WIFSIGNALED(status));
+      EXPECT_EQ(WTERMSIG(status), signalNumber);
+    }
+    // The largest of the count of our sessions still sleeping, 0 and -1.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    CommandResult sleeping = RunCommand(
+        SUMORA_BINARY, {"summarize", "--db", PgUrl(), "--sql",
+                        "SELECT count(*)::float8 AS n FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND "
+                        "application_name = '" + name + "' UNION ALL SELECT 0 UNION ALL SELECT -1",
+                        "--field", "n", "--progress", "never", "--format", "json"});
+    ASSERT_EQ(sleeping.status, 0) << sleeping.err;
+    EXPECT_EQ(nlohmann::json::parse(sleeping.out)["dsMax"], 0.0);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // connected and waiting for the server
-  const auto interrupted = std::chrono::steady_clock::now();
-  kill(child, SIGINT);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(20));
-  ASSERT_TRUE(WIFEXITED(status)) << "the command did not exit normally";
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  std::ifstream err(errPath);
-  std::stringstream text;
-  text << err.rdbuf();
-  EXPECT_NE(text.str().find("canceling statement due to user request"), std::string::npos) << text.str();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dataset/DataSet.h"
 #include "dataset/Drivers.h"
@@ -187,6 +188,9 @@ TEST_F(PgDriverTest, QueryTextMayEndWithSemicolonOrComment) {
   query_.Close();
   OpenQuery("SELECT amount FROM series WHERE id <= 10 -- the first ten");
   EXPECT_EQ(query_.RecordCount(), 10);
+  query_.Close();
+  OpenQuery("SELECT amount FROM series WHERE id <= 10; -- the first ten");
+  EXPECT_EQ(query_.RecordCount(), 10);
 }
 
 TEST_F(PgDriverTest, EmptyResultIsAtEof) {
@@ -267,6 +271,26 @@ TEST_F(PgDriverTest, StreamsEveryRowAndRewinds) {
   EXPECT_EQ(table_.FieldByName("id").AsFloat(), 1.0);
   table_.Next();
   EXPECT_EQ(table_.FieldByName("id").AsFloat(), 2.0);
+}
+
+// A projection reads the wanted columns by position (two columns may share a name) in the order the
+// whole statement gives, and refuses the others until it is lifted.
+TEST_F(PgDriverTest, FocusedColumnsReadByPositionInTheSameOrder) {
+  auto source = OpenPgQuery(PgTestUrl(), "SELECT amount AS v, id, amount * 2 AS v FROM series");
+  auto read = [&](int column) {
+    std::vector<std::string> cells;
+    for (source->First(); !source->Eof() && cells.size() < 20000; source->Next()) cells.push_back(source->AsString(column));
+    return cells;
+  };
+  const std::vector<std::string> whole = read(2);
+  for (const std::vector<int>& focus : {std::vector<int>{2}, std::vector<int>{0, 2}}) {
+    source->FocusColumns(focus);
+    EXPECT_EQ(read(2), whole);
+    EXPECT_THROW(source->AsString(1), EDatabaseError);
+  }
+  source->FocusColumns({});
+  EXPECT_EQ(source->AsString(1), "1");
+  EXPECT_EQ(read(2), whole);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // server makes between thresholds, and the quantiles equal those of a pass over every record.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,21 @@ TEST(PgQuantileTest, ServerSideQuantilesEqualStreamingOnesAndOnlyCountsTravel) {
     const int passes = counted.QuantilePasses();
     EXPECT_GE(passes, 1);
     EXPECT_EQ(host.ProgressOnly().size(), 2u * static_cast<std::size_t>(passes));
+  });
+}
+
+// Thousands of probabilities: passes with more thresholds than a statement takes read the records, so the
+// whole costs about what streaming costs (it took minutes when every threshold went to the server).
+TEST(PgQuantileTest, ManyProbabilitiesCostAboutWhatStreamingCosts) {
+  SKIP_WITHOUT_PG_SERVER();
+  test::ScriptedHost host;
+  std::vector<double> ps;
+  for (int i = 0; i < 2000; ++i) ps.push_back((i + 0.5) / 2000);
+  test::ForStreamedAndAggregated({{"series", "", "amount", 1.0, 10}}, [&](TSumoraStats& streamed, TSumoraStats& counted) {
+    const std::vector<double> expected = streamed.GetdsQuantiles(ps);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(counted.GetdsQuantiles(ps), expected);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
   });
 }
 

@@ -47,8 +47,53 @@ TEST_F(PgServerSideTest, SameResultsAsStreamingForEveryNumericType) {
       {"kinds", "", "num", 1.0, 10},
       {"kinds", "", "cash", 0.01, 1},
       {"sales.orders", "", "amount", 1.0, 10},
+      {"", "SELECT amount AS v, amount * 2 AS v FROM series", "v", 1.0, 10},  // two columns of one name
+      {"", "SELECT amount FROM series; -- every row", "amount", 1.0, 10},      // a comment after the statement
+      {"regions", "", "x", 1.0, 10},                                           // partitioned: leaf by leaf
   };
   test::ForStreamedAndAggregated(sources, ExpectSameResults);
+}
+
+// A partitioned table is summed leaf by leaf only when that gives the rows its parent gives the user: not
+// for a role that may read the parent alone, nor under the parent's row-security policy.
+TEST_F(PgServerSideTest, PartitionsGiveExactlyTheRowsTheParentGivesTheUser) {
+  const std::string url = test::WithUrlParameter(PgTestUrl(), "user", "sumora_parent_only");
+  const struct {
+    Source source;
+    int count;
+  } cases[] = {{{"regions", "", "x", 1.0, 10}, 5035}, {{"secured", "", "x", 1.0, 10}, 1000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source.table);
+    auto streamed = Bind(c.source, false, url);
+    auto aggregated = Bind(c.source, true, url);
+    ASSERT_EQ(SummaryError(*streamed), "");
+    ASSERT_EQ(SummaryError(*aggregated), "");
+    EXPECT_EQ(aggregated->GetdsDataCount(), c.count);
+    ExpectSameResults(*streamed, *aggregated);
+  }
+}
+
+// Even where the server would share the work between parallel workers, one table gives one answer to the
+// last bit, run after run; and no scan starts where another session's scan of the table is.
+TEST_F(PgServerSideTest, OneTableGivesOneAnswerRunAfterRun) {
+  const std::string eager = test::WithUrlParameter(
+      PgTestUrl(), "options",
+      "-c%20min_parallel_table_scan_size%3D0%20-c%20parallel_setup_cost%3D0%20-c%20parallel_tuple_cost%3D0");
+  std::vector<double> totals;
+  std::vector<double> variances;
+  for (int run = 0; run < 3; ++run) {
+    auto stats = Bind({"series", "", "amount", 1.0, 10}, true, eager);
+    ASSERT_EQ(SummaryError(*stats), "");
+    totals.push_back(stats->GetdsTotal());
+    variances.push_back(stats->GetdsVariance());
+  }
+  EXPECT_EQ(totals, std::vector<double>(3, totals.front()));
+  EXPECT_EQ(variances, std::vector<double>(3, variances.front()));
+  TQuery setting;
+  setting.SetDatabaseName(PgTestUrl());
+  setting.SQL().SetText("SELECT current_setting('synchronize_seqscans') AS s");
+  setting.Open();
+  EXPECT_EQ(setting.FieldByName("s").AsString(), "off");
 }
 
 // Values placed exactly on every class edge and one ulp below it: the server's class rule must put each

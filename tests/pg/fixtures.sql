@@ -72,3 +72,30 @@ FROM generate_series(1, 20000) AS i;
 -- Totals no double holds: the server-side passes leave such data to a pass over the records.
 CREATE TABLE too_large (x float8, tiny numeric);
 INSERT INTO too_large VALUES (1e308, 1e-400), (1e308, 1), (1, 2);
+
+-- Groups of several columns, in a table partitioned by its group column: text keys with a null, a
+-- 'nan' text (a null to the cursor), one with a trailing blank; numeric columns with nulls and NaN.
+CREATE TABLE regions (region text, n int4, x float8, y numeric, f4 float4) PARTITION BY LIST (region);
+CREATE TABLE regions_north PARTITION OF regions FOR VALUES IN ('north');
+CREATE TABLE regions_south PARTITION OF regions FOR VALUES IN ('south');
+CREATE TABLE regions_other PARTITION OF regions DEFAULT;
+INSERT INTO regions
+SELECT CASE i % 5 WHEN 0 THEN 'north' WHEN 1 THEN 'south' WHEN 2 THEN NULL WHEN 3 THEN 'east ' ELSE 'nan' END,
+       i % 7,
+       CASE WHEN i % 11 = 0 THEN NULL WHEN i % 13 = 0 THEN 'NaN' ELSE ((i * 7919) % 10007) / 7.0 END,
+       CASE WHEN i % 17 = 0 THEN NULL ELSE (i % 101)::numeric / 3 END,
+       (i % 37)::float4 / 3
+FROM generate_series(1, 6000) AS i;
+
+-- A role that may read a partitioned parent but none of its leaves, and a parent whose row-security
+-- policy shows that role only the north: aggregates must give exactly the rows the parent gives it.
+CREATE ROLE sumora_parent_only LOGIN;
+GRANT SELECT ON regions TO sumora_parent_only;
+CREATE TABLE secured (region text, x float8) PARTITION BY LIST (region);
+CREATE TABLE secured_north PARTITION OF secured FOR VALUES IN ('north');
+CREATE TABLE secured_south PARTITION OF secured FOR VALUES IN ('south');
+INSERT INTO secured SELECT CASE WHEN i % 2 = 0 THEN 'north' ELSE 'south' END, i FROM generate_series(1, 2000) AS i;
+ALTER TABLE secured ENABLE ROW LEVEL SECURITY;
+CREATE POLICY north_only ON secured FOR SELECT TO sumora_parent_only USING (region = 'north');
+GRANT SELECT ON secured, secured_north, secured_south TO sumora_parent_only;
+ANALYZE regions, secured;

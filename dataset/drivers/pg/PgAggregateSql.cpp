@@ -9,14 +9,19 @@ namespace {
 // The values of one relation, scaled and without nulls and NaN (NaN = NaN holds for float8 on the
 // server, and NULL <> anything is not true). The server repeats the scaling at every use of v, so a
 // scale of 1 (x / 1 = x for every double) is left out: it would cost most of a statement's work.
-std::string ValuesOf(const std::string& relation, const std::string& value, const AggregateParameters& at) {
-  const std::string scaled = at.scale.empty() ? value : value + " / " + at.scale + "::float8";
-  return "(SELECT " + scaled + " AS v FROM " + relation + ") AS sumora_values WHERE v <> 'NaN'::float8";
+std::string ValuesOf(const ValueSource& source, const AggregateParameters& at) {
+  const std::string scaled = at.scale.empty() ? source.value : source.value + " / " + at.scale + "::float8";
+  return "(SELECT " + scaled + " AS v FROM " + source.from + ") AS sumora_values WHERE v <> 'NaN'::float8";
 }
 
+// `parts` are select lists with their FROM, each part numbered (p), so that the outer query adds the
+// parts' sums in one order whatever order they arrive in (foreign partitions answer at once): one table
+// gives one answer run after run.
 std::string UnionAll(const std::vector<std::string>& parts) {
   std::string text;
-  for (const auto& part : parts) text += (text.empty() ? "" : "\n  UNION ALL\n  ") + part;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    text += (text.empty() ? "" : "\n  UNION ALL\n  ") + std::string("SELECT ") + std::to_string(i) + " AS p, " + parts[i];
+  }
   return text;
 }
 
@@ -40,30 +45,97 @@ AggregateParameters::AggregateParameters(double scaleBy, std::optional<double> m
   if (!thresholdValues.empty()) thresholds = add(FloatArrayText(thresholdValues));
 }
 
-std::string TotalsStatement(const std::vector<std::string>& relations, const std::string& value,
-                            const AggregateParameters& at) {
+std::string TotalsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at) {
   std::vector<std::string> parts;
-  for (const auto& relation : relations) {
-    parts.push_back("SELECT count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(relation, value, at));
+  for (const auto& source : sources) {
+    parts.push_back("count(*) AS n, sum(v) AS s, min(v) AS lo, max(v) AS hi FROM " + ValuesOf(source, at));
   }
-  if (parts.size() == 1) return parts.front();
-  return "SELECT sum(n)::int8, sum(s), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
+  if (parts.size() == 1) return "SELECT " + parts.front();
+  return "SELECT sum(n)::int8, sum(s ORDER BY p), min(lo), max(hi) FROM (\n  " + UnionAll(parts) + "\n) AS sumora_parts";
 }
 
-std::string DeviationsStatement(const std::vector<std::string>& relations, const std::string& value,
-                                const AggregateParameters& at) {
+std::string DeviationsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at) {
   const std::string bucket = at.thresholds.empty() ? "0" : "width_bucket(v, " + at.thresholds + "::float8[])";
   // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
   const std::string d = "(v - " + at.mean + "::float8)";
   std::vector<std::string> parts;
-  for (const auto& relation : relations) {
-    parts.push_back("SELECT " + bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
+  for (const auto& source : sources) {
+    parts.push_back(bucket + "::int8 AS b, count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d +
                     " * " + d + " * " + d + ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d +
-                    ")) AS s4 FROM " + ValuesOf(relation, value, at) + " GROUP BY 1");
+                    ")) AS s4 FROM " + ValuesOf(source, at) + " GROUP BY b");
   }
-  if (parts.size() == 1) return parts.front();
-  return "SELECT b, sum(n)::int8, sum(s2), sum(s3), sum(s4) FROM (\n  " + UnionAll(parts) +
+  if (parts.size() == 1) return "SELECT " + parts.front();
+  return "SELECT b, sum(n)::int8, sum(s2 ORDER BY p), sum(s3 ORDER BY p), sum(s4 ORDER BY p) FROM (\n  " + UnionAll(parts) +
          "\n) AS sumora_parts GROUP BY b";
+}
+
+namespace {
+
+std::string Scaled(const std::string& value, const std::string& scale) {
+  return scale.empty() ? value : "(" + value + ") / " + scale + "::float8";
+}
+
+// The part's columns as a subquery: gk, then v1, v2, ... (NaN a null, divided by the scale).
+std::string GroupedValuesOf(const GroupedSource& source, const std::string& scale) {
+  std::string select = "SELECT " + source.key + " AS gk";
+  for (std::size_t c = 0; c < source.values.size(); ++c) {
+    select += ", " + Scaled("NULLIF(" + source.values[c] + ", 'NaN'::float8)", scale) + " AS v" + std::to_string(c + 1);
+  }
+  return "(" + select + " FROM " + source.from + ") AS sumora_values";
+}
+
+std::string UnionOfParts(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const auto& part : parts) text += (text.empty() ? "" : "\n  UNION ALL\n  ") + part;
+  return text;
+}
+
+}  // namespace
+
+std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const std::string& scale) {
+  std::vector<std::string> parts;
+  for (std::size_t p = 0; p < sources.size(); ++p) {
+    std::string part = "SELECT " + std::to_string(p) + " AS p, gk";
+    for (std::size_t c = 1; c <= sources[p].values.size(); ++c) {
+      const std::string v = "v" + std::to_string(c);
+      part += ", count(" + v + "), sum(" + v + "), min(" + v + "), max(" + v + ")";
+    }
+    parts.push_back(part + " FROM " + GroupedValuesOf(sources[p], scale) + " GROUP BY gk");
+  }
+  return UnionOfParts(parts);
+}
+
+std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,
+                                       const GroupedDeviationPlaceholders& at) {
+  const std::size_t columns = sources.empty() ? 0 : sources.front().values.size();
+  const std::string offsets = "(" + at.offsets + "::int4[])";
+  // One row per group with every column's mean (m1, ...) and thresholds (th1, ...), made once. A row of
+  // the data finds its group's row with one lookup (rows of other groups stop there; OFFSET 0 keeps the
+  // server from unfolding every row's values before), then each of its values is counted with its
+  // column's mean and thresholds.
+  std::string params = "SELECT gk, gi";
+  std::string unpivot;
+  for (std::size_t c = 1; c <= columns; ++c) {
+    const std::string n = std::to_string(c);
+    const std::string cell = "(gi - 1) * " + std::to_string(columns) + " + " + n;
+    params += ", (" + at.means + "::float8[])[" + cell + "] AS m" + n + ", (" + at.thresholds + "::float8[])[" + offsets +
+              "[" + cell + "] + 1 : " + offsets + "[" + cell + " + 1]] AS th" + n;
+    unpivot += (c == 1 ? "" : ", ") + std::string("(") + n + ", g.v" + n + ", g.m" + n + ", g.th" + n + ")";
+  }
+  const std::string sql = "WITH sumora_groups AS MATERIALIZED (" + params + " FROM unnest(" + at.keys + "::" +
+                          at.keyType + "[]) WITH ORDINALITY AS k(gk, gi))\n";
+  // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
+  const std::string d = "(u.v - u.m)";
+  std::vector<std::string> parts;
+  for (std::size_t p = 0; p < sources.size(); ++p) {
+    parts.push_back("SELECT " + std::to_string(p) + " AS p, g.gi, u.c, width_bucket(u.v, u.th)::int8 AS b, " +
+                    "count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d + " * " + d + " * " + d +
+                    ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d + ")) AS s4 FROM (SELECT * FROM " +
+                    GroupedValuesOf(sources[p], at.scale) + " JOIN sumora_groups AS k USING (gk) OFFSET 0) AS g " +
+                    "CROSS JOIN LATERAL (VALUES " + unpivot + ") AS u(c, v, m, th) WHERE u.v IS NOT NULL " +
+                    "GROUP BY g.gi, u.c, 4");
+  }
+  return sql + UnionOfParts(parts);
 }
 
 }  // namespace sumora::pg

@@ -1,0 +1,340 @@
+#include "dataset/drivers/pg/PgAggregation.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <map>
+#include <cmath>
+#include <string_view>
+
+#include "dataset/ValueText.h"
+#include "dataset/drivers/pg/PgAggregateSql.h"
+#include "dataset/drivers/pg/PgTypes.h"
+#include "dataset/drivers/pg/PgValue.h"
+
+namespace sumora::pg {
+
+std::int64_t IntegerAt(const PGresult* result, int row, int column) {
+  const char* text = PQgetvalue(result, row, column);
+  std::int64_t value = 0;
+  std::from_chars(text, text + PQgetlength(result, row, column), value);
+  return value;
+}
+
+bool FloatAt(const PGresult* result, int row, int column, double* value) {
+  if (PQgetisnull(result, row, column)) return false;
+  const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
+  return ReadFloatText(text, value) == TextValue::Number && std::isfinite(*value);
+}
+
+bool Aggregation::Aggregates(int column) const {
+  if (column < 0 || static_cast<std::size_t>(column) >= fields_.size()) return false;
+  switch (fields_[static_cast<std::size_t>(column)].type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint:
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency: return true;
+    default: return false;
+  }
+}
+
+// float4 goes through its shortest text, as the cursor reads it, not through the wider binary value;
+// money has no direct cast to float8.
+std::string Aggregation::ValueExpression(const Relation& relation, int column) const {
+  const std::string name = relation.byName
+                               ? QuotedIdentifier(session_.Connection(), fields_[static_cast<std::size_t>(column)].name)
+                               : "sumora_c" + std::to_string(column + 1);
+  switch (types_[static_cast<std::size_t>(column)]) {
+    case kFloat4Oid: return name + "::text::float8";
+    case kMoneyOid: return name + "::numeric::float8";
+    default: return name + "::float8";
+  }
+}
+
+std::vector<std::string> Aggregation::ValueExpressions(int column) {
+  std::vector<std::string> values;
+  for (const Relation& relation : session_.Relations()) values.push_back(ValueExpression(relation, column));
+  return values;
+}
+
+namespace {
+std::vector<ValueSource> SourcesOf(const std::vector<Relation>& relations, const std::vector<std::string>& values) {
+  std::vector<ValueSource> sources;
+  for (std::size_t i = 0; i < relations.size(); ++i) sources.push_back({relations[i].from, values[i]});
+  return sources;
+}
+}  // namespace
+
+std::optional<ValueTotals> Aggregation::Totals(int column, double scaleBy) {
+  const AggregateParameters parameters(scaleBy);
+  const std::vector<std::string> values = ValueExpressions(column);
+  Result totals = session_.Run(TotalsStatement(SourcesOf(session_.Relations(), values), parameters), parameters.values);
+  if (totals == nullptr) return std::nullopt;
+  ValueTotals answer;
+  answer.count = IntegerAt(totals.get(), 0, 0);
+  if (answer.count > 0) {
+    double* targets[] = {&answer.total, &answer.min, &answer.max};
+    for (int i = 0; i < 3; ++i) {
+      if (!FloatAt(totals.get(), 0, i + 1, targets[i])) return std::nullopt;
+    }
+  }
+  return answer;
+}
+
+std::optional<DeviationSums> Aggregation::Deviations(int column, double scaleBy, double mean,
+                                                     const std::vector<double>& thresholds) {
+  if (thresholds.size() > kMaxThresholds) return std::nullopt;
+  const AggregateParameters parameters(scaleBy, mean, thresholds);
+  const std::vector<std::string> values = ValueExpressions(column);
+  Result sums = session_.Run(DeviationsStatement(SourcesOf(session_.Relations(), values), parameters), parameters.values);
+  if (sums == nullptr) return std::nullopt;
+  DeviationSums answer;
+  answer.classCounts.assign(thresholds.size() + 1, 0);
+  double* targets[] = {&answer.squares, &answer.cubes, &answer.fourths};
+  for (int row = 0; row < PQntuples(sums.get()); ++row) {
+    const std::int64_t bucket = IntegerAt(sums.get(), row, 0);
+    const std::int64_t count = IntegerAt(sums.get(), row, 1);
+    if (bucket < 0 || static_cast<std::size_t>(bucket) >= answer.classCounts.size()) return std::nullopt;
+    answer.classCounts[static_cast<std::size_t>(bucket)] += count;
+    answer.count += count;
+    for (int i = 0; i < 3; ++i) {
+      double part = 0.0;
+      if (!FloatAt(sums.get(), row, i + 2, &part)) return std::nullopt;
+      *targets[i] += part;
+    }
+  }
+  return answer;
+}
+
+// --- Several columns per group -----------------------------------------------------------------------
+
+namespace {
+
+// Text a query returns as "nan" reads as a null (the cursor's IsNull), so it is the null group too.
+constexpr const char* kNotANumberText = "'^[ \\t]*[-+]?[nN][aA][nN][ \\t\\r]*$'";
+
+std::string QuotedArrayElement(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string KeyText(const GroupKey& key) {
+  switch (key.kind) {
+    case GroupKey::Kind::Null: return "n";
+    case GroupKey::Kind::Text: return "t" + key.text;
+    case GroupKey::Kind::Number: break;
+  }
+  return FloatToText(key.number);
+}
+
+// A key as the statements return it; false for a key a pass would refuse (an infinite number).
+bool ReadKey(const PGresult* result, int row, bool numeric, GroupKey* key) {
+  const std::string_view text(PQgetvalue(result, row, 1), static_cast<std::size_t>(PQgetlength(result, row, 1)));
+  if (!numeric) {
+    *key = text == "n" || text.empty() ? GroupKey::Null() : GroupKey::Of(std::string(text.substr(1)));
+    return true;
+  }
+  double value = 0.0;
+  const TextValue read = ReadFloatText(text, &value);
+  if (read == TextValue::NotANumber) {
+    *key = GroupKey::Null();
+    return true;
+  }
+  *key = GroupKey::Of(value);
+  return read == TextValue::Number && std::isfinite(value);
+}
+
+}  // namespace
+
+bool Aggregation::ValidColumns(const std::vector<int>& columns, int groupColumn) const {
+  if (columns.empty()) return false;
+  for (int column : columns) {
+    if (!Aggregates(column)) return false;
+  }
+  return groupColumn < 0 || static_cast<std::size_t>(groupColumn) < fields_.size();
+}
+
+std::string Aggregation::KeyExpression(const Relation& relation, int groupColumn) const {
+  if (groupColumn < 0) return "0::float8";
+  if (Aggregates(groupColumn)) return "COALESCE(" + ValueExpression(relation, groupColumn) + ", 'NaN'::float8)";
+  const std::string name =
+      relation.byName ? QuotedIdentifier(session_.Connection(), fields_[static_cast<std::size_t>(groupColumn)].name)
+                      : "sumora_c" + std::to_string(groupColumn + 1);
+  if (types_[static_cast<std::size_t>(groupColumn)] == kBoolOid) {
+    return "CASE WHEN " + name + " IS NULL THEN 'n' WHEN " + name + " THEN 'tTrue' ELSE 'tFalse' END";
+  }
+  // format('%s') gives the type's own output text, as the cursor receives it (char(n) keeps its blanks).
+  const std::string text = "format('%s', " + name + ")";
+  return "CASE WHEN " + name + " IS NULL OR " + text + " ~ " + kNotANumberText + " THEN 'n' ELSE 't' || " + text + " END";
+}
+
+std::optional<std::vector<GroupTotals>> Aggregation::TotalsOf(const std::vector<int>& columns, int groupColumn,
+                                                              double scaleBy) {
+  if (!ValidColumns(columns, groupColumn)) return std::nullopt;
+  const AggregateParameters parameters(scaleBy);
+  std::vector<GroupedSource> sources;
+  for (const Relation& relation : session_.Relations()) {
+    GroupedSource source{relation.from, KeyExpression(relation, groupColumn), {}};
+    for (int column : columns) source.values.push_back(ValueExpression(relation, column));
+    sources.push_back(std::move(source));
+  }
+  Result rows = session_.Run(GroupedTotalsStatement(sources, parameters.scale), parameters.values);
+  if (rows == nullptr) return std::nullopt;
+  // The parts' rows of one group are added in part order, whatever order they arrived in.
+  std::vector<int> order(static_cast<std::size_t>(PQntuples(rows.get())));
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return IntegerAt(rows.get(), a, 0) < IntegerAt(rows.get(), b, 0); });
+  std::map<GroupKey, std::vector<ValueTotals>> groups;
+  for (int row : order) {
+    GroupKey key;
+    if (!ReadKey(rows.get(), row, NumericKey(groupColumn), &key)) return std::nullopt;
+    std::vector<ValueTotals>& totals = groups[key];
+    totals.resize(columns.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const int at = 2 + 4 * static_cast<int>(c);
+      const std::int64_t count = IntegerAt(rows.get(), row, at);
+      if (count == 0) continue;
+      ValueTotals part;
+      part.count = count;
+      if (!FloatAt(rows.get(), row, at + 1, &part.total) || !FloatAt(rows.get(), row, at + 2, &part.min) ||
+          !FloatAt(rows.get(), row, at + 3, &part.max)) {
+        return std::nullopt;
+      }
+      ValueTotals& total = totals[c];
+      if (total.count == 0) {
+        total = part;
+      } else {
+        total.count += part.count;
+        total.total += part.total;
+        total.min = std::min(total.min, part.min);
+        total.max = std::max(total.max, part.max);
+      }
+      if (!std::isfinite(total.total)) return std::nullopt;
+    }
+  }
+  if (groupColumn < 0 && groups.empty()) groups[GroupKey::Null()].resize(columns.size());
+  std::vector<GroupTotals> answer;
+  for (auto& [key, totals] : groups) answer.push_back({groupColumn < 0 ? GroupKey::Null() : key, std::move(totals)});
+  return answer;
+}
+
+std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOf(const std::vector<int>& columns, int groupColumn,
+                                                                      double scaleBy,
+                                                                      const std::vector<GroupDeviationRequest>& groups) {
+  if (!ValidColumns(columns, groupColumn)) return std::nullopt;
+  std::vector<GroupDeviations> answer;
+  std::size_t first = 0;
+  while (first < groups.size()) {
+    // As many groups as fit in one statement's numbers (at least one).
+    std::size_t numbers = 0;
+    std::size_t end = first;
+    while (end < groups.size()) {
+      std::size_t needs = 1;
+      for (const DeviationRequest& cell : groups[end].columns) {
+        if (cell.thresholds.size() > kMaxThresholds) return std::nullopt;
+        needs += 2 + cell.thresholds.size();
+      }
+      if (end > first && numbers + needs > kMaxNumbersPerStatement) break;
+      numbers += needs;
+      ++end;
+    }
+    const std::vector<GroupDeviationRequest> batch(groups.begin() + static_cast<std::ptrdiff_t>(first),
+                                                   groups.begin() + static_cast<std::ptrdiff_t>(end));
+    std::optional<std::vector<GroupDeviations>> sums = DeviationsOfBatch(columns, groupColumn, scaleBy, batch);
+    if (!sums) return std::nullopt;
+    for (auto& group : *sums) answer.push_back(std::move(group));
+    first = end;
+  }
+  return answer;
+}
+
+std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOfBatch(
+    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
+  std::vector<std::string> values;
+  auto add = [&values](std::string text) {
+    values.push_back(std::move(text));
+    return "$" + std::to_string(values.size());
+  };
+  GroupedDeviationPlaceholders at;
+  if (scaleBy != 1.0) at.scale = add(FloatToText(scaleBy));
+  const bool numeric = NumericKey(groupColumn);
+  at.keyType = numeric ? "float8" : "text";
+  std::string keys;
+  std::string means;
+  std::string thresholds;
+  std::string offsets = "{0";
+  std::size_t offset = 0;
+  for (const GroupDeviationRequest& group : groups) {
+    if (group.columns.size() != columns.size()) return std::nullopt;
+    std::string key = KeyText(group.key);
+    if (groupColumn < 0) {
+      key = "0";
+    } else if (numeric && group.key.kind == GroupKey::Kind::Null) {
+      key = "NaN";
+    } else if (!numeric) {
+      key = QuotedArrayElement(key);
+    }
+    keys += (keys.empty() ? "" : ",") + key;
+    for (const DeviationRequest& cell : group.columns) {
+      means += (means.empty() ? "" : ",") + FloatToText(cell.mean);
+      for (double threshold : cell.thresholds) thresholds += (thresholds.empty() ? "" : ",") + FloatToText(threshold);
+      offset += cell.thresholds.size();
+      offsets += "," + std::to_string(offset);
+    }
+  }
+  at.keys = add("{" + keys + "}");
+  at.means = add("{" + means + "}");
+  at.thresholds = add("{" + thresholds + "}");
+  at.offsets = add(offsets + "}");
+  std::vector<GroupedSource> sources;
+  for (const Relation& relation : session_.Relations()) {
+    GroupedSource source{relation.from, KeyExpression(relation, groupColumn), {}};
+    for (int column : columns) source.values.push_back(ValueExpression(relation, column));
+    sources.push_back(std::move(source));
+  }
+  Result rows = session_.Run(GroupedDeviationsStatement(sources, at), values);
+  if (rows == nullptr) return std::nullopt;
+
+  std::vector<GroupDeviations> answer;
+  for (const GroupDeviationRequest& group : groups) {
+    GroupDeviations sums{group.key, {}};
+    for (const DeviationRequest& cell : group.columns) {
+      DeviationSums column;
+      column.classCounts.assign(cell.thresholds.size() + 1, 0);
+      sums.columns.push_back(std::move(column));
+    }
+    answer.push_back(std::move(sums));
+  }
+  // Parts, groups, columns and classes added in one order, whatever order the rows arrived in.
+  const int count = PQntuples(rows.get());
+  std::vector<std::array<std::int64_t, 5>> order;
+  for (int row = 0; row < count; ++row) {
+    order.push_back({IntegerAt(rows.get(), row, 1), IntegerAt(rows.get(), row, 2), IntegerAt(rows.get(), row, 3),
+                     IntegerAt(rows.get(), row, 0), row});
+  }
+  std::sort(order.begin(), order.end());
+  for (const auto& [g, c, b, p, row] : order) {
+    if (g < 1 || static_cast<std::size_t>(g) > answer.size() || c < 1 || static_cast<std::size_t>(c) > columns.size()) {
+      return std::nullopt;
+    }
+    DeviationSums& sums = answer[static_cast<std::size_t>(g - 1)].columns[static_cast<std::size_t>(c - 1)];
+    if (b < 0 || static_cast<std::size_t>(b) >= sums.classCounts.size()) return std::nullopt;
+    const std::int64_t n = IntegerAt(rows.get(), static_cast<int>(row), 4);
+    sums.classCounts[static_cast<std::size_t>(b)] += n;
+    sums.count += n;
+    double* targets[] = {&sums.squares, &sums.cubes, &sums.fourths};
+    for (int i = 0; i < 3; ++i) {
+      double part = 0.0;
+      if (!FloatAt(rows.get(), static_cast<int>(row), 5 + i, &part)) return std::nullopt;
+      *targets[i] += part;
+    }
+  }
+  return answer;
+}
+
+}  // namespace sumora::pg

@@ -1,0 +1,88 @@
+// A pass's sums computed by the PostgreSQL server for the PostgreSQL source: the statements of
+// PgAggregateSql run in the source's own transaction (so on the cursor's snapshot) and their rows become
+// the sums the engine asks for. The source supplies the transaction and the relations to read.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dataset/AggregatingSource.h"
+#include "dataset/RecordSource.h"
+#include "dataset/drivers/pg/PgSession.h"
+
+namespace sumora::pg {
+
+// What the statements read: a table, a leaf partition, or the user's query as a parenthesised
+// subquery. `byName` relations name their columns as the table does (a leaf partition may order its
+// columns otherwise than its parent); the others number them (sumora_c1, ...), so a query whose columns
+// share a name (SELECT v, v * 2 AS v) still has one column per position.
+struct Relation {
+  std::string from;
+  bool byName = true;
+};
+
+// The source the aggregation reads: its session, its relations, and one way to run a statement.
+class AggregateSession {
+ public:
+  virtual ~AggregateSession() = default;
+  virtual PGconn* Connection() = 0;
+  virtual const std::vector<Relation>& Relations() = 0;
+  // Runs one aggregate statement in the source's transaction. nullptr for a data error (a numeric no
+  // double holds, a sum that overflows): the caller then reads the records, which reports such data
+  // exactly. Other failures raise EDatabaseError.
+  virtual Result Run(const std::string& sql, const std::vector<std::string>& parameters) = 0;
+};
+
+class Aggregation final : public AggregatingSource {
+ public:
+  // `fields` and `types` are the source's columns (the vectors may be refilled when it reopens).
+  Aggregation(AggregateSession& session, const std::vector<FieldDef>& fields, const std::vector<Oid>& types)
+      : session_(session), fields_(fields), types_(types) {}
+
+  // Whether `column` is read as a number the server can reproduce (integers, floats, money).
+  bool Aggregates(int column) const;
+
+  std::optional<ValueTotals> Totals(int column, double scaleBy) override;
+  std::optional<DeviationSums> Deviations(int column, double scaleBy, double mean,
+                                          const std::vector<double>& thresholds) override;
+  std::optional<std::vector<GroupTotals>> TotalsOf(const std::vector<int>& columns, int groupColumn,
+                                                   double scaleBy) override;
+  std::optional<std::vector<GroupDeviations>> DeviationsOf(const std::vector<int>& columns, int groupColumn,
+                                                           double scaleBy,
+                                                           const std::vector<GroupDeviationRequest>& groups) override;
+
+  // A counting pass with more thresholds than this (a quantile pass for thousands of probabilities) is
+  // left to a pass over the records, which costs less than a statement that size.
+  static constexpr std::size_t kMaxThresholds = std::size_t{1} << 16;
+  // The numbers one grouped deviation statement sends (keys, means, thresholds); more groups are split
+  // over several statements.
+  static constexpr std::size_t kMaxNumbersPerStatement = std::size_t{1} << 20;
+
+ private:
+  // The group's key in one relation: a float8 for a numeric group field (NaN for a null), else text
+  // ('n' for a null, 't' and the text for a value); "0::float8" without a group field.
+  std::string KeyExpression(const Relation& relation, int groupColumn) const;
+  bool NumericKey(int groupColumn) const { return groupColumn < 0 || Aggregates(groupColumn); }
+  std::optional<std::vector<GroupDeviations>> DeviationsOfBatch(const std::vector<int>& columns, int groupColumn,
+                                                                double scaleBy,
+                                                                const std::vector<GroupDeviationRequest>& groups);
+  bool ValidColumns(const std::vector<int>& columns, int groupColumn) const;
+  // The column as the float8 a pass reads, in one relation.
+  std::string ValueExpression(const Relation& relation, int column) const;
+  std::vector<std::string> ValueExpressions(int column);
+
+  AggregateSession& session_;
+  const std::vector<FieldDef>& fields_;
+  const std::vector<Oid>& types_;
+};
+
+// Reading a statement's answer cell.
+std::int64_t IntegerAt(const PGresult* result, int row, int column);
+// False for a null or an infinite sum: the pass over the records says what is wrong.
+bool FloatAt(const PGresult* result, int row, int column, double* value);
+
+}  // namespace sumora::pg
