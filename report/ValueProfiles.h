@@ -30,6 +30,8 @@ class NumericProfile {
   // Counts one scaled value; NaN is counted but is neither zero, negative nor an extreme.
   void Add(double value);
   void AddNull() { ++nulls_; }
+  // The nulls of a field counted elsewhere (the summary counts them in the same pass).
+  void AddNulls(std::uint64_t nulls) { nulls_ += nulls; }
   std::uint64_t Count() const { return count_; }
   // {"count","nulls","zeros","negatives","smallest":[ascending],"largest":[descending]}; the lists hold
   // up to five distinct values, fewer when the field has fewer.
@@ -58,6 +60,7 @@ class OtherProfile {
   // The number of distinct values, exact while DistinctExact().
   std::size_t Distinct() const { return distinctExact_ ? counts_.size() : kDistinctLimit; }
   bool DistinctExact() const { return distinctExact_; }
+  std::uint64_t Nulls() const { return nulls_; }
   // {"count","nulls","distinct","distinctExact","top":[{"value","count"}],"smallest","largest"}. While
   // the distinct count is exact "top" holds the ten most frequent values (ties in byte order); beyond
   // the limit "distinct" is 10000 with "distinctExact" false and "top" is empty. smallest/largest are

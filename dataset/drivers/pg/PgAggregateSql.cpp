@@ -95,7 +95,7 @@ std::string UnionOfParts(const std::vector<std::string>& parts) {
 std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const std::string& scale) {
   std::vector<std::string> parts;
   for (std::size_t p = 0; p < sources.size(); ++p) {
-    std::string part = "SELECT " + std::to_string(p) + " AS p, gk";
+    std::string part = "SELECT " + std::to_string(p) + " AS p, gk, count(*)";
     for (std::size_t c = 1; c <= sources[p].values.size(); ++c) {
       const std::string v = "v" + std::to_string(c);
       part += ", count(" + v + "), sum(" + v + "), min(" + v + "), max(" + v + ")";

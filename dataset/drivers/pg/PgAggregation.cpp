@@ -189,14 +189,16 @@ std::optional<std::vector<GroupTotals>> Aggregation::TotalsOf(const std::vector<
   std::vector<int> order(static_cast<std::size_t>(PQntuples(rows.get())));
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return IntegerAt(rows.get(), a, 0) < IntegerAt(rows.get(), b, 0); });
-  std::map<GroupKey, std::vector<ValueTotals>> groups;
+  std::map<GroupKey, GroupTotals> groups;
   for (int row : order) {
     GroupKey key;
     if (!ReadKey(rows.get(), row, NumericKey(groupColumn), &key)) return std::nullopt;
-    std::vector<ValueTotals>& totals = groups[key];
+    GroupTotals& group = groups[key];
+    group.records += IntegerAt(rows.get(), row, 2);
+    std::vector<ValueTotals>& totals = group.columns;
     totals.resize(columns.size());
     for (std::size_t c = 0; c < columns.size(); ++c) {
-      const int at = 2 + 4 * static_cast<int>(c);
+      const int at = 3 + 4 * static_cast<int>(c);
       const std::int64_t count = IntegerAt(rows.get(), row, at);
       if (count == 0) continue;
       ValueTotals part;
@@ -217,9 +219,12 @@ std::optional<std::vector<GroupTotals>> Aggregation::TotalsOf(const std::vector<
       if (!std::isfinite(total.total)) return std::nullopt;
     }
   }
-  if (groupColumn < 0 && groups.empty()) groups[GroupKey::Null()].resize(columns.size());
+  if (groupColumn < 0 && groups.empty()) groups[GroupKey::Null()].columns.resize(columns.size());
   std::vector<GroupTotals> answer;
-  for (auto& [key, totals] : groups) answer.push_back({groupColumn < 0 ? GroupKey::Null() : key, std::move(totals)});
+  for (auto& [key, group] : groups) {
+    group.key = groupColumn < 0 ? GroupKey::Null() : key;
+    answer.push_back(std::move(group));
+  }
   return answer;
 }
 
