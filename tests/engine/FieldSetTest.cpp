@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -223,6 +224,35 @@ TEST_F(FieldSetTest, GroupsComeInKeyOrderWithTheNullGroupLastAndNullsCounted) {
     nulls += group.fields[1].nullCount;
   }
   EXPECT_EQ(nulls, 3200);
+}
+
+// Bytes this process has read through read() and pread() so far.
+std::int64_t BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::int64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return -1;
+}
+
+TEST_F(FieldSetTest, EveryFieldOfEveryGroupCostsTwoReadsOfTheCsvFile) {
+  TSumoraTable table;
+  table.SetDatabaseName(csv);
+  table.SetShowCalcProgress(TBoolPlus::Never);
+  table.Open();
+  TSumoraFieldSet set(table);
+  set.SetFieldNames({"A", "B", "C", "D"});
+  set.SetGroupBy("G");
+  const std::int64_t before = BytesRead();
+  set.Summarize();
+  const auto size = static_cast<double>(std::filesystem::file_size(csv));
+  const auto read = static_cast<double>(BytesRead() - before);
+  EXPECT_GE(read, 2 * size);
+  // Beyond the two passes, only the rewinds that leave the cursor on the first record after each pass
+  // (one 256 KiB block each), whatever the file's size.
+  EXPECT_LE(read, 2 * size + 4 * 262144) << "more than the loading and the moment pass";
 }
 
 TEST_F(FieldSetTest, MoreGroupsThanTheLimitFailNamingTheFieldAndTheLimit) {
