@@ -30,6 +30,7 @@
 namespace sumora {
 
 class QuantileState;
+class PassScope;
 
 // One field of one group.
 struct FieldSummary {
@@ -120,6 +121,7 @@ class TSumoraFieldSet {
   bool ShowDialog() const;
   std::size_t GroupIndex(Pass& pass);
   void SortGroups(Pass& pass);
+  static void LeaveOnFirstRecord(PassScope& scope);
   // The quantile selections that may share one pass, within the memory budget.
   std::size_t SelectionBatch() const;
   std::vector<FieldSummary*> SelectionsNeedingPass();
