@@ -21,6 +21,7 @@
 #include <tuple>
 #include <utility>
 
+#include "apps/sumora/ReportCommand.h"
 #include "apps/workbench/PropertyInspector.h"
 #include "apps/workbench/ServerWait.h"
 #include "engine/SmrEngine.h"
@@ -31,8 +32,10 @@
 #include "design/DesignIntf.h"
 #include "design/FormFile.h"
 #include "design/Properties.h"
+#include "host/SafeFile.h"
 #include "host/Services.h"
 #include "package/PaletteBitmaps.h"
+#include "report/ReportHtml.h"
 #include "windows/ModalRunner.h"
 #include "windows/SmrOutpt.h"
 
@@ -158,6 +161,8 @@ void Workbench::BuildMenus() {
   outputAction_ = command(tr("O&utput"), &Workbench::Output);
   frequencyAction_ = command(tr("&Frequency Display"), &Workbench::FrequencyDisplay);
   chartAction_ = command(tr("Summary C&hart"), &Workbench::SummaryChart);
+  reportAction_ = component->addAction(tr("&Report..."), this, [this] { Report(); });
+  reportAction_->setStatusTip(tr("Write the profile page of the component's dataset: every field, one HTML file"));
   component->addSeparator();
   serverSideAction_ = component->addAction(tr("Server-Side &Sums"));
   serverSideAction_->setCheckable(true);
@@ -354,7 +359,7 @@ void Workbench::UpdateActions() {
   const bool selected = dataSet != nullptr;
   openAction_->setEnabled(selected && !dataSet->Active());
   closeAction_->setEnabled(selected && dataSet->Active());
-  for (QAction* action : {summarizeAction_, outputAction_, frequencyAction_, chartAction_, deleteAction_}) {
+  for (QAction* action : {summarizeAction_, outputAction_, frequencyAction_, chartAction_, reportAction_, deleteAction_}) {
     action->setEnabled(selected);
   }
   const QSignalBlocker quiet(serverSideAction_);
@@ -426,6 +431,20 @@ void Workbench::SummaryChart() {
     // The chart draws the results as they stand; without any it would be an empty histogram.
     if (!stats.dsLoadedFlag()) stats.Summarize();
     stats.SummaryChart();
+  });
+}
+
+void Workbench::Report(const QString& path) {
+  QString target = path;
+  if (target.isEmpty()) {
+    target = QFileDialog::getSaveFileName(this, tr("Write Report"), QString(), tr("Report pages (*.html)"));
+    if (target.isEmpty()) return;
+  }
+  Run("report written", [&](TSumoraStats& stats, TDataSet& dataSet) {
+    const std::string file = target.toStdString();
+    CheckOutputTarget(file);
+    cli::BoundComponent bound{nullptr, &stats, &dataSet, dynamic_cast<TSumoraQuery*>(&dataSet) != nullptr};
+    WriteFileAtomically(file, report::RenderReportHtml(cli::GatherReport(bound, cli::ReportRequest{})));
   });
 }
 

@@ -59,9 +59,13 @@ class Workbench : public QMainWindow {
   // The class and chart windows summarize the component first when it has no results yet.
   void FrequencyDisplay();
   void SummaryChart();
+  // Component > Report...: the profile page of the selected component's dataset (every field), written
+  // to `path`, or to a file the user picks when `path` is empty.
+  void Report(const QString& path = QString());
   // Server-side sums for the selected component (Component > Server-Side Sums); marks the form changed.
   void SetServerSide(bool on);
   QAction& ServerSideAction() const { return *serverSideAction_; }
+  QAction& ReportAction() const { return *reportAction_; }
 
   // Parts a test or a picture looks at.
   PropertyInspector& Inspector() const { return *inspector_; }
@@ -99,6 +103,7 @@ class Workbench : public QMainWindow {
   QAction* frequencyAction_ = nullptr;
   QAction* chartAction_ = nullptr;
   QAction* deleteAction_ = nullptr;
+  QAction* reportAction_ = nullptr;
   QAction* serverSideAction_ = nullptr;
 };
 

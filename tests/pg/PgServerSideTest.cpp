@@ -117,6 +117,15 @@ TEST_F(PgServerSideTest, ValuesOnClassEdgesLandInTheSameClasses) {
   ASSERT_EQ(SummaryError(*aggregated), "");
   EXPECT_GT(streamed->GetdsDataCount(), 40);
   ExpectSameResults(*streamed, *aggregated);
+  // A range a few ulps wide: the class bounds round onto each other, yet every value has its class.
+  const Source ulps{"", "SELECT * FROM (VALUES (1::float8), (1.0000000000000002), (1.0000000000000004)) AS t(v)",
+                    "v", 1.0, 10};
+  auto narrowStreamed = Bind(ulps, false);
+  auto narrowAggregated = Bind(ulps, true);
+  ASSERT_EQ(SummaryError(*narrowStreamed), "");
+  ASSERT_EQ(SummaryError(*narrowAggregated), "");
+  EXPECT_EQ(narrowAggregated->GetdsClassCount(11), 3u);
+  ExpectSameResults(*narrowStreamed, *narrowAggregated);
 }
 
 TEST_F(PgServerSideTest, BadInputEndsAsItDoesWhenStreaming) {

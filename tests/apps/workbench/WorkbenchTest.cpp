@@ -286,6 +286,23 @@ TEST_F(WorkbenchTest, BrokenFormIsReportedAndTheOpenFormStays) {
   EXPECT_EQ(workbench.Form().Components().size(), 1u);
 }
 
+TEST_F(WorkbenchTest, ReportWritesTheProfilePageOfTheSelectedDataset) {
+  Workbench workbench;
+  auto* table = dynamic_cast<TSumoraTable*>(workbench.PlaceComponent("TSumoraTable"));
+  ASSERT_NE(table, nullptr);
+  table->SetDatabaseName(db_);
+  table->SetTableName("ORDERS");
+  table->SetShowCalcProgress(TBoolPlus::Never);
+  workbench.SelectComponent(table);
+  ASSERT_TRUE(workbench.ReportAction().isEnabled());
+  const std::string page = dir_.file("orders.html");
+  workbench.Report(QString::fromStdString(page));
+  std::ifstream in(page);
+  const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(html.find("id=\"sumora-data\""), std::string::npos);
+  EXPECT_NE(html.find("\"StatFieldName\":\"AMOUNT\""), std::string::npos);
+}
+
 TEST_F(WorkbenchTest, ServerSideSumsAreToggledAndKeptInTheForm) {
   Workbench workbench;
   workbench.PlaceComponent("TSumoraQuery");
