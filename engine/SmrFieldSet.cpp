@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "dataset/DataSet.h"
+#include "engine/PassPipeline.h"
 #include "engine/PassScope.h"
 #include "engine/Quantiles.h"
 #include "host/Errors.h"
@@ -67,6 +68,7 @@ struct TSumoraFieldSet::Pass {
   std::size_t lastIndex = 0;
   bool haveLast = false;
   bool groupsFixed = false;  // after loading, every key must be one the loading pass met
+  std::vector<GroupSummary>* pending = nullptr;  // groups met while a pipelined pass computes
   AggregatingSource* aggregation = nullptr;
   std::vector<int> columns;
 
@@ -156,12 +158,14 @@ std::size_t TSumoraFieldSet::GroupIndex(Pass& pass) {
       ThrowSourceChanged(component_.StatDataSet(), component_.SourceName(),
                          "a later pass met a value of " + ShownText(groupBy_) + " the loading pass did not");
     }
-    if (groups_.size() >= maxGroups_) ThrowTooManyGroups();
-    index = groups_.size();
+    const std::size_t known = groups_.size() + (pass.pending != nullptr ? pass.pending->size() : 0);
+    if (known >= maxGroups_) ThrowTooManyGroups();
+    index = known;
     GroupSummary group;
     group.key = key;
     for (std::size_t f = 0; f < fieldNames_.size(); ++f) group.fields.push_back(NewField(f));
-    groups_.push_back(std::move(group));
+    // While a pipelined pass computes, the groups it reads must not move: new ones wait for the hand-off.
+    (pass.pending != nullptr ? *pass.pending : groups_).push_back(std::move(group));
     pass.index.emplace(key, index);
   }
   pass.lastKey = std::move(key);
@@ -225,26 +229,41 @@ void TSumoraFieldSet::Load(Pass& pass) {
   const std::string message = kLoadingMessage;
   const double records = static_cast<double>(dataSet.RecordCount());
   std::int64_t recordNo = 0;
-  std::vector<double> values(fieldCount);
+  // This thread reads and converts; the pipeline's thread adds each field's values in record order.
+  std::vector<GroupSummary> pending;
+  PassPipeline pipeline(
+      fieldCount,
+      [&](const double* values, const std::uint32_t* groupOf, std::size_t rows) {
+        for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
+          const std::size_t g = groupOf[r];
+          GroupSummary& group = groups_[g];
+          for (std::size_t f = 0; f < fieldCount; ++f) {
+            FieldSummary& field = group.fields[f];
+            if (std::isnan(values[f])) {
+              ++field.nullCount;
+              continue;
+            }
+            const double x = values[f] / scaleBy;
+            field.statistics.AddLoading(x);
+            if (rides[f] != nullptr) rides[f]->Add(x);
+            if (onValue) onValue(g, f, x);
+          }
+        }
+      },
+      [&] {
+        for (auto& group : pending) groups_.push_back(std::move(group));
+        pending.clear();
+      });
+  pass.pending = &pending;
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     ++recordNo;
     scope.Progress(GaugeKind::Horizontal, message, static_cast<double>(recordNo) / records);
     const std::size_t g = GroupIndex(pass);
-    GroupSummary& group = groups_[g];
-    dataSet.ReadNumbers(pass.columns, values.data());
-    for (std::size_t f = 0; f < fieldCount; ++f) {
-      FieldSummary& field = group.fields[f];
-      if (std::isnan(values[f])) {
-        ++field.nullCount;
-        continue;
-      }
-      const double x = values[f] / scaleBy;
-      field.statistics.AddLoading(x);
-      if (rides[f] != nullptr) rides[f]->Add(x);
-      if (onValue) onValue(g, f, x);
-    }
+    dataSet.ReadNumbers(pass.columns, pipeline.Row(static_cast<std::uint32_t>(g)));
     if (onRecord) onRecord(g, dataSet);
   }
+  pipeline.Finish();
+  pass.pending = nullptr;
   recordsRead_ = recordNo;
   for (std::size_t f = 0; f < fieldCount; ++f) {
     if (rides[f] != nullptr) groups_.front().fields[f].selection->EndRide();
@@ -385,20 +404,25 @@ void TSumoraFieldSet::Moments(Pass& pass) {
   const double records = static_cast<double>(dataSet.RecordCount());
   PowerMemo powersMet;  // one memo serves every field: a power depends on the deviation alone
   std::int64_t recordNo = 0;
-  std::vector<double> values(fieldCount);
+  PassPipeline pipeline(fieldCount, [&](const double* values, const std::uint32_t* groupOf, std::size_t rows) {
+    for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
+      const std::size_t g = groupOf[r];
+      GroupSummary& group = groups_[g];
+      for (std::size_t f = 0; f < fieldCount; ++f) {
+        FieldSummary& field = group.fields[f];
+        if (!field.error.empty() || std::isnan(values[f])) continue;
+        const double x = values[f] / scaleBy;
+        field.statistics.AddMoment(x, powersMet);
+        if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
+      }
+    }
+  });
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     scope.Progress(GaugeKind::Round, message, static_cast<double>(recordNo++) / records);
     const std::size_t g = GroupIndex(pass);
-    GroupSummary& group = groups_[g];
-    dataSet.ReadNumbers(pass.columns, values.data());
-    for (std::size_t f = 0; f < fieldCount; ++f) {
-      FieldSummary& field = group.fields[f];
-      if (!field.error.empty() || std::isnan(values[f])) continue;
-      const double x = values[f] / scaleBy;
-      field.statistics.AddMoment(x, powersMet);
-      if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
-    }
+    dataSet.ReadNumbers(pass.columns, pipeline.Row(static_cast<std::uint32_t>(g)));
   }
+  pipeline.Finish();
   for (std::size_t i = 0; i < rides.size(); ++i) {
     if (rides[i] != nullptr) groups_[i / fieldCount].fields[i % fieldCount].selection->EndRide();
   }

@@ -1,0 +1,79 @@
+#include "engine/PassPipeline.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace sumora {
+
+namespace {
+// A batch holds about 256 kB of values, whatever the number of fields: enough rows that handing over
+// costs nothing next to them, few enough that two batches stay small.
+constexpr std::size_t kBatchValues = 32768;
+}  // namespace
+
+PassPipeline::PassPipeline(std::size_t width, Consume consume, std::function<void()> beforeHandOff)
+    : width_(std::max<std::size_t>(width, 1)),
+      capacity_(std::clamp<std::size_t>(kBatchValues / std::max<std::size_t>(width, 1), 16, 4096)),
+      consume_(std::move(consume)),
+      beforeHandOff_(std::move(beforeHandOff)) {
+  for (int b = 0; b < 2; ++b) {
+    values_[b].resize(capacity_ * width_);
+    groups_[b].resize(capacity_);
+  }
+  worker_ = std::thread([this] { Work(); });
+}
+
+PassPipeline::~PassPipeline() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+void PassPipeline::WaitIdle(std::unique_lock<std::mutex>& lock) {
+  changed_.wait(lock, [this] { return ready_ < 0; });
+  if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+}
+
+void PassPipeline::HandOff() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  WaitIdle(lock);
+  if (beforeHandOff_) beforeHandOff_();
+  ready_ = filling_;
+  filling_ ^= 1;
+  rows_[filling_] = 0;
+  lock.unlock();
+  changed_.notify_all();
+}
+
+void PassPipeline::Finish() {
+  if (rows_[filling_] > 0) HandOff();
+  std::unique_lock<std::mutex> lock(mutex_);
+  WaitIdle(lock);
+}
+
+void PassPipeline::Work() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return ready_ >= 0 || stop_; });
+    if (ready_ < 0) return;
+    const int batch = ready_;
+    lock.unlock();
+    try {
+      consume_(values_[batch].data(), groups_[batch].data(), rows_[batch]);
+    } catch (...) {
+      lock.lock();
+      error_ = std::current_exception();
+      ready_ = -1;
+      changed_.notify_all();
+      continue;
+    }
+    lock.lock();
+    ready_ = -1;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace sumora
