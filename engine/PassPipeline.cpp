@@ -11,7 +11,8 @@ namespace {
 constexpr std::size_t kBatchValues = 32768;
 }  // namespace
 
-PassPipeline::PassPipeline(std::size_t width, Consume consume, std::function<void()> beforeHandOff)
+PassPipeline::PassPipeline(std::size_t width, std::size_t workers, Consume consume,
+                           std::function<void()> beforeHandOff)
     : width_(std::max<std::size_t>(width, 1)),
       capacity_(std::clamp<std::size_t>(kBatchValues / std::max<std::size_t>(width, 1), 16, 4096)),
       consume_(std::move(consume)),
@@ -20,7 +21,8 @@ PassPipeline::PassPipeline(std::size_t width, Consume consume, std::function<voi
     values_[b].resize(capacity_ * width_);
     groups_[b].resize(capacity_);
   }
-  worker_ = std::thread([this] { Work(); });
+  const std::size_t parts = std::max<std::size_t>(workers, 1);
+  for (std::size_t part = 0; part < parts; ++part) workers_.emplace_back([this, part] { Work(part); });
 }
 
 PassPipeline::~PassPipeline() {
@@ -29,7 +31,7 @@ PassPipeline::~PassPipeline() {
     stop_ = true;
   }
   changed_.notify_all();
-  worker_.join();
+  for (std::thread& worker : workers_) worker.join();
 }
 
 void PassPipeline::WaitIdle(std::unique_lock<std::mutex>& lock) {
@@ -42,6 +44,8 @@ void PassPipeline::HandOff() {
   WaitIdle(lock);
   if (beforeHandOff_) beforeHandOff_();
   ready_ = filling_;
+  ++handedOver_;
+  working_ = workers_.size();
   filling_ ^= 1;
   rows_[filling_] = 0;
   lock.unlock();
@@ -54,25 +58,27 @@ void PassPipeline::Finish() {
   WaitIdle(lock);
 }
 
-void PassPipeline::Work() {
+void PassPipeline::Work(std::size_t part) {
   std::unique_lock<std::mutex> lock(mutex_);
+  std::uint64_t done = 0;  // the batches this worker has computed
   for (;;) {
-    changed_.wait(lock, [this] { return ready_ >= 0 || stop_; });
-    if (ready_ < 0) return;
+    changed_.wait(lock, [&] { return (ready_ >= 0 && handedOver_ > done) || stop_; });
+    if (ready_ < 0 || handedOver_ == done) return;
     const int batch = ready_;
+    done = handedOver_;
     lock.unlock();
+    std::exception_ptr failure;
     try {
-      consume_(values_[batch].data(), groups_[batch].data(), rows_[batch]);
+      consume_(values_[batch].data(), groups_[batch].data(), rows_[batch], part, workers_.size());
     } catch (...) {
-      lock.lock();
-      error_ = std::current_exception();
-      ready_ = -1;
-      changed_.notify_all();
-      continue;
+      failure = std::current_exception();
     }
     lock.lock();
-    ready_ = -1;
-    changed_.notify_all();
+    if (failure && !error_) error_ = failure;
+    if (--working_ == 0) {
+      ready_ = -1;
+      changed_.notify_all();
+    }
   }
 }
 

@@ -232,8 +232,8 @@ void TSumoraFieldSet::Load(Pass& pass) {
   // This thread reads and converts; the pipeline's thread adds each field's values in record order.
   std::vector<GroupSummary> pending;
   PassPipeline pipeline(
-      fieldCount,
-      [&](const double* values, const std::uint32_t* groupOf, std::size_t rows) {
+      fieldCount, 1,
+      [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t, std::size_t) {
         for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
           const std::size_t g = groupOf[r];
           GroupSummary& group = groups_[g];
@@ -402,21 +402,28 @@ void TSumoraFieldSet::Moments(Pass& pass) {
   const double scaleBy = component_.ScaleBy();
   const std::string message = kMomentsMessage;
   const double records = static_cast<double>(dataSet.RecordCount());
-  PowerMemo powersMet;  // one memo serves every field: a power depends on the deviation alone
   std::int64_t recordNo = 0;
-  PassPipeline pipeline(fieldCount, [&](const double* values, const std::uint32_t* groupOf, std::size_t rows) {
-    for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
-      const std::size_t g = groupOf[r];
-      GroupSummary& group = groups_[g];
-      for (std::size_t f = 0; f < fieldCount; ++f) {
-        FieldSummary& field = group.fields[f];
-        if (!field.error.empty() || std::isnan(values[f])) continue;
-        const double x = values[f] / scaleBy;
-        field.statistics.AddMoment(x, powersMet);
-        if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
-      }
-    }
-  });
+  // The powers dominate this pass: two workers share the fields, each with its own memo of powers (a
+  // power depends on the deviation alone, so the memo changes no result).
+  const std::size_t workers = fieldCount > 1 ? 2 : 1;
+  std::vector<std::unique_ptr<PowerMemo>> memos;
+  for (std::size_t k = 0; k < workers; ++k) memos.push_back(std::make_unique<PowerMemo>());
+  PassPipeline pipeline(fieldCount, workers,
+                        [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t part,
+                            std::size_t parts) {
+                          PowerMemo& powersMet = *memos[part];
+                          for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
+                            const std::size_t g = groupOf[r];
+                            GroupSummary& group = groups_[g];
+                            for (std::size_t f = part; f < fieldCount; f += parts) {
+                              FieldSummary& field = group.fields[f];
+                              if (!field.error.empty() || std::isnan(values[f])) continue;
+                              const double x = values[f] / scaleBy;
+                              field.statistics.AddMoment(x, powersMet);
+                              if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
+                            }
+                          }
+                        });
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     scope.Progress(GaugeKind::Round, message, static_cast<double>(recordNo++) / records);
     const std::size_t g = GroupIndex(pass);
