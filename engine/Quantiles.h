@@ -19,7 +19,13 @@ class QuantileState {
   std::vector<double> prepared;
 
   // Forgets everything the passes found (Initialize).
-  void Reset() { select_.reset(); }
+  void Reset() {
+    select_.reset();
+    countingDeclined = false;
+  }
+  // The source declined a counting pass (too many thresholds for it, a value it cannot reproduce): the
+  // following passes read the records without asking again.
+  bool countingDeclined = false;
   // The selection over `count` values between min and max, made on first use.
   RadixSelect& Selection(std::int64_t count, double min, double max);
   bool HasSelection() const { return select_ != nullptr; }

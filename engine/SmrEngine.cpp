@@ -297,7 +297,7 @@ void TSumoraStats::RunQuantilePass(RadixSelect& select, const std::string& messa
 bool TSumoraStats::CountQuantilePass(PassScope& scope, RadixSelect& select, const std::string& message) {
   TDataSet& dataSet = scope.DataSet();
   AggregatingSource* aggregation = Aggregator(dataSet);
-  if (aggregation == nullptr || !select.Bounded()) return false;
+  if (aggregation == nullptr || !select.Bounded() || quantiles_->countingDeclined) return false;
   scope.CreateDialog();
   scope.ApplyShowingRule(ShowCalcProgress_ == TBoolPlus::Always || ProgressWanted_);
   scope.DisableControls(PassFields());
@@ -310,6 +310,7 @@ bool TSumoraStats::CountQuantilePass(PassScope& scope, RadixSelect& select, cons
   const std::optional<DeviationSums> sums =
       aggregation->Deviations(dataSet.FieldByName(StatFieldName_).Index(), ScaleBy_, mean, thresholds);
   if (!sums) {
+    quantiles_->countingDeclined = true;
     select.AbandonPass();
     scope.EnableControls();
     scope.ReleaseDialog();

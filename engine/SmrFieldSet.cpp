@@ -206,7 +206,7 @@ void TSumoraFieldSet::Load(Pass& pass) {
     for (std::size_t f = 0; f < fieldNames_.size(); ++f) all.fields.push_back(NewField(f));
     groups_.push_back(std::move(all));
   }
-  if (pass.aggregation != nullptr && !onValue && !onRecord && LoadByAggregates(pass)) {
+  if (pass.aggregation != nullptr && !onValues && !onRecord && LoadByAggregates(pass)) {
     scope.EnableControls();
     scope.ReleaseDialog();
     return;
@@ -234,20 +234,21 @@ void TSumoraFieldSet::Load(Pass& pass) {
   PassPipeline pipeline(
       fieldCount, 1,
       [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t, std::size_t) {
+        std::vector<double> scaled(fieldCount);
         for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
           const std::size_t g = groupOf[r];
           GroupSummary& group = groups_[g];
           for (std::size_t f = 0; f < fieldCount; ++f) {
             FieldSummary& field = group.fields[f];
-            if (std::isnan(values[f])) {
+            const double x = scaled[f] = values[f] / scaleBy;
+            if (std::isnan(x)) {
               ++field.nullCount;
               continue;
             }
-            const double x = values[f] / scaleBy;
             field.statistics.AddLoading(x);
             if (rides[f] != nullptr) rides[f]->Add(x);
-            if (onValue) onValue(g, f, x);
           }
+          if (onValues) onValues(g, scaled.data());
         }
       },
       [&] {
@@ -553,14 +554,15 @@ void TSumoraFieldSet::Quantiles(Pass& pass) {
       field.selection->WantPrepared(s.Count(), s.Min(), s.Max());
     }
   }
+  bool counting = pass.aggregation != nullptr;
   for (std::vector<FieldSummary*> needing = SelectionsNeedingPass(); !needing.empty();
        needing = SelectionsNeedingPass()) {
     if (needing.size() > SelectionBatch()) needing.resize(SelectionBatch());
     const std::string message = "Calculating Quantiles (pass " + std::to_string(passes_ + 1) + ")";
     ++passes_;
-    if (pass.aggregation == nullptr || !QuantilesByAggregates(pass, message, needing)) {
-      FeedValues(pass, message, needing);
-    }
+    // Once the source declines a counting pass, the following passes read the records without asking.
+    counting = counting && QuantilesByAggregates(pass, message, needing);
+    if (!counting) FeedValues(pass, message, needing);
   }
   for (auto& group : groups_) {
     for (auto& field : group.fields) {

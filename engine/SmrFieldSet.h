@@ -80,11 +80,12 @@ class TSumoraFieldSet {
   void PrepareQuantiles(std::vector<double> probabilities);
   const std::vector<double>& PreparedQuantiles() const { return probabilities_; }
 
-  // Callers that profile more than the statistics (a report) see the loading pass too: `onValue` gets
-  // every scaled non-null value of every summarized field, `onRecord` every record after its values,
-  // with the index of the record's group in discovery order (GroupOrder maps it back). Fields named in
-  // ExtraFields are read in that pass as well (the data source is told to fetch them), for onRecord.
-  std::function<void(std::size_t group, std::size_t field, double x)> onValue;
+  // Callers that profile more than the statistics (a report) see the loading pass too: `onValues` gets
+  // each record's scaled values of the summarized fields (NaN for null), in record order on one thread,
+  // `onRecord` every record on the reading thread, each with the index of the record's group in
+  // discovery order (GroupOrder maps it back). Fields named in ExtraFields are read in that pass as well
+  // (the data source is told to fetch them), for onRecord. The two may run at the same time.
+  std::function<void(std::size_t group, const double* values)> onValues;
   std::function<void(std::size_t group, TDataSet& dataSet)> onRecord;
   void SetExtraFields(std::vector<std::string> names) { extraFields_ = std::move(names); }
 
@@ -96,7 +97,7 @@ class TSumoraFieldSet {
   // Groups in key order (GroupKey's operator<: numbers, text by bytes, null last); one group with the
   // null key when not grouped.
   const std::vector<GroupSummary>& Groups() const { return groups_; }
-  // For each group of Groups(), its index in discovery order (what onValue and onRecord were given).
+  // For each group of Groups(), its index in discovery order (what onValues and onRecord were given).
   const std::vector<std::size_t>& GroupOrder() const { return discoveryIndex_; }
   // Records read by the loading pass.
   std::int64_t RecordsRead() const { return recordsRead_; }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -53,19 +54,24 @@ Json GroupKeyJson(const GroupKey& key) {
   return Json();
 }
 
-// The report's own profiles of each group (in discovery order), fed while the loading pass reads.
+// The report's own profiles of each group (in discovery order), fed while the loading pass reads: the
+// numeric ones on the computing thread, the others on the reading thread, each growing its own lists.
 struct Profiles {
   std::vector<std::vector<report::NumericProfile>> numeric;  // [group][numeric field]
   std::vector<std::vector<report::OtherProfile>> other;      // [group][other field]
   std::vector<bool> otherIsDate;
 
-  void Grow(std::size_t group, std::size_t numericFields) {
-    while (numeric.size() <= group) {
-      numeric.emplace_back(numericFields);
+  std::vector<report::NumericProfile>& NumericOf(std::size_t group, std::size_t fields) {
+    while (numeric.size() <= group) numeric.emplace_back(fields);
+    return numeric[group];
+  }
+  std::vector<report::OtherProfile>& OtherOf(std::size_t group) {
+    while (other.size() <= group) {
       std::vector<report::OtherProfile> others;
       for (bool date : otherIsDate) others.emplace_back(date);
       other.push_back(std::move(others));
     }
+    return other[group];
   }
 };
 
@@ -112,18 +118,19 @@ Json GatherReport(BoundComponent& bound, const ReportRequest& request) {
   }
   if (profiling) {
     set.SetExtraFields(otherNames);
-    set.onValue = [&](std::size_t group, std::size_t field, double x) {
-      profiles.Grow(group, numericNames.size());
-      profiles.numeric[group][field].Add(x);
+    set.onValues = [&](std::size_t group, const double* values) {
+      std::vector<report::NumericProfile>& numeric = profiles.NumericOf(group, numericNames.size());
+      for (std::size_t f = 0; f < numeric.size(); ++f) {
+        if (!std::isnan(values[f])) numeric[f].Add(values[f]);
+      }
     };
     set.onRecord = [&](std::size_t group, TDataSet&) {
-      profiles.Grow(group, numericNames.size());
+      std::vector<report::OtherProfile>& others = profiles.OtherOf(group);
       for (std::size_t k = 0; k < otherFields.size(); ++k) {
-        report::OtherProfile& profile = profiles.other[group][k];
         if (otherFields[k]->IsNull()) {
-          profile.AddNull();
+          others[k].AddNull();
         } else {
-          profile.Add(otherFields[k]->AsString());
+          others[k].Add(otherFields[k]->AsString());
         }
       }
     };
