@@ -13,6 +13,10 @@ run() {
 run summarize --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never
 run classes --db data/orders.sqlite --table ORDERS --field AMOUNT --progress never
 run summarize --db data/orders.sqlite --table ORDERS --all-numeric --format table --progress never
+run summarize --db data/orders.sqlite --table ORDERS --all-numeric --group-by REGION --format table --progress never
+mkdir -p out
+run report --db data/orders.sqlite --table ORDERS --progress never --out out/orders-report.html &&
+  echo "report: out/orders-report.html"
 if "$SUMORA" --help | grep -q '^  plot '; then
   mkdir -p out
   for kind in histogram cumulative polygon input-order; do
