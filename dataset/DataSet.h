@@ -57,19 +57,6 @@ class TDataSet : public TComponent {
     CheckActive();
     source_->ReadNumbers(columns, out);
   }
-  // See RecordSource::CopiesCells, CopyCells and ConvertCell (ConvertCell may run on any thread).
-  bool CopiesCells() const { return source_ != nullptr && source_->CopiesCells(); }
-  void CopyCells(const std::vector<int>& columns, std::string& text, std::uint32_t* ends) {
-    CheckActive();
-    source_->CopyCells(columns, text, ends);
-  }
-  double ConvertCell(int column, std::string_view text, std::int64_t recordNumber) const {
-    return source_->ConvertCell(column, text, recordNumber);
-  }
-  std::int64_t RecordNumber() const {
-    CheckActive();
-    return source_->RecordNumber();
-  }
   // Number of records; counted once after Open. Saturates at INT32_MAX for larger sources.
   int RecordCount() {
     CheckActive();

@@ -6,7 +6,6 @@
 #include <limits>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace sumora {
@@ -63,16 +62,6 @@ class RecordSource {
     for (std::size_t i = 0; i < columns.size(); ++i) {
       out[i] = IsNull(columns[i]) ? std::numeric_limits<double>::quiet_NaN() : AsFloat(columns[i]);
     }
-  }
-  // Cells as text, for passes that convert them on other threads (a CSV file, whose conversion costs
-  // more than reading it): CopiesCells() says whether the source can. CopyCells appends the current
-  // record's cells of `columns` to `text` (quotes undone; a missing cell is empty) and sets ends[i] to
-  // the end of the i-th; ConvertCell then gives what ReadNumbers would for one of them, and may be called
-  // from any thread: NaN for null, raising as AsFloat does, naming the field and `recordNumber`.
-  virtual bool CopiesCells() const { return false; }
-  virtual void CopyCells(const std::vector<int>& /*columns*/, std::string& /*text*/, std::uint32_t* /*ends*/) {}
-  virtual double ConvertCell(int /*column*/, std::string_view /*text*/, std::int64_t /*recordNumber*/) const {
-    return std::numeric_limits<double>::quiet_NaN();
   }
   // 1-based number of the current record, for error messages.
   virtual std::int64_t RecordNumber() const = 0;

@@ -20,8 +20,6 @@ PassPipeline::PassPipeline(std::size_t width, std::size_t workers, Consume consu
   for (int b = 0; b < 2; ++b) {
     values_[b].resize(capacity_ * width_);
     groups_[b].resize(capacity_);
-    records_[b].resize(capacity_);
-    ends_[b].resize(capacity_ * width_);
   }
   const std::size_t parts = std::max<std::size_t>(workers, 1);
   for (std::size_t part = 0; part < parts; ++part) workers_.emplace_back([this, part] { Work(part); });
@@ -50,7 +48,6 @@ void PassPipeline::HandOff() {
   working_ = workers_.size();
   filling_ ^= 1;
   rows_[filling_] = 0;
-  text_[filling_].clear();
   lock.unlock();
   changed_.notify_all();
 }
@@ -72,9 +69,7 @@ void PassPipeline::Work(std::size_t part) {
     lock.unlock();
     std::exception_ptr failure;
     try {
-      const Batch view{values_[batch].data(), groups_[batch].data(), records_[batch].data(), &text_[batch],
-                       ends_[batch].data(), rows_[batch],     width_};
-      consume_(view, part, workers_.size());
+      consume_(values_[batch].data(), groups_[batch].data(), rows_[batch], part, workers_.size());
     } catch (...) {
       failure = std::current_exception();
     }

@@ -15,8 +15,6 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -24,26 +22,9 @@ namespace sumora {
 
 class PassPipeline {
  public:
-  // A batch of rows: per row its group, record number and `width` doubles (Row), or `width` cells of
-  // text (TextRow: cell i of row r ends at ends[r * width + i] in `text`, and starts where the cell
-  // before it ends).
-  struct Batch {
-    const double* values;
-    const std::uint32_t* groups;
-    const std::int64_t* records;
-    const std::string* text;
-    const std::uint32_t* ends;
-    std::size_t rows;
-    std::size_t width;
-
-    std::string_view Cell(std::size_t row, std::size_t column) const {
-      const std::size_t at = row * width + column;
-      const std::uint32_t begin = at == 0 ? 0 : ends[at - 1];
-      return std::string_view(text->data() + begin, ends[at] - begin);
-    }
-  };
-  // Computes with a batch, for the fields of worker `part` of `parts`.
-  using Consume = std::function<void(const Batch& batch, std::size_t part, std::size_t parts)>;
+  // Computes with `rows` rows of a batch, for the fields of worker `part` of `parts`.
+  using Consume = std::function<void(const double* values, const std::uint32_t* groups, std::size_t rows,
+                                     std::size_t part, std::size_t parts)>;
 
   PassPipeline(std::size_t width, std::size_t workers, Consume consume, std::function<void()> beforeHandOff = nullptr);
   ~PassPipeline();
@@ -55,16 +36,6 @@ class PassPipeline {
     if (rows_[filling_] == capacity_) HandOff();
     groups_[filling_][rows_[filling_]] = group;
     return values_[filling_].data() + rows_[filling_]++ * width_;
-  }
-  // The next row to fill as text: append its cells to the returned string and set the `width` ends
-  // returned alongside.
-  std::uint32_t* TextRow(std::uint32_t group, std::int64_t record, std::string** text) {
-    if (rows_[filling_] == capacity_) HandOff();
-    const std::size_t row = rows_[filling_]++;
-    groups_[filling_][row] = group;
-    records_[filling_][row] = record;
-    *text = &text_[filling_];
-    return ends_[filling_].data() + row * width_;
   }
   void Finish();
 
@@ -79,9 +50,6 @@ class PassPipeline {
   std::function<void()> beforeHandOff_;
   std::vector<double> values_[2];
   std::vector<std::uint32_t> groups_[2];
-  std::vector<std::int64_t> records_[2];
-  std::string text_[2];
-  std::vector<std::uint32_t> ends_[2];
   std::size_t rows_[2] = {0, 0};
   int filling_ = 0;
 

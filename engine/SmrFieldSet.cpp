@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
-#include <tuple>
 #include <unordered_map>
 
 #include "dataset/DataSet.h"
@@ -43,65 +42,6 @@ RadixSelect::Limits SharedLimits(std::size_t selections) {
   share.thresholds = std::clamp<std::size_t>((std::size_t{1} << 14) / n, std::size_t{1} << 6, whole.thresholds);
   return share;
 }
-
-// The cells of a pipelined pass. Where the source hands over cells as text (a CSV file), the reading
-// thread only copies them and the workers convert them, which costs more than the reading; otherwise the
-// reading thread converts. A worker stops at its first cell that fails to convert; the failure a single
-// thread would have met first (the earliest record, then the first field) is the one raised.
-class BatchCells {
- public:
-  BatchCells(TDataSet& dataSet, const std::vector<int>& columns, std::size_t parts)
-      : dataSet_(dataSet), columns_(columns), text_(dataSet.CopiesCells()), failures_(parts) {}
-
-  bool Text() const { return text_; }
-
-  void Read(PassPipeline& pipeline, std::uint32_t group) {
-    if (!text_) {
-      dataSet_.ReadNumbers(columns_, pipeline.Row(group));
-      return;
-    }
-    std::string* text = nullptr;
-    std::uint32_t* ends = pipeline.TextRow(group, dataSet_.RecordNumber(), &text);
-    dataSet_.CopyCells(columns_, *text, ends);
-  }
-
-  // The value of field f in row r (NaN for null); false when its cell does not convert.
-  bool Value(const PassPipeline::Batch& batch, std::size_t r, std::size_t f, std::size_t part, double* value) {
-    if (!text_) {
-      *value = batch.values[r * batch.width + f];
-      return true;
-    }
-    try {
-      *value = dataSet_.ConvertCell(columns_[f], batch.Cell(r, f), batch.records[r]);
-      return true;
-    } catch (...) {
-      failures_[part] = {r, f, std::current_exception()};
-      return false;
-    }
-  }
-
-  // Between batches, with every worker idle.
-  void RaiseFirstFailure() {
-    const Failure* first = nullptr;
-    for (const Failure& failure : failures_) {
-      if (failure.error && (first == nullptr || std::tie(failure.row, failure.field) < std::tie(first->row, first->field))) {
-        first = &failure;
-      }
-    }
-    if (first != nullptr) std::rethrow_exception(first->error);
-  }
-
- private:
-  struct Failure {
-    std::size_t row = 0;
-    std::size_t field = 0;
-    std::exception_ptr error;
-  };
-  TDataSet& dataSet_;
-  const std::vector<int>& columns_;
-  bool text_;
-  std::vector<Failure> failures_;  // one per worker, written only by that worker
-};
 
 }  // namespace
 
@@ -291,22 +231,16 @@ void TSumoraFieldSet::Load(Pass& pass) {
   std::int64_t recordNo = 0;
   // This thread reads and converts; the pipeline's thread adds each field's values in record order.
   std::vector<GroupSummary> pending;
-  // Cells copied as text are converted by the workers: two of them share the fields, unless a caller
-  // takes each record's values at once (onValues), which one worker gives in record order.
-  const std::size_t workers = dataSet.CopiesCells() && fieldCount > 1 && !onValues ? 2 : 1;
-  BatchCells cells(dataSet, pass.columns, workers);
   PassPipeline pipeline(
-      fieldCount, workers,
-      [&](const PassPipeline::Batch& batch, std::size_t part, std::size_t parts) {
+      fieldCount, 1,
+      [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t, std::size_t) {
         std::vector<double> scaled(fieldCount);
-        for (std::size_t r = 0; r < batch.rows; ++r) {
-          const std::size_t g = batch.groups[r];
+        for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
+          const std::size_t g = groupOf[r];
           GroupSummary& group = groups_[g];
-          for (std::size_t f = part; f < fieldCount; f += parts) {
+          for (std::size_t f = 0; f < fieldCount; ++f) {
             FieldSummary& field = group.fields[f];
-            double value = 0.0;
-            if (!cells.Value(batch, r, f, part, &value)) return;
-            const double x = scaled[f] = value / scaleBy;
+            const double x = scaled[f] = values[f] / scaleBy;
             if (std::isnan(x)) {
               ++field.nullCount;
               continue;
@@ -318,7 +252,6 @@ void TSumoraFieldSet::Load(Pass& pass) {
         }
       },
       [&] {
-        cells.RaiseFirstFailure();
         for (auto& group : pending) groups_.push_back(std::move(group));
         pending.clear();
       });
@@ -327,11 +260,10 @@ void TSumoraFieldSet::Load(Pass& pass) {
     ++recordNo;
     scope.Progress(GaugeKind::Horizontal, message, static_cast<double>(recordNo) / records);
     const std::size_t g = GroupIndex(pass);
-    cells.Read(pipeline, static_cast<std::uint32_t>(g));
+    dataSet.ReadNumbers(pass.columns, pipeline.Row(static_cast<std::uint32_t>(g)));
     if (onRecord) onRecord(g, dataSet);
   }
   pipeline.Finish();
-  cells.RaiseFirstFailure();
   pass.pending = nullptr;
   recordsRead_ = recordNo;
   for (std::size_t f = 0; f < fieldCount; ++f) {
@@ -477,33 +409,28 @@ void TSumoraFieldSet::Moments(Pass& pass) {
   const std::size_t workers = fieldCount > 1 ? 2 : 1;
   std::vector<std::unique_ptr<PowerMemo>> memos;
   for (std::size_t k = 0; k < workers; ++k) memos.push_back(std::make_unique<PowerMemo>());
-  BatchCells cells(dataSet, pass.columns, workers);
-  PassPipeline pipeline(
-      fieldCount, workers,
-      [&](const PassPipeline::Batch& batch, std::size_t part, std::size_t parts) {
-        PowerMemo& powersMet = *memos[part];
-        for (std::size_t r = 0; r < batch.rows; ++r) {
-          const std::size_t g = batch.groups[r];
-          GroupSummary& group = groups_[g];
-          for (std::size_t f = part; f < fieldCount; f += parts) {
-            FieldSummary& field = group.fields[f];
-            if (!field.error.empty()) continue;
-            double value = 0.0;
-            if (!cells.Value(batch, r, f, part, &value)) return;
-            if (std::isnan(value)) continue;
-            const double x = value / scaleBy;
-            field.statistics.AddMoment(x, powersMet);
-            if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
-          }
-        }
-      },
-      [&] { cells.RaiseFirstFailure(); });
+  PassPipeline pipeline(fieldCount, workers,
+                        [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t part,
+                            std::size_t parts) {
+                          PowerMemo& powersMet = *memos[part];
+                          for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
+                            const std::size_t g = groupOf[r];
+                            GroupSummary& group = groups_[g];
+                            for (std::size_t f = part; f < fieldCount; f += parts) {
+                              FieldSummary& field = group.fields[f];
+                              if (!field.error.empty() || std::isnan(values[f])) continue;
+                              const double x = values[f] / scaleBy;
+                              field.statistics.AddMoment(x, powersMet);
+                              if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
+                            }
+                          }
+                        });
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     scope.Progress(GaugeKind::Round, message, static_cast<double>(recordNo++) / records);
-    cells.Read(pipeline, static_cast<std::uint32_t>(GroupIndex(pass)));
+    const std::size_t g = GroupIndex(pass);
+    dataSet.ReadNumbers(pass.columns, pipeline.Row(static_cast<std::uint32_t>(g)));
   }
   pipeline.Finish();
-  cells.RaiseFirstFailure();
   for (std::size_t i = 0; i < rides.size(); ++i) {
     if (rides[i] != nullptr) groups_[i / fieldCount].fields[i % fieldCount].selection->EndRide();
   }

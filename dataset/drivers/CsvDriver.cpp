@@ -259,47 +259,6 @@ class CsvSource : public RecordSource {
     }
   }
 
-  bool CopiesCells() const override { return true; }
-
-  void CopyCells(const std::vector<int>& columns, std::string& text, std::uint32_t* ends) override {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      const Cell* cell = eof_ ? nullptr : CellFor(columns[i]);
-      if (cell != nullptr && cell->size > 0) {
-        if (cell->escaped) {
-          text.append(CellText(*cell, scratch_));
-        } else {
-          text.append(cell->data, cell->size);
-        }
-      }
-      ends[i] = static_cast<std::uint32_t>(text.size());
-    }
-  }
-
-  // The conversion of Value and AsFloat on a copied cell's text, with no state of its own.
-  double ConvertCell(int column, std::string_view text, std::int64_t recordNumber) const override {
-    constexpr double kNull = std::numeric_limits<double>::quiet_NaN();
-    if (text.empty()) return kNull;
-    const std::string& name = fields_[static_cast<std::size_t>(column)].name;
-    double value = 0.0;
-    if (dialect_.decimal == '.') {
-      const char* end = text.data() + text.size();
-      if (ReadPlainDecimal(text.data(), end, &value)) return value;
-      auto [ptr, ec] = std::from_chars(text.data(), end, value);
-      if (ptr == end && ec == std::errc()) return std::isnan(value) ? kNull : CheckedFloat(value, name, recordNumber);
-    }
-    if (csv::IsNullText(text, dialect_)) return kNull;
-    std::string converted;
-    std::string_view number = text;
-    if (dialect_.decimal != '.') {
-      if (text.find('.') != std::string_view::npos) return ParseFloatText(text, name, recordNumber);
-      converted.assign(text);
-      std::replace(converted.begin(), converted.end(), dialect_.decimal, '.');
-      number = converted;
-    }
-    if (!TryParseFloatText(number, &value)) return ParseFloatText(text, name, recordNumber);
-    return std::isnan(value) ? kNull : CheckedFloat(value, name, recordNumber);
-  }
-
   std::string AsString(int column) override {
     if (eof_) return std::string();
     const Cell* cell = CellFor(column);
