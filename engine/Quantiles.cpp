@@ -105,6 +105,7 @@ std::vector<double> TSumoraStats::GetdsQuantiles(const std::vector<double>& prob
   if (count < 1) throw EMathError("Field '" + ShownText(StatFieldName_) + "' has no values");
   RadixSelect& select = quantiles_->Selection(count, s_.Min(), s_.Max());
   select.Want(RanksFor(probabilities, count));
+  if (!QuantileState::WorthCounting(probabilities.size())) quantiles_->countingDeclined = true;
   while (select.NeedsPass()) {
     RunQuantilePass(select, "Calculating Quantiles (pass " + std::to_string(select.Passes() + 1) + ")");
   }

@@ -26,6 +26,11 @@ class QuantileState {
   // The source declined a counting pass (too many thresholds for it, a value it cannot reproduce): the
   // following passes read the records without asking again.
   bool countingDeclined = false;
+  // Whether passes for these many probabilities should count where the data lives. Each counting pass
+  // narrows every wanted rank by about 12 bits and a rank needs several, so thousands of ranks cost the
+  // server more statement work than one read of the records costs the client.
+  static bool WorthCounting(std::size_t probabilities) { return probabilities <= kMostCountedProbabilities; }
+  static constexpr std::size_t kMostCountedProbabilities = 256;
   // The selection over `count` values between min and max, made on first use.
   RadixSelect& Selection(std::int64_t count, double min, double max);
   bool HasSelection() const { return select_ != nullptr; }

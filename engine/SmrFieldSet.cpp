@@ -554,7 +554,7 @@ void TSumoraFieldSet::Quantiles(Pass& pass) {
       field.selection->WantPrepared(s.Count(), s.Min(), s.Max());
     }
   }
-  bool counting = pass.aggregation != nullptr;
+  bool counting = pass.aggregation != nullptr && QuantileState::WorthCounting(probabilities_.size());
   for (std::vector<FieldSummary*> needing = SelectionsNeedingPass(); !needing.empty();
        needing = SelectionsNeedingPass()) {
     if (needing.size() > SelectionBatch()) needing.resize(SelectionBatch());
