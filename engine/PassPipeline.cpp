@@ -21,8 +21,7 @@ PassPipeline::PassPipeline(std::size_t width, std::size_t workers, Consume consu
     values_[b].resize(capacity_ * width_);
     groups_[b].resize(capacity_);
   }
-  const std::size_t parts = std::max<std::size_t>(workers, 1);
-  for (std::size_t part = 0; part < parts; ++part) workers_.emplace_back([this, part] { Work(part); });
+  for (std::size_t part = 0; part < workers; ++part) workers_.emplace_back([this, part] { Work(part); });
 }
 
 PassPipeline::~PassPipeline() {
@@ -40,6 +39,13 @@ void PassPipeline::WaitIdle(std::unique_lock<std::mutex>& lock) {
 }
 
 void PassPipeline::HandOff() {
+  if (workers_.empty()) {
+    // No workers: the calling thread computes each batch itself.
+    if (beforeHandOff_) beforeHandOff_();
+    consume_(values_[filling_].data(), groups_[filling_].data(), rows_[filling_], 0, 1);
+    rows_[filling_] = 0;
+    return;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   WaitIdle(lock);
   if (beforeHandOff_) beforeHandOff_();
@@ -54,6 +60,7 @@ void PassPipeline::HandOff() {
 
 void PassPipeline::Finish() {
   if (rows_[filling_] > 0) HandOff();
+  if (workers_.empty()) return;
   std::unique_lock<std::mutex> lock(mutex_);
   WaitIdle(lock);
 }

@@ -1,5 +1,6 @@
 // Threads for one pass over many fields: the calling thread reads the records and converts their cells
-// into rows of doubles, while `workers` other threads compute with the previous full batch of rows,
+// into rows of doubles, while `workers` other threads compute with the previous full batch of rows (with
+// no workers the calling thread computes each batch itself, for passes too narrow to gain),
 // worker k taking the fields k, k + workers, ... Each field's values are still taken one after another
 // in record order by one thread, so every sum is the one a single thread adds.
 //

@@ -231,8 +231,9 @@ void TSumoraFieldSet::Load(Pass& pass) {
   std::int64_t recordNo = 0;
   // This thread reads and converts; the pipeline's thread adds each field's values in record order.
   std::vector<GroupSummary> pending;
+  // One field reads and adds on one thread: a second would only wait for it.
   PassPipeline pipeline(
-      fieldCount, 1,
+      fieldCount, fieldCount > 1 ? 1 : 0,
       [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t, std::size_t) {
         std::vector<double> scaled(fieldCount);
         for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
@@ -406,9 +407,9 @@ void TSumoraFieldSet::Moments(Pass& pass) {
   std::int64_t recordNo = 0;
   // The powers dominate this pass: two workers share the fields, each with its own memo of powers (a
   // power depends on the deviation alone, so the memo changes no result).
-  const std::size_t workers = fieldCount > 1 ? 2 : 1;
+  const std::size_t workers = fieldCount > 1 ? 2 : 0;
   std::vector<std::unique_ptr<PowerMemo>> memos;
-  for (std::size_t k = 0; k < workers; ++k) memos.push_back(std::make_unique<PowerMemo>());
+  for (std::size_t k = 0; k < std::max<std::size_t>(workers, 1); ++k) memos.push_back(std::make_unique<PowerMemo>());
   PassPipeline pipeline(fieldCount, workers,
                         [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t part,
                             std::size_t parts) {
