@@ -75,6 +75,10 @@ bool FieldStatistics::EndLoading() {
   return loaded;
 }
 
+void FieldStatistics::RequireValues() const {
+  if (count_ == 0) throw ENoValues("Field '" + ShownText(fieldName) + "' has no values");
+}
+
 // --- Median ------------------------------------------------------------------------------------------
 
 void FieldStatistics::ComputeMedian(std::int32_t dataCount) {
@@ -119,6 +123,16 @@ bool FieldStatistics::MomentPassSawOtherData() const {
   return changed_ || (!totalsFromSource_ && passTotal_ != total_);
 }
 
+std::string FieldStatistics::CountChangedDetail(const std::string& name, std::int64_t loaded, std::int64_t later) {
+  return "the loading pass read " + std::to_string(loaded) + " values of " + ShownText(name) + ", a later pass " +
+         std::to_string(later);
+}
+
+std::string FieldStatistics::OtherDataDetail() const {
+  if (passCount_ != count_) return CountChangedDetail(fieldName, count_, passCount_);
+  return "the values of " + ShownText(fieldName) + " read by a later pass differ from those the loading pass read";
+}
+
 void FieldStatistics::EndMoments() {
   // The percentages follow the counts of the whole pass; a pass that placed no value leaves them as
   // they were.
@@ -147,6 +161,11 @@ double FieldStatistics::SkewnessOf(double mu3, double variance) const {
   RequireFinite(numerator, "squared third moment");
   RequireFinite(denominator, "cubed variance");
   return Divide(numerator, denominator, "Skewness is undefined: the variance is zero");
+}
+
+double FieldStatistics::MomentOf(double sum, std::int32_t count, const char* sumName, const char* tooFewValues) const {
+  RequireFinite(sum, sumName);
+  return Divide(sum, static_cast<double>(count) - 1.0, tooFewValues);
 }
 
 double FieldStatistics::KurtosisOf(double mu4, double variance) const {

@@ -63,6 +63,8 @@ class FieldStatistics {
   // Checks the count and the total, lays out the classes; raises EMathError. Returns whether the field
   // has at least two values (the component's "loaded").
   bool EndLoading();
+  // ENoValues "Field 'NAME' has no values" when the loading pass found none.
+  void RequireValues() const;
 
   // --- Median of the stored values -------------------------------------------------------------------
   // `dataCount` is the component's record count as its getter gives it (-1 below two values).
@@ -88,7 +90,9 @@ class FieldStatistics {
   // outside the loading pass's extremes, or another total (summed in the same order, so an unchanged
   // source gives the same double).
   bool MomentPassSawOtherData() const;
-  std::int64_t MomentPassCount() const { return passCount_; }
+  // What differed, for the "changed during the summary" error.
+  std::string OtherDataDetail() const;
+  static std::string CountChangedDetail(const std::string& fieldName, std::int64_t loaded, std::int64_t later);
   // Percentages, variance, third and fourth moments, skewness and kurtosis; raises EMathError at the
   // first that cannot be computed.
   void EndMoments();
@@ -111,6 +115,9 @@ class FieldStatistics {
   void AddClassCounts(const std::vector<std::int64_t>& counts);
   double SkewnessOf(double mu3, double variance) const;
   double KurtosisOf(double mu4, double variance) const;
+  // A moment of a standalone pass: `sum` checked finite, divided by count - 1 (`tooFewValues` when
+  // count is 1).
+  double MomentOf(double sum, std::int32_t count, const char* sumName, const char* tooFewValues) const;
   // EMathError "The <what> of <field> overflows ..." when `value` is not finite.
   void RequireFinite(double value, const char* what) const;
 

@@ -46,6 +46,14 @@ void PassScope::RestoreCursor() {
   cursorRestored_ = true;
 }
 
+const char* const kLoadingMessage = "Loading dataset, calculating totals, mean";
+const char* const kMomentsMessage = "Calculating Variance, Skew, Kurtosis";
+
+void WarnPartialMedian() {
+  MessageDlg("Median is calculated based on\n\ronly the first " + std::to_string(MaxStoredValues) + " records.",
+             TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+}
+
 bool AskForProgress(TBoolPlus showCalcProgress, int recordCount) {
   if (showCalcProgress != TBoolPlus::Prompt || recordCount <= 1000) return false;
   return MessageDlg("Large dataset. Show progress\n\r during loading or calculating.", TMsgDlgType::mtConfirmation,

@@ -43,6 +43,13 @@ class PassScope {
   bool cursorRestored_ = false;
 };
 
+// The progress texts of the loading and the combined moment pass.
+extern const char* const kLoadingMessage;
+extern const char* const kMomentsMessage;
+
+// The warning that a median was taken over the stored values only, said once per summary.
+void WarnPartialMedian();
+
 // The large-dataset question asked before the loading pass when progress is only wanted on request:
 // true when the user wants the dialog.
 bool AskForProgress(TBoolPlus showCalcProgress, int recordCount);

@@ -102,7 +102,7 @@ std::vector<double> TSumoraStats::GetdsQuantiles(const std::vector<double>& prob
   CheckProbabilities(probabilities);
   GetdsLoaded();
   const std::int64_t count = dsDataCount_;
-  if (count < 1) throw EMathError("Field '" + ShownText(StatFieldName_) + "' has no values");
+  s_.RequireValues();
   RadixSelect& select = quantiles_->Selection(count, s_.Min(), s_.Max());
   select.Want(RanksFor(probabilities, count));
   if (!QuantileState::WorthCounting(probabilities.size())) quantiles_->countingDeclined = true;

@@ -16,18 +16,9 @@ namespace sumora {
 
 namespace {
 
-const char* const kLoadingMessage = "Loading dataset, calculating totals, mean";
-const char* const kMomentsMessage = "Calculating Variance, Skew, Kurtosis";
 const char* const kVarianceMessage = "Calculating Variance";
 const char* const kSkewMessage = "Calculating Skewness";
 const char* const kKurtosisMessage = "Calculating Kurtosis";
-
-// Every division by a divisor that may be zero goes through here, so the caller learns what failed
-// instead of reading an infinity or a NaN.
-double Divide(double numerator, double divisor, const char* whatFailed) {
-  if (divisor == 0.0) throw EMathError(whatFailed);
-  return numerator / divisor;
-}
 
 }  // namespace
 
@@ -44,6 +35,9 @@ void TSumoraStats::ApplySettings() {
   s_.scaleBy = ScaleBy_;
   s_.freqClasses = FreqClasses_;
 }
+
+// The dialog shows when the user wants progress; otherwise the hourglass says a pass is busy.
+bool TSumoraStats::ShowDialog() const { return ShowCalcProgress_ == TBoolPlus::Always || ProgressWanted_; }
 
 // The fields a pass reads, so that the data source fetches just those.
 std::vector<const TField*> TSumoraStats::PassFields() {
@@ -92,7 +86,7 @@ void TSumoraStats::Summarize() {
   Initialize();
   GetdsMean();
   // Without a single value every later step would fail with a misleading variance or skewness message.
-  if (dsDataCount_ == 0) throw ENoValues("Field '" + ShownText(StatFieldName_) + "' has no values");
+  s_.RequireValues();
   GetdsMedian();
   CalculateMoments();
   GetdsVariance();
@@ -134,7 +128,7 @@ bool TSumoraStats::LoadDataSet() {
   TDataSet& dataSet = scope.DataSet();
   scope.CreateDialog();
   ProgressWanted_ = AskForProgress(ShowCalcProgress_, dataSet.RecordCount());
-  scope.ApplyShowingRule(ShowCalcProgress_ == TBoolPlus::Always || ProgressWanted_);
+  scope.ApplyShowingRule(ShowDialog());
 
   scope.DisableControls(PassFields());
   dataSet.First();
@@ -253,7 +247,7 @@ template <typename Visit>
 std::int32_t TSumoraStats::RunPass(PassScope& scope, const std::string& message, Visit&& visit) {
   TDataSet& dataSet = scope.DataSet();
   scope.CreateDialog();
-  scope.ApplyShowingRule(ShowCalcProgress_ == TBoolPlus::Always || ProgressWanted_);
+  scope.ApplyShowingRule(ShowDialog());
   scope.DisableControls(PassFields());
   std::int32_t count = 0;
   // Looked up at the first record (an empty dataset never asks for the field) and kept for the pass.
@@ -276,8 +270,7 @@ std::int32_t TSumoraStats::RunPass(PassScope& scope, const std::string& message,
 
 void TSumoraStats::ThrowCountChanged(std::int32_t passCount) {
   ThrowSourceChanged(StatDataSet(), SourceName(),
-                     "the loading pass read " + std::to_string(dsDataCount_) + " values of " +
-                         ShownText(StatFieldName_) + ", a later pass " + std::to_string(passCount));
+                     FieldStatistics::CountChangedDetail(StatFieldName_, dsDataCount_, passCount));
 }
 
 void TSumoraStats::RunQuantilePass(RadixSelect& select, const std::string& message) {
@@ -299,7 +292,7 @@ bool TSumoraStats::CountQuantilePass(PassScope& scope, RadixSelect& select, cons
   AggregatingSource* aggregation = Aggregator(dataSet);
   if (aggregation == nullptr || !select.Bounded() || quantiles_->countingDeclined) return false;
   scope.CreateDialog();
-  scope.ApplyShowingRule(ShowCalcProgress_ == TBoolPlus::Always || ProgressWanted_);
+  scope.ApplyShowingRule(ShowDialog());
   scope.DisableControls(PassFields());
   scope.Progress(GaugeKind::Round, message, 0.0);
   // The stored values are a sample of the data: the selection probes them near each rank.
@@ -341,9 +334,7 @@ void TSumoraStats::CalculateMoments() {
   }
   // A value or a total the loading pass did not see: the data changed between the passes.
   if (dsLoaded_ && s_.MomentPassSawOtherData()) {
-    ThrowSourceChanged(StatDataSet(), SourceName(),
-                       "the values of " + ShownText(StatFieldName_) +
-                           " read by a later pass differ from those the loading pass read");
+    ThrowSourceChanged(StatDataSet(), SourceName(), s_.OtherDataDetail());
   }
   scope.ReleaseDialog();
   s_.EndMoments();
@@ -370,7 +361,7 @@ std::optional<DeviationSums> TSumoraStats::AggregatePass(PassScope& scope, PassK
                      : kind == PassKind::Skew     ? kSkewMessage
                                                   : kKurtosisMessage;
   scope.CreateDialog();
-  scope.ApplyShowingRule(ShowCalcProgress_ == TBoolPlus::Always || ProgressWanted_);
+  scope.ApplyShowingRule(ShowDialog());
   scope.DisableControls(PassFields());
   scope.Progress(GaugeKind::Round, text, 0.0);
   std::optional<DeviationSums> sums = aggregation->Deviations(dataSet.FieldByName(StatFieldName_).Index(), ScaleBy_,
@@ -407,8 +398,7 @@ double TSumoraStats::GetdsVariance() {
       });
     }
     if (count > 0) s_.RefreshPercents();
-    s_.RequireFinite(sum, "sum of squared deviations");
-    s_.SetVariance(Divide(sum, static_cast<double>(count) - 1.0, "Variance needs at least two values"));
+    s_.SetVariance(s_.MomentOf(sum, count, "sum of squared deviations", "Variance needs at least two values"));
     scope.ReleaseDialog();
   }
   VarianceCalculated_ = true;
@@ -430,8 +420,7 @@ double TSumoraStats::DeviationPowerMoment(PassScope& scope, PassKind kind, int p
   } else {
     count = RunPass(scope, kind, [&](double x) { sum += raiseTo(x - mean, power); });
   }
-  s_.RequireFinite(sum, sumName);
-  return Divide(sum, static_cast<double>(count) - 1.0, tooFewValues);
+  return s_.MomentOf(sum, count, sumName, tooFewValues);
 }
 
 double TSumoraStats::GetdsSkew() {
@@ -490,8 +479,7 @@ double TSumoraStats::GetdsClassCumPercent(int classNo) const { return s_.ClassCu
 double TSumoraStats::GetdsMedian() {
   if (!MedianCalculated_) {
     if (GetdsDataCount() > MaxStoredValues) {
-      MessageDlg("Median is calculated based on\n\ronly the first " + std::to_string(MaxStoredValues) + " records.",
-                 TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+      WarnPartialMedian();
     }
     s_.ComputeMedian(GetdsDataCount());
   }

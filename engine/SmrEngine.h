@@ -179,6 +179,7 @@ class TSumoraStats {
   double DeviationPowerMoment(PassScope& scope, PassKind kind, int power, double DeviationSums::*part,
                               const char* sumName, const char* tooFewValues);
   std::vector<const TField*> PassFields();
+  bool ShowDialog() const;
   SharedWindowPair& Windows();
 
   // The statistics of the field: sums, class table, stored values and results.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "dataset/DataSet.h"
 #include "engine/PassPipeline.h"
@@ -18,8 +19,6 @@ namespace sumora {
 
 namespace {
 
-const char* const kLoadingMessage = "Loading dataset, calculating totals, mean";
-const char* const kMomentsMessage = "Calculating Variance, Skew, Kurtosis";
 
 struct GroupKeyHash {
   std::size_t operator()(const GroupKey& key) const {
@@ -43,6 +42,14 @@ RadixSelect::Limits SharedLimits(std::size_t selections) {
   return share;
 }
 
+// Whether a source's answer has one entry per group wanted, each with one entry per field: anything
+// else is read from the records instead.
+template <typename Answer>
+bool Complete(const std::optional<std::vector<Answer>>& answer, std::size_t groups, std::size_t fields) {
+  if (!answer || answer->size() != groups) return false;
+  return std::all_of(answer->begin(), answer->end(), [&](const Answer& a) { return a.columns.size() == fields; });
+}
+
 }  // namespace
 
 FieldSummary::FieldSummary() = default;
@@ -51,7 +58,8 @@ FieldSummary::FieldSummary(FieldSummary&&) noexcept = default;
 FieldSummary& FieldSummary::operator=(FieldSummary&&) noexcept = default;
 
 std::int32_t FieldSummary::DataCount() const {
-  return loaded ? static_cast<std::int32_t>(statistics.Count()) : -1;
+  // At least two values, as the component's GetdsDataCount reports.
+  return statistics.Has(FieldStatistics::kLoaded) ? static_cast<std::int32_t>(statistics.Count()) : -1;
 }
 
 // What every pass of one summary shares: the bracket, the fields looked up once, the group index.
@@ -279,10 +287,11 @@ void TSumoraFieldSet::Load(Pass& pass) {
 bool TSumoraFieldSet::LoadByAggregates(Pass& pass) {
   const std::optional<std::vector<GroupTotals>> totals =
       pass.aggregation->TotalsOf(pass.columns, pass.group != nullptr ? pass.group->Index() : -1, component_.ScaleBy());
-  if (!totals) return false;
+  // Without groups the answer is the one group made already; with groups, one per key it found.
+  const std::size_t groupsAnswered = pass.group != nullptr && totals ? totals->size() : 1;
+  if (!Complete(totals, groupsAnswered, pass.fields.size())) return false;
   TDataSet& dataSet = pass.scope.DataSet();
   pass.scope.Progress(GaugeKind::Horizontal, kLoadingMessage, 0.0);
-  if (pass.group == nullptr && totals->size() != 1) return false;
   if (pass.group != nullptr) {
     if (totals->size() > maxGroups_) ThrowTooManyGroups();
     for (const GroupTotals& answer : *totals) {
@@ -298,7 +307,6 @@ bool TSumoraFieldSet::LoadByAggregates(Pass& pass) {
   std::size_t unfilled = 0;  // fields of groups whose store still waits for values
   for (std::size_t g = 0; g < groups_.size(); ++g) {
     const GroupTotals& answer = (*totals)[g];
-    if (answer.columns.size() != pass.fields.size()) return false;
     records += answer.records;
     for (std::size_t f = 0; f < pass.fields.size(); ++f) {
       groups_[g].fields[f].nullCount = answer.records - answer.columns[f].count;
@@ -344,10 +352,8 @@ void TSumoraFieldSet::FinishLoading() {
   for (auto& group : groups_) {
     for (auto& field : group.fields) {
       try {
-        field.loaded = field.statistics.EndLoading();
-        if (field.statistics.Count() == 0) {
-          throw ENoValues("Field '" + ShownText(field.statistics.fieldName) + "' has no values");
-        }
+        field.statistics.EndLoading();
+        field.statistics.RequireValues();
         if (field.DataCount() > MaxStoredValues) partialMedian = true;
         field.statistics.ComputeMedian(field.DataCount());
       } catch (const EMathError& e) {
@@ -356,10 +362,7 @@ void TSumoraFieldSet::FinishLoading() {
     }
   }
   // Said once for the whole run, however many fields have more values than the store keeps.
-  if (partialMedian) {
-    MessageDlg("Median is calculated based on\n\ronly the first " + std::to_string(MaxStoredValues) + " records.",
-               TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
-  }
+  if (partialMedian) WarnPartialMedian();
 }
 
 // --- Moment pass -------------------------------------------------------------------------------------
@@ -440,12 +443,12 @@ void TSumoraFieldSet::Moments(Pass& pass) {
 }
 
 std::vector<GroupDeviationRequest> TSumoraFieldSet::DeviationRequests(
-    const std::function<DeviationRequest(const FieldSummary&)>& request) const {
+    const std::function<DeviationRequest(FieldSummary&)>& request) {
   std::vector<GroupDeviationRequest> requests;
-  for (const auto& group : groups_) {
+  for (auto& group : groups_) {
     GroupDeviationRequest wanted;
     wanted.key = group.key;
-    for (const auto& field : group.fields) wanted.columns.push_back(request(field));
+    for (auto& field : group.fields) wanted.columns.push_back(request(field));
     requests.push_back(std::move(wanted));
   }
   return requests;
@@ -463,14 +466,11 @@ bool TSumoraFieldSet::MomentsByAggregates(Pass& pass) {
   pass.scope.Progress(GaugeKind::Round, kMomentsMessage, 0.0);
   const std::optional<std::vector<GroupDeviations>> sums = pass.aggregation->DeviationsOf(
       pass.columns, pass.group != nullptr ? pass.group->Index() : -1, component_.ScaleBy(),
-      DeviationRequests([](const FieldSummary& field) {
+      DeviationRequests([](FieldSummary& field) {
         if (!field.error.empty()) return DeviationRequest{};
         return DeviationRequest{field.statistics.Mean(), field.statistics.ClassThresholds()};
       }));
-  if (!sums || sums->size() != groups_.size()) return false;
-  for (std::size_t g = 0; g < groups_.size(); ++g) {
-    if ((*sums)[g].columns.size() != pass.fields.size()) return false;
-  }
+  if (!Complete(sums, groups_.size(), pass.fields.size())) return false;
   for (std::size_t g = 0; g < groups_.size(); ++g) {
     for (std::size_t f = 0; f < pass.fields.size(); ++f) {
       FieldSummary& field = groups_[g].fields[f];
@@ -487,17 +487,10 @@ bool TSumoraFieldSet::MomentsByAggregates(Pass& pass) {
 void TSumoraFieldSet::FinishMoments() {
   for (auto& group : groups_) {
     for (auto& field : group.fields) {
-      if (!field.error.empty() || !field.loaded) continue;
+      if (!field.error.empty() || !field.statistics.Has(FieldStatistics::kLoaded)) continue;
       const FieldStatistics& s = field.statistics;
-      if (s.MomentPassCount() != s.Count()) {
-        ThrowSourceChanged(component_.StatDataSet(), component_.SourceName(),
-                           "the loading pass read " + std::to_string(s.Count()) + " values of " +
-                               ShownText(s.fieldName) + ", a later pass " + std::to_string(s.MomentPassCount()));
-      }
       if (s.MomentPassSawOtherData()) {
-        ThrowSourceChanged(component_.StatDataSet(), component_.SourceName(),
-                           "the values of " + ShownText(s.fieldName) +
-                               " read by a later pass differ from those the loading pass read");
+        ThrowSourceChanged(component_.StatDataSet(), component_.SourceName(), s.OtherDataDetail());
       }
     }
   }
@@ -583,12 +576,13 @@ void TSumoraFieldSet::FeedValues(Pass& pass, const std::string& message, const s
   scope.ApplyShowingRule(ShowDialog());
   scope.DisableControls(pass.Projection(false));
   const std::size_t fieldCount = pass.fields.size();
+  const std::unordered_set<const FieldSummary*> chosen(fields.begin(), fields.end());
   std::vector<RadixSelect*> feeding(groups_.size() * fieldCount, nullptr);
   for (std::size_t g = 0; g < groups_.size(); ++g) {
     for (std::size_t f = 0; f < fieldCount; ++f) {
-      FieldSummary* field = &groups_[g].fields[f];
-      if (std::find(fields.begin(), fields.end(), field) == fields.end()) continue;
-      feeding[g * fieldCount + f] = &field->selection->Current();
+      FieldSummary& field = groups_[g].fields[f];
+      if (chosen.count(&field) == 0) continue;
+      feeding[g * fieldCount + f] = &field.selection->Current();
       feeding[g * fieldCount + f]->BeginPass();
     }
   }
@@ -630,32 +624,27 @@ bool TSumoraFieldSet::QuantilesByAggregates(Pass& pass, const std::string& messa
   pass.scope.CreateDialog();
   pass.scope.ApplyShowingRule(ShowDialog());
   pass.scope.Progress(GaugeKind::Round, message, 0.0);
-  std::vector<FieldSummary*> started;
-  const auto requests = DeviationRequests([&](const FieldSummary& field) {
-    if (std::find(fields.begin(), fields.end(), &field) == fields.end()) return DeviationRequest{};
-    RadixSelect& select = const_cast<FieldSummary&>(field).selection->Current();
+  const std::unordered_set<const FieldSummary*> chosen(fields.begin(), fields.end());
+  const auto requests = DeviationRequests([&](FieldSummary& field) {
+    if (chosen.count(&field) == 0) return DeviationRequest{};
+    RadixSelect& select = field.selection->Current();
     // The stored values are a sample of the data: the selection probes them near each rank.
     select.SetHints(field.statistics.Stored());
-    started.push_back(const_cast<FieldSummary*>(&field));
     const FieldStatistics& s = field.statistics;
     // Deviations from the mean keep the sums the source adds alongside in range.
     return DeviationRequest{s.Total() / static_cast<double>(s.Count()), select.BeginThresholdPass()};
   });
   const std::optional<std::vector<GroupDeviations>> sums = pass.aggregation->DeviationsOf(
       pass.columns, pass.group != nullptr ? pass.group->Index() : -1, component_.ScaleBy(), requests);
-  bool complete = sums && sums->size() == groups_.size();
-  for (std::size_t g = 0; complete && g < groups_.size(); ++g) complete = (*sums)[g].columns.size() == pass.fields.size();
-  if (!complete) {
-    for (FieldSummary* field : started) field->selection->Current().AbandonPass();
+  if (!Complete(sums, groups_.size(), pass.fields.size())) {
+    for (FieldSummary* field : fields) field->selection->Current().AbandonPass();
     pass.scope.ReleaseDialog();
     return false;
   }
-  const std::size_t fieldCount = pass.fields.size();
   for (std::size_t g = 0; g < groups_.size(); ++g) {
-    for (std::size_t f = 0; f < fieldCount; ++f) {
-      FieldSummary* field = &groups_[g].fields[f];
-      if (std::find(started.begin(), started.end(), field) == started.end()) continue;
-      field->selection->Current().EndThresholdPass((*sums)[g].columns[f].classCounts);
+    for (std::size_t f = 0; f < pass.fields.size(); ++f) {
+      FieldSummary& field = groups_[g].fields[f];
+      if (chosen.count(&field) != 0) field.selection->Current().EndThresholdPass((*sums)[g].columns[f].classCounts);
     }
   }
   pass.scope.Progress(GaugeKind::Round, message, 1.0);

@@ -42,7 +42,6 @@ struct FieldSummary {
   FieldStatistics statistics;
   std::int64_t nullCount = 0;  // records whose field is null (or NaN)
   std::string error;           // the message a summary of this field alone would raise; empty when none
-  bool loaded = false;         // at least two values: what the component's GetdsDataCount reports
   // Exact quantiles for the prepared probabilities, in their order (empty when none were prepared or the
   // field has no values).
   std::vector<double> quantiles;
@@ -116,8 +115,9 @@ class TSumoraFieldSet {
   bool LoadByAggregates(Pass& pass);
   bool MomentsByAggregates(Pass& pass);
   bool QuantilesByAggregates(Pass& pass, const std::string& message, const std::vector<FieldSummary*>& fields);
-  std::vector<GroupDeviationRequest> DeviationRequests(
-      const std::function<DeviationRequest(const FieldSummary&)>& request) const;
+  // One request per group, `request` giving each field's (the selections a request starts are the
+  // fields' own, hence not const).
+  std::vector<GroupDeviationRequest> DeviationRequests(const std::function<DeviationRequest(FieldSummary&)>& request);
   [[noreturn]] void ThrowTooManyGroups() const;
   bool ShowDialog() const;
   std::size_t GroupIndex(Pass& pass);
