@@ -215,24 +215,6 @@ BoundComponent BindComponent(const CommandLine& line, bool requireField, const s
   return bound;
 }
 
-std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& line) {
-  std::vector<std::optional<std::string>> fields;
-  if (line.Has("all-numeric")) {
-    if (line.Has("field")) throw UsageError("give --field NAME or --all-numeric, not both");
-    BoundComponent bound = BindComponent(line, false);
-    bound.dataset->Open();
-    for (const auto& name : bound.stats->GetNumericFields().Items()) fields.emplace_back(name);
-    if (fields.empty()) {
-      throw EDatabaseError(ShownText(bound.stats->ComponentName()) +
-                           ": the dataset has no numeric field to summarize; `sumora describe` lists its fields");
-    }
-    return fields;
-  }
-  for (const auto& name : line.GetAll("field")) fields.emplace_back(name);
-  if (fields.empty()) fields.emplace_back(std::nullopt);
-  return fields;
-}
-
 namespace {
 
 // What a field that cannot be summarized holds, in the user's words.

@@ -34,11 +34,6 @@ struct BoundComponent {
 BoundComponent BindComponent(const CommandLine& line, bool requireField,
                              const std::optional<std::string>& field = std::nullopt);
 
-// The fields a command that takes several works on, in order: every numeric field of the dataset in
-// field order with --all-numeric, otherwise each --field. One nullopt entry when neither is given (the
-// form's stored field then applies).
-std::vector<std::optional<std::string>> FieldsToSummarize(const CommandLine& line);
-
 // Opens the dataset and checks, before any pass, that StatFieldName names a numeric field. An
 // unknown field, or one holding text, dates or true/false values, raises EDatabaseError naming the
 // field (and its class) and listing the numeric fields there are.

@@ -105,9 +105,7 @@ int CmdSummarize(const Args& args) {
   RunWholeTable(run);
   // Objects are built and written one at a time: a run of many groups must not hold them all.
   const auto eachObject = [&](const auto& write) {
-    for (const auto& group : run.set->Groups()) {
-      for (std::size_t f = 0; f < group.fields.size(); ++f) write(FieldJson(run, group, f));
-    }
+    ForEachField(run, [&](const GroupSummary& group, std::size_t f) { write(FieldJson(run, group, f)); });
   };
   if (format == "json") {
     // One field prints its object alone, as it always has; several, or any groups, an array of them.
@@ -145,11 +143,9 @@ int CmdClasses(const Args& args) {
   RunWholeTable(run);
   if (format == "csv") {
     std::fputs(ClassesCsvHeader(!run.set->GroupBy().empty()).c_str(), stdout);
-    for (const auto& group : run.set->Groups()) {
-      for (std::size_t f = 0; f < group.fields.size(); ++f) {
-        std::fputs(ClassesCsvRows(FieldJson(run, group, f)).c_str(), stdout);
-      }
-    }
+    ForEachField(run, [&](const GroupSummary& group, std::size_t f) {
+      std::fputs(ClassesCsvRows(FieldJson(run, group, f)).c_str(), stdout);
+    });
   } else {
     PrintBlocks(run, ClassesText);
   }

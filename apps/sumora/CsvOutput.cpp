@@ -60,14 +60,6 @@ std::string SummaryCsvRow(const Json& summary, const std::vector<std::string>& k
   return text;
 }
 
-std::string SummaryCsv(const std::vector<Json>& summaries) {
-  if (summaries.empty()) return {};
-  const std::vector<std::string> keys = SummaryCsvKeys(summaries);
-  std::string text = SummaryCsvHeader(keys);
-  for (const Json& summary : summaries) text += SummaryCsvRow(summary, keys);
-  return text;
-}
-
 std::string ClassesCsvHeader(bool grouped) {
   std::string text;
   std::vector<std::string> header = {"field", "class", "start", "end", "count", "percent", "cumPercent"};
@@ -88,12 +80,6 @@ std::string ClassesCsvRows(const Json& summary) {
     if (grouped) row.insert(row.begin(), {Cell(summary["groupBy"]), Cell(summary["group"])});
     AppendRow(text, row);
   }
-  return text;
-}
-
-std::string ClassesCsv(const std::vector<Json>& summaries) {
-  std::string text = ClassesCsvHeader(!summaries.empty() && summaries.front().contains("groupBy"));
-  for (const Json& summary : summaries) text += ClassesCsvRows(summary);
   return text;
 }
 

@@ -9,20 +9,15 @@
 
 namespace sumora::cli {
 
-// A header row of the summary objects' scalar keys, in their order, then one row per object. Keys
-// holding objects or arrays (the class table) are left out.
-std::string SummaryCsv(const std::vector<nlohmann::ordered_json>& summaries);
-// The same a row at a time, for outputs too large to hold: the columns of these sample objects, the
-// header row, and one object's row.
+// The summary objects a row at a time, for outputs too large to hold: the columns (the scalar keys of
+// these sample objects, in their order, without the class table and the quantile list), the header row,
+// and one object's row.
 std::vector<std::string> SummaryCsvKeys(const std::vector<nlohmann::ordered_json>& summaries);
 std::string SummaryCsvHeader(const std::vector<std::string>& keys);
 std::string SummaryCsvRow(const nlohmann::ordered_json& summary, const std::vector<std::string>& keys);
 
-// The header field,class,start,end,count,percent,cumPercent and one row per class of each summary,
-// in order.
-std::string ClassesCsv(const std::vector<nlohmann::ordered_json>& summaries);
-// The same a summary at a time: the header (with groupBy,group first for grouped summaries), one
-// summary's rows.
+// The class table a summary at a time: the header field,class,start,end,count,percent,cumPercent (with
+// groupBy,group first for grouped summaries), and one row per class of one summary.
 std::string ClassesCsvHeader(bool grouped);
 std::string ClassesCsvRows(const nlohmann::ordered_json& summary);
 

@@ -34,24 +34,16 @@ std::string UtcNow() {
   return text;
 }
 
-Json SourceJson(TDataSet& dataset) {
+Json SourceJson(const TDataSet& dataset) {
   Json source = {{"database", nullptr}, {"table", nullptr}, {"sql", nullptr}};
   if (const auto* table = dynamic_cast<const TTable*>(&dataset)) {
     source["database"] = ValidUtf8(table->DatabaseName());
-    source["table"] = ValidUtf8(table->TableName());
+    source["table"] = ValidUtf8(SourceText(dataset));
   } else if (const auto* query = dynamic_cast<const TQuery*>(&dataset)) {
     source["database"] = ValidUtf8(query->DatabaseName());
-    std::string sql;
-    for (const auto& line : query->SQL().Items()) sql += (sql.empty() ? "" : "\n") + line;
-    source["sql"] = ValidUtf8(sql);
+    source["sql"] = ValidUtf8(SourceText(dataset));
   }
   return source;
-}
-
-Json GroupKeyJson(const GroupKey& key) {
-  if (key.kind == GroupKey::Kind::Number) return std::isfinite(key.number) ? Json(key.number) : Json();
-  if (key.kind == GroupKey::Kind::Text) return ValidUtf8(key.text);
-  return Json();
 }
 
 // The report's own profiles of each group (in discovery order), fed while the loading pass reads: the
@@ -143,7 +135,7 @@ Json GatherReport(BoundComponent& bound, const ReportRequest& request) {
   const auto& groups = set.Groups();
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const GroupSummary& group = groups[g];
-    const Json key = GroupKeyJson(group.key);
+    const Json key = GroupJson(group.key);
     const Json* groupKey = request.groupBy.empty() ? nullptr : &key;
     const std::size_t discovered = set.GroupOrder().empty() ? g : set.GroupOrder()[g];
     for (std::size_t f = 0; f < group.fields.size(); ++f) {

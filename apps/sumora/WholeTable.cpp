@@ -24,8 +24,22 @@ using Json = nlohmann::ordered_json;
 Json Number(double value) { return std::isfinite(value) ? Json(value) : Json(); }
 Json NumberIf(bool computed, double value) { return computed ? Number(value) : Json(); }
 
+// The quantiles asked for and the exact median, when the field's selection found them (its values are
+// the probabilities asked for, then 0.5).
+std::optional<QuantileReport> QuantilesOf(const WholeTableRun& run, const FieldSummary& field) {
+  if (!run.quantiles || field.quantiles.size() != run.quantiles->size() + 1) return std::nullopt;
+  return QuantileReport{*run.quantiles, {field.quantiles.begin(), field.quantiles.end() - 1}, field.quantiles.back()};
+}
+
+std::vector<std::string> NumericFieldNames(TSumoraStats& stats) {
+  const auto& items = stats.GetNumericFields().Items();
+  return std::vector<std::string>(items.begin(), items.end());
+}
+
+}  // namespace
+
 // The whole table name or SQL text (the source name drops the first 13 characters of a query).
-std::string SourceText(TDataSet& dataset) {
+std::string SourceText(const TDataSet& dataset) {
   if (const auto* table = dynamic_cast<const TTable*>(&dataset)) return table->TableName();
   if (const auto* query = dynamic_cast<const TQuery*>(&dataset)) {
     std::string text;
@@ -35,7 +49,7 @@ std::string SourceText(TDataSet& dataset) {
   return {};
 }
 
-Json GroupJson(const GroupKey& key) {
+nlohmann::ordered_json GroupJson(const GroupKey& key) {
   switch (key.kind) {
     case GroupKey::Kind::Number: return Number(key.number);
     case GroupKey::Kind::Text: return ValidUtf8(key.text);
@@ -50,13 +64,6 @@ NumberFormat NumberFormatOf(const WholeTableRun& run) {
   const int digits = *run.digits;
   return [digits](double value) { return NumberWithDigits(value, digits); };
 }
-
-std::vector<std::string> NumericFieldNames(TSumoraStats& stats) {
-  const auto& items = stats.GetNumericFields().Items();
-  return std::vector<std::string>(items.begin(), items.end());
-}
-
-}  // namespace
 
 std::vector<std::string> WholeTableOptions(std::vector<std::string> extra) {
   extra.push_back("group-by");
@@ -189,9 +196,8 @@ Json FieldJson(const WholeTableRun& run, const GroupSummary& group, std::size_t 
   };
   for (const auto& [key, value] : summary.items()) result[key] = value;
   if (run.quantiles) {
-    if (field.quantiles.size() == run.quantiles->size() + 1) {
-      QuantileReport report{*run.quantiles, {field.quantiles.begin(), field.quantiles.end() - 1}, field.quantiles.back()};
-      AddQuantilesJson(result, report);
+    if (const auto report = QuantilesOf(run, field)) {
+      AddQuantilesJson(result, *report);
     } else {
       result["quantiles"] = Json();
       result["medianAll"] = Json();
@@ -205,9 +211,7 @@ Json FieldJson(const WholeTableRun& run, const GroupSummary& group, std::size_t 
 
 std::vector<Json> AllFieldJson(const WholeTableRun& run) {
   std::vector<Json> objects;
-  for (const auto& group : run.set->Groups()) {
-    for (std::size_t f = 0; f < group.fields.size(); ++f) objects.push_back(FieldJson(run, group, f));
-  }
+  ForEachField(run, [&](const GroupSummary& group, std::size_t f) { objects.push_back(FieldJson(run, group, f)); });
   return objects;
 }
 
@@ -215,9 +219,8 @@ std::string SummaryText(const WholeTableRun& run, const GroupSummary& group, std
   const FieldSummary& field = group.fields[fieldIndex];
   std::vector<std::string> lines = SummaryLines(
       SummaryValuesOf(field.statistics, run.bound.stats->DatasetLine(), field.DataCount()), NumberFormatOf(run));
-  if (run.quantiles && field.quantiles.size() == run.quantiles->size() + 1) {
-    QuantileReport report{*run.quantiles, {field.quantiles.begin(), field.quantiles.end() - 1}, field.quantiles.back()};
-    for (const auto& text : QuantileTexts(report, run.digits)) lines.push_back(text);
+  if (const auto report = QuantilesOf(run, field)) {
+    for (const auto& text : QuantileTexts(*report, run.digits)) lines.push_back(text);
   }
   if (!field.error.empty()) lines.push_back("Error: " + field.error);
   std::string text;
@@ -253,14 +256,12 @@ std::string GroupLine(const WholeTableRun& run, const GroupSummary& group) {
 void PrintBlocks(const WholeTableRun& run,
                  std::string (*block)(const WholeTableRun&, const GroupSummary&, std::size_t)) {
   bool first = true;
-  for (const auto& group : run.set->Groups()) {
-    for (std::size_t f = 0; f < group.fields.size(); ++f) {
-      if (!first) std::fputc('\n', stdout);
-      first = false;
-      if (!run.set->GroupBy().empty()) std::fputs(GroupLine(run, group).c_str(), stdout);
-      std::fputs(block(run, group, f).c_str(), stdout);
-    }
-  }
+  ForEachField(run, [&](const GroupSummary& group, std::size_t f) {
+    if (!first) std::fputc('\n', stdout);
+    first = false;
+    if (!run.set->GroupBy().empty()) std::fputs(GroupLine(run, group).c_str(), stdout);
+    std::fputs(block(run, group, f).c_str(), stdout);
+  });
 }
 
 }  // namespace sumora::cli

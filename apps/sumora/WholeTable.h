@@ -36,6 +36,19 @@ WholeTableRun PrepareWholeTable(const CommandLine& line, const std::optional<std
 // Summarizes; for a single field, raises that field's error as a component would.
 void RunWholeTable(WholeTableRun& run);
 
+// The whole table name or SQL text (its lines joined by line feeds).
+std::string SourceText(const TDataSet& dataset);
+// A group's key in JSON: a number, a string (made valid UTF-8), or null for the null group.
+nlohmann::ordered_json GroupJson(const GroupKey& key);
+
+// Calls visit(group, field index) for every field of every group, in group then field order.
+template <typename Visit>
+void ForEachField(const WholeTableRun& run, Visit&& visit) {
+  for (const GroupSummary& group : run.set->Groups()) {
+    for (std::size_t f = 0; f < group.fields.size(); ++f) visit(group, f);
+  }
+}
+
 // The JSON object of one field of one group, keys as `summarize --format json` writes them.
 nlohmann::ordered_json FieldJson(const WholeTableRun& run, const GroupSummary& group, std::size_t field);
 // Every field of every group, in group then field order.
