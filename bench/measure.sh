@@ -1,5 +1,8 @@
 # Sourced by the bench scripts that compare whole processes.
 #
+#   build_probes BUILD PEERS NAME...
+# Compiles the peers' floor programs c/NAME.cpp into BUILD/peers/NAME, each once.
+#
 #   measure CMD [ARGS...]
 # Runs the command $REPEAT times (default 3) under /usr/bin/time and prints
 # "median_seconds max_peak_kb median_cpu_seconds"; CPU time (user + system) varies less than elapsed
@@ -19,3 +22,12 @@ measure() {
 }
 
 _measure_median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+build_probes() {
+  local build=$1 peers=$2 name
+  shift 2
+  mkdir -p "$build/peers"
+  for name in "$@"; do
+    [ -x "$build/peers/$name" ] || g++ -O2 -std=c++17 -o "$build/peers/$name" "$peers/c/$name.cpp" -lsqlite3
+  done
+}

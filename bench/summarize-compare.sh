@@ -19,12 +19,9 @@ PEERS=../shared/peers
 PY=/usr/bin/python3
 
 bash scripts/setup.sh bench
-mkdir -p "$DATA" "$BUILD/peers"
-for probe in sqlite_scan csv_scan; do
-  [ -x "$BUILD/peers/$probe" ] || g++ -O2 -std=c++17 -o "$BUILD/peers/$probe" "$PEERS/c/$probe.cpp" -lsqlite3
-done
-
+mkdir -p "$DATA"
 source bench/measure.sh
+build_probes "$BUILD" "$PEERS" sqlite_scan csv_scan
 
 printf '%-10s %-34s %9s %9s %10s\n' rows program seconds cpu_s peak_MB
 for n in "${ROWS[@]}"; do

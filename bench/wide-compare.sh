@@ -20,12 +20,9 @@ PEERS=../shared/peers
 PY=/usr/bin/python3
 
 bash scripts/setup.sh bench
-mkdir -p "$DATA" "$BUILD/peers"
-[ -x "$BUILD/peers/csv_scan_wide" ] || g++ -O2 -std=c++17 -o "$BUILD/peers/csv_scan_wide" "$PEERS/c/csv_scan_wide.cpp"
-[ -x "$BUILD/peers/sqlite_scan_wide" ] ||
-  g++ -O2 -std=c++17 -o "$BUILD/peers/sqlite_scan_wide" "$PEERS/c/sqlite_scan_wide.cpp" -lsqlite3
-
+mkdir -p "$DATA"
 source bench/measure.sh
+build_probes "$BUILD" "$PEERS" csv_scan_wide sqlite_scan_wide
 
 printf '%-10s %-40s %9s %9s %10s\n' rows program seconds cpu_s peak_MB
 for n in "${ROWS[@]}"; do
