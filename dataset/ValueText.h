@@ -1,7 +1,11 @@
 // Conversions every driver shares, so a value reads the same whatever holds it.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,6 +57,63 @@ inline bool ReadPlainDecimal(const char* begin, const char* end, double* value) 
     count += fraction;
   }
   if (count == 0 || count > 19 || digits > (std::uint64_t{1} << 53) || fraction > 22) return false;
+  double magnitude = static_cast<double>(digits);
+  if (fraction > 0) magnitude /= kPowersOfTen[fraction];
+  *value = negative ? -magnitude : magnitude;
+  return true;
+}
+
+// Bytes ReadPlainDecimalPadded may read from `begin` on, past `end` too.
+constexpr std::size_t kPlainDecimalReach = 18;
+
+namespace detail {
+// How many of the eight bytes in `digits` (each already less '0', the first byte lowest) are leading
+// decimal digits. A byte below '0' borrows from the ones after it, and one above '9' + 0x76 carries into
+// them: both only disturb bytes after the first that is not a digit.
+inline int LeadingDigits(std::uint64_t digits) {
+  const std::uint64_t notDigit = ((digits + 0x7676767676767676ULL) | digits) & 0x8080808080808080ULL;
+  return std::countr_zero(notDigit) >> 3;  // 8 when all are digits
+}
+// The value of the first `count` (1..7) digits of `digits`: moved to the top bytes, then combined
+// eight at a time with three multiplications.
+inline std::uint64_t DigitsValue(std::uint64_t digits, int count) {
+  std::uint64_t v = digits << (8 * (8 - count));
+  v = v * 10 + (v >> 8);
+  return ((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32)) +
+          ((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32))) >> 32;
+}
+inline std::uint64_t LoadDigits(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word - 0x3030303030303030ULL;
+}
+}  // namespace detail
+
+// ReadPlainDecimal for a cell that may be read kPlainDecimalReach bytes from `begin`, whatever its
+// `end`: the integer digits and the fraction's are each taken eight bytes at a time, without a branch
+// per digit. The same digits and power of ten, so the same double; anything not of the short form
+// [-]d{0,7}[.d{0,7}] goes to ReadPlainDecimal.
+[[gnu::always_inline]] inline bool ReadPlainDecimalPadded(const char* begin, const char* end, double* value) {
+  if constexpr (std::endian::native != std::endian::little) return ReadPlainDecimal(begin, end, value);
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+  static constexpr std::uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+  const char* p = begin;
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  // The byte after a cell is a delimiter, a quote or a line end, but the count stops at `end` anyway.
+  const int whole = static_cast<int>(std::min<std::ptrdiff_t>(detail::LeadingDigits(detail::LoadDigits(p)), end - p));
+  if (whole == 8) return ReadPlainDecimal(begin, end, value);
+  std::uint64_t digits = whole == 0 ? 0 : detail::DigitsValue(detail::LoadDigits(p), whole);
+  p += whole;
+  int fraction = 0;
+  if (p != end) {
+    if (*p != '.') return ReadPlainDecimal(begin, end, value);
+    const std::uint64_t word = detail::LoadDigits(++p);
+    fraction = detail::LeadingDigits(word);
+    if (fraction == 8 || p + fraction != end) return ReadPlainDecimal(begin, end, value);
+    if (fraction > 0) digits = digits * kScales[fraction] + detail::DigitsValue(word, fraction);
+  }
+  if (whole + fraction == 0) return false;
   double magnitude = static_cast<double>(digits);
   if (fraction > 0) magnitude /= kPowersOfTen[fraction];
   *value = negative ? -magnitude : magnitude;

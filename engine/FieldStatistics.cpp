@@ -217,6 +217,8 @@ void FieldStatistics::LayOutClasses() {
     classStarts_[i] = classEnds_[i - 1];
     classEnds_[i] = width + classStarts_[i];
   }
+  classesSpan_ = HasClassSpan();
+  if (classesSpan_) placePerWidth_ = 1.0 / (classEnds_[0] - classStarts_[0]);
 }
 
 void FieldStatistics::ClearClassCounts() {
@@ -243,7 +245,7 @@ void FieldStatistics::AddClassCounts(const std::vector<std::int64_t>& counts) {
 // the first start to the first class, one at or beyond the exclusive end of the last class to the last;
 // every value of a positive range is counted exactly once. Sources that aggregate count with the same
 // thresholds (ClassThresholds).
-void FieldStatistics::CountClass(double x) {
+void FieldStatistics::CountClassChecked(double x) {
   if (count_ == 0) throw EMathError("Class percentages are undefined: no values were loaded");
   const std::size_t k = classStarts_.size();
   if (!HasClassSpan()) {
@@ -257,14 +259,7 @@ void FieldStatistics::CountClass(double x) {
     ++classCounts_[index];
     return;
   }
-  // The class is the number of starts 2..k at or below x. The value's place in the span guesses it, and
-  // the comparisons with the starts themselves settle it, so the answer is the one a search gives.
-  const double* starts = classStarts_.data();
-  const double place = (x - starts[0]) / (classEnds_[0] - starts[0]);
-  std::size_t index = place < 1.0 ? 0 : (place >= static_cast<double>(k - 1) ? k - 1 : static_cast<std::size_t>(place));
-  while (index + 1 < k && starts[index + 1] <= x) ++index;
-  while (index > 0 && starts[index] > x) --index;
-  ++classCounts_[index];
+  CountClassInSpan(x);
 }
 
 // Runs only after CountClass placed a value, and CountClass refuses a field without values.

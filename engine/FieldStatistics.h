@@ -105,7 +105,26 @@ class FieldStatistics {
   // --- Pieces the component's standalone passes use --------------------------------------------------
   void ClearClassCounts();
   // Counts x into its class without touching the percentages.
-  void CountClass(double x);
+  void CountClass(double x) {
+    if (classesSpan_ && count_ > 0) {
+      CountClassInSpan(x);
+    } else {
+      CountClassChecked(x);
+    }
+  }
+  // The class is the number of starts 2..k at or below x. The value's place in the span guesses it, and
+  // the comparisons with the starts themselves settle it, so the answer is the one a search gives.
+  void CountClassInSpan(double x) {
+    const std::size_t k = classStarts_.size();
+    const double* starts = classStarts_.data();
+    const double place = (x - starts[0]) * placePerWidth_;
+    std::size_t index = place < 1.0 ? 0 : (place >= static_cast<double>(k - 1) ? k - 1 : static_cast<std::size_t>(place));
+    while (index + 1 < k && starts[index + 1] <= x) ++index;
+    while (index > 0 && starts[index] > x) --index;
+    ++classCounts_[index];
+  }
+  // CountClass with the checks a field without values, or with classes of no span, needs.
+  void CountClassChecked(double x);
   void RefreshPercents();
   // The lower bounds of classes 2..k (see CountClass); empty when the classes hold nothing.
   std::vector<double> ClassThresholds() const;
@@ -190,6 +209,8 @@ class FieldStatistics {
   // last slot holds the totals). Counts are 32-bit so that classes of more than 65535 values never wrap.
   std::vector<double> classStarts_;
   std::vector<double> classEnds_;
+  bool classesSpan_ = false;     // HasClassSpan() of the classes laid out
+  double placePerWidth_ = 0.0;   // 1 / the first class's width, for guessing a value's class
   std::vector<std::uint32_t> classCounts_;
   std::vector<double> classPercents_;
   std::vector<double> classCumPercents_;

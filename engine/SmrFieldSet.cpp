@@ -234,22 +234,25 @@ void TSumoraFieldSet::Load(Pass& pass) {
     }
   }
   const double scaleBy = component_.ScaleBy();
+  // x / 1 is x for every double: the usual scale costs no division.
+  const bool scaled = scaleBy != 1.0;
   const std::string message = kLoadingMessage;
   const double records = static_cast<double>(dataSet.RecordCount());
   std::int64_t recordNo = 0;
   // This thread reads and converts; the pipeline's thread adds each field's values in record order.
   std::vector<GroupSummary> pending;
-  // One field reads and adds on one thread: a second would only wait for it.
+  // One field reads and adds on one thread: a second would only wait for it. A batch is one part: the
+  // hooks see whole rows.
   PassPipeline pipeline(
-      fieldCount, fieldCount > 1 ? 1 : 0,
+      fieldCount, fieldCount > 1 ? 1 : 0, 1,
       [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t, std::size_t) {
-        std::vector<double> scaled(fieldCount);
+        std::vector<double> scaledRow(fieldCount);
         for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
           const std::size_t g = groupOf[r];
           GroupSummary& group = groups_[g];
           for (std::size_t f = 0; f < fieldCount; ++f) {
             FieldSummary& field = group.fields[f];
-            const double x = scaled[f] = values[f] / scaleBy;
+            const double x = scaledRow[f] = scaled ? values[f] / scaleBy : values[f];
             if (std::isnan(x)) {
               ++field.nullCount;
               continue;
@@ -257,7 +260,7 @@ void TSumoraFieldSet::Load(Pass& pass) {
             field.statistics.AddLoading(x);
             if (rides[f] != nullptr) rides[f]->Add(x);
           }
-          if (onValues) onValues(g, scaled.data());
+          if (onValues) onValues(g, scaledRow.data());
         }
       },
       [&] {
@@ -405,30 +408,47 @@ void TSumoraFieldSet::Moments(Pass& pass) {
     }
   }
   const double scaleBy = component_.ScaleBy();
+  // x / 1 is x for every double: the usual scale costs no division.
+  const bool scaled = scaleBy != 1.0;
   const std::string message = kMomentsMessage;
   const double records = static_cast<double>(dataSet.RecordCount());
   std::int64_t recordNo = 0;
-  // The powers dominate this pass: two workers share the fields, each with its own memo of powers (a
-  // power depends on the deviation alone, so the memo changes no result).
+  // The powers dominate this pass: the threads take the batch's fields one at a time, each thread with
+  // its own memo of powers (a power depends on the deviation alone, so the memo changes no result).
   const std::size_t workers = fieldCount > 1 ? 2 : 0;
+  // Room for the repeated values of many fields, each thread seeing them all.
+  const int memoBits = fieldCount > 1 ? 14 : PowerMemo::kDefaultBits;
   std::vector<std::unique_ptr<PowerMemo>> memos;
-  for (std::size_t k = 0; k < std::max<std::size_t>(workers, 1); ++k) memos.push_back(std::make_unique<PowerMemo>());
-  PassPipeline pipeline(fieldCount, workers,
-                        [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t part,
-                            std::size_t parts) {
-                          PowerMemo& powersMet = *memos[part];
-                          for (std::size_t r = 0; r < rows; ++r, values += fieldCount) {
-                            const std::size_t g = groupOf[r];
-                            GroupSummary& group = groups_[g];
-                            for (std::size_t f = part; f < fieldCount; f += parts) {
-                              FieldSummary& field = group.fields[f];
-                              if (!field.error.empty() || std::isnan(values[f])) continue;
-                              const double x = values[f] / scaleBy;
-                              field.statistics.AddMoment(x, powersMet);
-                              if (RadixSelect* ride = rides[g * fieldCount + f]) ride->Add(x);
-                            }
-                          }
-                        });
+  for (std::size_t k = 0; k <= workers; ++k) memos.push_back(std::make_unique<PowerMemo>(memoBits));
+  std::vector<std::vector<double>> ridingValues(workers + 1);
+  PassPipeline pipeline(
+      fieldCount, workers, fieldCount,
+      [&](const double* values, const std::uint32_t* groupOf, std::size_t rows, std::size_t f, std::size_t thread) {
+        PowerMemo& powersMet = *memos[thread];
+        // The values a selection takes are handed to it together, at the end or when the group changes.
+        std::vector<double>& riding = ridingValues[thread];
+        std::size_t g = groupOf[0];
+        FieldSummary* field = &groups_[g].fields[f];
+        RadixSelect* ride = rides[g * fieldCount + f];
+        auto handOver = [&] {
+          if (ride != nullptr) ride->AddAll(riding.data(), riding.size());
+          riding.clear();
+        };
+        for (std::size_t r = 0; r < rows; ++r) {
+          const double value = values[r * fieldCount + f];
+          if (groupOf[r] != g) {
+            handOver();
+            g = groupOf[r];
+            field = &groups_[g].fields[f];
+            ride = rides[g * fieldCount + f];
+          }
+          if (!field->error.empty() || std::isnan(value)) continue;
+          const double x = scaled ? value / scaleBy : value;
+          field->statistics.AddMoment(x, powersMet);
+          if (ride != nullptr) riding.push_back(x);
+        }
+        handOver();
+      });
   for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     scope.Progress(GaugeKind::Round, message, static_cast<double>(recordNo++) / records);
     const std::size_t g = GroupIndex(pass);
@@ -587,6 +607,8 @@ void TSumoraFieldSet::FeedValues(Pass& pass, const std::string& message, const s
     }
   }
   const double scaleBy = component_.ScaleBy();
+  // x / 1 is x for every double: the usual scale costs no division.
+  const bool scaled = scaleBy != 1.0;
   const double records = static_cast<double>(dataSet.RecordCount());
   std::vector<double> values(fieldCount);
   std::int64_t recordNo = 0;
@@ -598,7 +620,7 @@ void TSumoraFieldSet::FeedValues(Pass& pass, const std::string& message, const s
       for (std::size_t f = 0; f < fieldCount; ++f) {
         RadixSelect* select = feeding[g * fieldCount + f];
         if (select == nullptr || std::isnan(values[f])) continue;
-        select->Add(values[f] / scaleBy);
+        select->Add(scaled ? values[f] / scaleBy : values[f]);
       }
     }
   } catch (...) {

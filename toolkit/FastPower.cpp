@@ -1,5 +1,6 @@
 #include "toolkit/FastPower.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -60,8 +61,6 @@ struct Pair {
 
 Powers234 ExactPowers(double d) { return {raiseTo(d, 2), raiseTo(d, 3), raiseTo(d, 4)}; }
 
-constexpr int kMemoBits = 13;
-
 // The powers whose rounding the pairs decide, with `exact(d, fast, mask)` called for the others (bit
 // n - 2 of the mask set for power n). Inline, so each public entry below compiles it for every CPU
 // variant it is built for (always inlined: a separate copy would be built for the plainest CPU only).
@@ -118,15 +117,15 @@ Powers234 CompleteExactly(double d, Powers234 powers, unsigned slow) {
 SUMORA_FMA_VARIANTS
 Powers234 RaisePowers234(double d) { return Raise(d, CompleteExactly); }
 
-PowerMemo::PowerMemo() = default;
+PowerMemo::PowerMemo(int bits) : bits_(std::clamp(bits, 1, kMostBits)) {}
 PowerMemo::~PowerMemo() = default;
 
 SUMORA_FMA_VARIANTS
 Powers234 PowerMemo::Raise(double d) {
   return sumora::Raise(d, [this](double deviation, Powers234 powers, unsigned slow) {
-    if (entries_ == nullptr) entries_ = std::make_unique<Entry[]>(std::size_t{1} << kMemoBits);
+    if (entries_ == nullptr) entries_ = std::make_unique<Entry[]>(std::size_t{1} << bits_);
     const auto key = std::bit_cast<std::uint64_t>(deviation);
-    Entry& entry = entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - kMemoBits)];
+    Entry& entry = entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_)];
     if (entry.key != key) entry = {key, CompleteExactly(deviation, powers, slow)};
     return entry.powers;
   });

@@ -19,10 +19,13 @@ Powers234 RaisePowers234(double d);
 
 // RaisePowers234 for the deviations of one pass, remembering the powers that needed the extended
 // formula. Data written with few digits repeat their values, and each repetition would otherwise pay
-// for a logarithm and an exponential again. Holds 8192 deviations (256 kB), made on first need.
+// for a logarithm and an exponential again. Holds 2^bits deviations (32 bytes each; 256 kB by
+// default), made on first need: a memo shared by several fields wants room for each.
 class PowerMemo {
  public:
-  PowerMemo();
+  static constexpr int kDefaultBits = 13;
+  static constexpr int kMostBits = 16;
+  explicit PowerMemo(int bits = kDefaultBits);
   ~PowerMemo();
   PowerMemo(const PowerMemo&) = delete;
   PowerMemo& operator=(const PowerMemo&) = delete;
@@ -34,6 +37,7 @@ class PowerMemo {
     std::uint64_t key;  // the deviation's bits; 0 (the deviation 0, never remembered) when empty
     Powers234 powers;
   };
+  int bits_;
   std::unique_ptr<Entry[]> entries_;
 };
 

@@ -12,8 +12,6 @@ namespace sumora {
 namespace {
 
 constexpr std::uint64_t kSignBit = std::uint64_t{1} << 63;
-// No finite value has this key (it belongs to a NaN), so it marks a bucket holding several keys.
-constexpr std::uint64_t kMixed = ~std::uint64_t{0};
 
 int CommonPrefixBits(std::uint64_t a, std::uint64_t b) { return a == b ? 64 : std::countl_zero(a ^ b); }
 
@@ -27,12 +25,6 @@ int FloorLog2(std::size_t n) { return n == 0 ? 0 : static_cast<int>(std::bit_wid
 }
 
 }  // namespace
-
-std::uint64_t OrderKey(double x) {
-  if (x == 0.0) x = 0.0;  // -0 sorts as +0
-  const auto bits = std::bit_cast<std::uint64_t>(x);
-  return (bits & kSignBit) != 0 ? ~bits : bits | kSignBit;
-}
 
 double KeyValue(std::uint64_t key) {
   return std::bit_cast<double>((key & kSignBit) != 0 ? key & ~kSignBit : ~key);
@@ -68,8 +60,9 @@ RadixSelect::RadixSelect(std::int64_t count, double min, double max, Limits limi
   // All values equal: the first and last key are the one key, and every rank is known.
   if (root_.prefixBits == 64) {
     rootWork_.range = root_;
-    rootWork_.cells.assign(1, static_cast<std::uint32_t>(std::min<std::int64_t>(count, UINT32_MAX)));
-    rootWork_.first.assign(1, lo);
+    rootWork_.cells.assign(1, Cell{});
+    rootWork_.cells[0].count = static_cast<std::uint32_t>(std::min<std::int64_t>(count, UINT32_MAX));
+    rootWork_.cells[0].SetFirst(lo);
     rootCounted_ = true;
   }
 }
@@ -121,8 +114,7 @@ void RadixSelect::PrepareHistogram(Work& work, int bits) {
   bits = std::clamp(bits, 1, freeBits);
   work.collect = false;
   work.shift = freeBits - bits;
-  work.cells.assign(std::size_t{1} << bits, 0);
-  work.first.assign(std::size_t{1} << bits, 0);
+  work.cells.assign(std::size_t{1} << bits, Cell{});
 }
 
 void RadixSelect::PlanWork(std::vector<Range> ranges, std::size_t collectBudget, std::size_t cellBudget) {
@@ -158,6 +150,8 @@ void RadixSelect::BeginPass() {
   PlanPass();
   passLo_ = pass_.empty() ? 1 : pass_.front().range.lo;
   passHi_ = pass_.empty() ? 0 : pass_.back().range.hi;
+  passStarts_.clear();
+  for (const Work& work : pass_) passStarts_.push_back(work.range.lo);
 }
 
 void RadixSelect::Count(Work& work, std::uint64_t key) {
@@ -166,25 +160,55 @@ void RadixSelect::Count(Work& work, std::uint64_t key) {
     return;
   }
   const std::size_t bucket = static_cast<std::size_t>((key - work.range.lo) >> work.shift);
-  std::uint64_t& first = work.first[bucket];
-  if (work.cells[bucket]++ == 0) {
-    first = key;
-  } else if (first != key) {
-    first = kMixed;
+  CountIn(work.cells[bucket], key);
+}
+
+RadixSelect::Work* RadixSelect::WorkFor(std::uint64_t key) {
+  // The ranges are sorted and disjoint: the last one starting at or below the key may hold it. A few
+  // starts are counted without a branch apiece (which value falls where is anyone's guess).
+  constexpr std::size_t kCountedStarts = 16;
+  const std::size_t n = passStarts_.size();
+  std::size_t starting = 0;
+  if (n <= kCountedStarts) {
+    for (std::size_t i = 0; i < n; ++i) starting += passStarts_[i] <= key ? 1 : 0;
+  } else {
+    starting = static_cast<std::size_t>(std::upper_bound(passStarts_.begin(), passStarts_.end(), key) - passStarts_.begin());
   }
+  if (starting == 0) return nullptr;
+  Work& work = pass_[starting - 1];
+  return key <= work.range.hi ? &work : nullptr;
 }
 
 void RadixSelect::AddKey(std::uint64_t key) {
-  if (pass_.size() == 1) {
-    Count(pass_.front(), key);
-    return;
+  if (Work* work = WorkFor(key)) Count(*work, key);
+}
+
+void RadixSelect::AddAll(const double* values, std::size_t count) {
+  constexpr std::size_t kAhead = 32;
+  Cell* cells[kAhead];
+  std::uint64_t keys[kAhead];
+  for (std::size_t start = 0; start < count; start += kAhead) {
+    const std::size_t end = std::min(count, start + kAhead);
+    std::size_t fetched = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      const std::uint64_t key = OrderKey(values[i]);
+      if (key < passLo_ || key > passHi_) continue;
+      Work* work = WorkFor(key);
+      if (work == nullptr) continue;
+      if (work->collect) {
+        work->values.push_back(key);
+        continue;
+      }
+      Cell* cell = &work->cells[static_cast<std::size_t>((key - work->range.lo) >> work->shift)];
+#if defined(__GNUC__)
+      __builtin_prefetch(cell, 1);
+#endif
+      cells[fetched] = cell;
+      keys[fetched++] = key;
+    }
+    // A cell's count and first key do not depend on the order its values come in.
+    for (std::size_t i = 0; i < fetched; ++i) CountIn(*cells[i], keys[i]);
   }
-  // The ranges are sorted and disjoint: the last one starting at or below the key may hold it.
-  auto it = std::upper_bound(pass_.begin(), pass_.end(), key,
-                             [](std::uint64_t k, const Work& work) { return k < work.range.lo; });
-  if (it == pass_.begin()) return;
-  --it;
-  if (key <= it->range.hi) Count(*it, key);
 }
 
 void RadixSelect::Descend(const Work& work, std::vector<Range>& next) {
@@ -193,10 +217,10 @@ void RadixSelect::Descend(const Work& work, std::vector<Range>& next) {
   std::int64_t before = work.range.below;
   std::size_t bucket = 0;
   for (std::int64_t rank : ranks) {
-    while (bucket < work.cells.size() && before + work.cells[bucket] <= rank) before += work.cells[bucket++];
+    while (bucket < work.cells.size() && before + work.cells[bucket].count <= rank) before += work.cells[bucket++].count;
     if (bucket == work.cells.size()) ThrowChanged();
-    if (work.first[bucket] != kMixed) {
-      known_[rank] = KeyValue(work.first[bucket]);
+    if (work.cells[bucket].First() != kMixed) {
+      known_[rank] = KeyValue(work.cells[bucket].First());
       continue;
     }
     Range child;
@@ -204,7 +228,7 @@ void RadixSelect::Descend(const Work& work, std::vector<Range>& next) {
     child.hi = child.lo + LowMask(work.shift);
     child.prefixBits = work.range.prefixBits + bits;
     child.below = before;
-    child.count = work.cells[bucket];
+    child.count = work.cells[bucket].count;
     if (next.empty() || next.back().lo != child.lo) next.push_back(child);
   }
 }
@@ -219,7 +243,7 @@ void RadixSelect::Finish(Work& work, std::vector<Range>& next) {
     return;
   }
   std::int64_t total = 0;
-  for (std::uint32_t cell : work.cells) total += cell;
+  for (const Cell& cell : work.cells) total += cell.count;
   if (total != work.range.count) ThrowChanged();
   Descend(work, next);
 }
@@ -232,7 +256,7 @@ void RadixSelect::EndPass() {
     if (work.collect) {
       std::sort(work.values.begin(), work.values.end());
     } else {
-      for (std::uint32_t cell : work.cells) total += cell;
+      for (const Cell& cell : work.cells) total += cell.count;
     }
     if (count_ < 0) {
       if (total > work.range.count) ThrowChanged();
@@ -250,6 +274,7 @@ void RadixSelect::EndPass() {
   }
   ++passes_;
   pass_.clear();
+  passStarts_.clear();
   passLo_ = 1;
   passHi_ = 0;
   pending_ = std::move(next);
@@ -259,6 +284,7 @@ void RadixSelect::EndPass() {
 
 void RadixSelect::AbandonPass() {
   pass_.clear();
+  passStarts_.clear();
   classTargets_.clear();
   passLo_ = 1;
   passHi_ = 0;
@@ -282,7 +308,7 @@ std::vector<double> RadixSelect::BeginThresholdPass() {
       const std::uint64_t key = work.range.lo + (static_cast<std::uint64_t>(b) << work.shift);
       starts.push_back({key, static_cast<int>(w), b});
       // Buckets of one key are single by construction; the others cannot tell.
-      work.first[b] = work.shift == 0 ? key : kMixed;
+      work.cells[b].SetFirst(work.shift == 0 ? key : kMixed);
     }
     if (work.range.hi != ~std::uint64_t{0}) starts.push_back({work.range.hi + 1, -1, 0});
     // A probe value gets a class of its own, [key, key + 1).
@@ -358,7 +384,7 @@ void RadixSelect::EndThresholdPass(const std::vector<std::int64_t>& classCounts)
     if (target.work < 0) continue;
     const auto w = static_cast<std::size_t>(target.work);
     const std::int64_t count = classCounts[i];
-    pass_[w].cells[target.bucket] += static_cast<std::uint32_t>(count);
+    pass_[w].cells[target.bucket].count += static_cast<std::uint32_t>(count);
     // A class of one key holds one value, however often it repeats.
     const std::uint64_t end = i + 1 < classTargets_.size() ? classTargets_[i + 1].start : keyMax_ + 1;
     if (end == target.start + 1) {

@@ -9,6 +9,7 @@
 // for other ranks start below it.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -16,7 +17,12 @@
 namespace sumora {
 
 // The key of x: keys compare as the values do, and -0 and +0 share the key of +0. x must not be NaN.
-std::uint64_t OrderKey(double x);
+inline std::uint64_t OrderKey(double x) {
+  constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
+  if (x == 0.0) x = 0.0;  // -0 sorts as +0
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  return (bits & kSign) != 0 ? ~bits : bits | kSign;
+}
 // The value of a key made by OrderKey.
 double KeyValue(std::uint64_t key);
 
@@ -70,6 +76,10 @@ class RadixSelect {
     if (key < passLo_ || key > passHi_) return;
     AddKey(key);
   }
+  // Add for each of `count` values. The histogram cells of a few values at a time are fetched before
+  // any of them is counted, so that memory answers for several at once when the histograms outgrow
+  // the caches; the pass ends as it would after Add.
+  void AddAll(const double* values, std::size_t count);
   // Narrows the ranges. Raises EMathError when the pass saw other values than the passes before it
   // (the data changed between passes).
   void EndPass();
@@ -103,18 +113,40 @@ class RadixSelect {
     std::int64_t below = 0;
     std::int64_t count = 0;
   };
+  // No finite value has this key (it belongs to a NaN), so it marks a bucket holding several keys.
+  static constexpr std::uint64_t kMixed = ~std::uint64_t{0};
+  // One histogram cell: how many values the bucket holds and the key every one of them has (kMixed when
+  // they differ). Twelve bytes side by side, so that counting a value touches one place in memory.
+  struct Cell {
+    std::uint32_t count = 0;
+    std::uint32_t firstLow = 0;
+    std::uint32_t firstHigh = 0;
+    std::uint64_t First() const { return std::uint64_t{firstHigh} << 32 | firstLow; }
+    void SetFirst(std::uint64_t key) {
+      firstLow = static_cast<std::uint32_t>(key);
+      firstHigh = static_cast<std::uint32_t>(key >> 32);
+    }
+  };
   // What a pass does with one range.
   struct Work {
     Range range;
     bool collect = false;
-    int shift = 0;                     // the bucket of a key is (key - lo) >> shift
-    std::vector<std::uint32_t> cells;  // counts per bucket
-    std::vector<std::uint64_t> first;  // the key every value of the bucket has, or kMixed
+    int shift = 0;                      // the bucket of a key is (key - lo) >> shift
+    std::vector<Cell> cells;            // per bucket
     std::vector<std::uint64_t> values;  // keys of the collected values
   };
 
   void AddKey(std::uint64_t key);
+  // The work whose range holds the key, or nullptr.
+  Work* WorkFor(std::uint64_t key);
   void Count(Work& work, std::uint64_t key);
+  static void CountIn(Cell& cell, std::uint64_t key) {
+    if (cell.count++ == 0) {
+      cell.SetFirst(key);
+    } else if (cell.First() != key) {
+      cell.SetFirst(kMixed);
+    }
+  }
   void PlanPass();
   void PlanWork(std::vector<Range> ranges, std::size_t collectBudget, std::size_t cellBudget);
   static void PrepareHistogram(Work& work, int bits);
@@ -132,6 +164,7 @@ class RadixSelect {
   std::vector<Range> pending_;        // ranges holding them, below the first histogram
   std::map<std::int64_t, double> known_;
   std::vector<Work> pass_;  // the current pass's work, sorted by lo, disjoint
+  std::vector<std::uint64_t> passStarts_;  // the first key of each work's range
   std::uint64_t passLo_ = 1;
   std::uint64_t passHi_ = 0;
   int passes_ = 0;

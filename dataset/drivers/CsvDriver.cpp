@@ -36,6 +36,8 @@ namespace sumora {
 namespace {
 
 namespace fs = std::filesystem;
+// Cells lie in the scanner's buffer, whose padding lets the decimal reader look ahead of short ones.
+static_assert(csv::kReadPadding >= kPlainDecimalReach);
 using csv::Cell;
 
 // Rows read at open to infer the column classes: those that start in the first megabyte.
@@ -252,7 +254,7 @@ class CsvSource : public RecordSource {
       }
       // Plain decimals, nearly every cell of a numeric column, are read where they lie; they are
       // always finite. Anything else takes the full conversion.
-      if (!cell->escaped && dialect_.decimal == '.' && ReadPlainDecimal(cell->data, cell->data + cell->size, &out[i])) {
+      if (!cell->escaped && dialect_.decimal == '.' && ReadPlainDecimalPadded(cell->data, cell->data + cell->size, &out[i])) {
         continue;
       }
       out[i] = IsNull(column) ? kNull : AsFloat(column);
@@ -412,7 +414,7 @@ class CsvSource : public RecordSource {
     if (cell == nullptr || cell->size == 0) return state_ = State::Null;
     if (!cell->escaped && dialect_.decimal == '.') {
       const char* end = cell->data + cell->size;
-      if (ReadPlainDecimal(cell->data, end, &value_)) return state_ = State::Number;
+      if (ReadPlainDecimalPadded(cell->data, end, &value_)) return state_ = State::Number;
       auto [ptr, ec] = std::from_chars(cell->data, end, value_);
       if (ptr == end && ec == std::errc()) return state_ = std::isnan(value_) ? State::Null : State::Number;
     }

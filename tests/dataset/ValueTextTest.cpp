@@ -51,11 +51,19 @@ TEST(ValueTextTest, NanTextIsRecognisedInAnyCase) {
   for (const char* text : {"", "na", "nan1", "inf", "banana", "n a n"}) EXPECT_FALSE(IsNanText(text)) << text;
 }
 
-// The plain-decimal shortcut must give std::from_chars' double bit for bit, or decline.
+// The plain-decimal shortcut must give std::from_chars' double bit for bit, or decline; the variant that
+// reads ahead must decide as it does whatever bytes follow the cell (digits included).
 TEST(ValueTextTest, PlainDecimalsReadExactlyAsFromChars) {
-  auto agrees = [](const std::string& text) {
+  std::mt19937_64 follow(11);
+  auto agrees = [&follow](const std::string& text) {
     double fast = 0.0;
-    if (!ReadPlainDecimal(text.data(), text.data() + text.size(), &fast)) return true;
+    const bool plain = ReadPlainDecimal(text.data(), text.data() + text.size(), &fast);
+    std::string padded = text;
+    for (std::size_t k = 0; k < kPlainDecimalReach; ++k) padded += "0123456789.-,\n"[follow() % 14];
+    double ahead = 0.0;
+    if (ReadPlainDecimalPadded(padded.data(), padded.data() + text.size(), &ahead) != plain) return false;
+    if (!plain) return true;
+    if (std::memcmp(&fast, &ahead, sizeof fast) != 0) return false;
     double general = 0.0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), general);
     return ptr == text.data() + text.size() && ec == std::errc() && std::memcmp(&fast, &general, sizeof fast) == 0;

@@ -17,12 +17,19 @@ namespace {
 
 using Data = std::vector<double>;
 
-// Runs passes until every wanted rank is found, feeding `data` each time.
+// Runs passes until every wanted rank is found, feeding `data` each time: value by value, or, every
+// other pass, in runs of varied length.
 void RunPasses(RadixSelect& select, const Data& data) {
   for (int guard = 0; select.NeedsPass(); ++guard) {
     ASSERT_LT(guard, 70) << "the selection does not converge";
     select.BeginPass();
-    for (double x : data) select.Add(x);
+    if (guard % 2 == 0) {
+      for (double x : data) select.Add(x);
+    } else {
+      for (std::size_t at = 0, run = 1; at < data.size(); at += run, run = run * 7 % 101 + 1) {
+        select.AddAll(data.data() + at, std::min(run, data.size() - at));
+      }
+    }
     select.EndPass();
   }
 }

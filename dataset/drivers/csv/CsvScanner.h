@@ -21,6 +21,10 @@
 namespace sumora::csv {
 
 // One cell of the current row: its bytes in the buffer (inside the quotes of a quoted cell).
+// Bytes past the end of the data the scanner's buffer holds (zeros): a cell's text may be read up to
+// this far past its start however short it is, in whole chunks.
+constexpr std::size_t kReadPadding = 32;
+
 struct Cell {
   const char* data = nullptr;
   std::size_t size = 0;
