@@ -122,12 +122,19 @@ PowerMemo::~PowerMemo() = default;
 
 SUMORA_FMA_VARIANTS
 Powers234 PowerMemo::Raise(double d) {
-  return sumora::Raise(d, [this](double deviation, Powers234 powers, unsigned slow) {
-    if (entries_ == nullptr) entries_ = std::make_unique<Entry[]>(std::size_t{1} << bits_);
-    const auto key = std::bit_cast<std::uint64_t>(deviation);
-    Entry& entry = entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_)];
-    if (entry.key != key) entry = {key, CompleteExactly(deviation, powers, slow)};
-    return entry.powers;
+  const auto key = std::bit_cast<std::uint64_t>(d);
+  Entry* entry = entries_ == nullptr ? nullptr : &entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_)];
+#if defined(__GNUC__)
+  // The entry is fetched while the powers are worked out, in case their rounding needs it.
+  if (entry != nullptr) __builtin_prefetch(entry);
+#endif
+  return sumora::Raise(d, [&](double deviation, Powers234 powers, unsigned slow) {
+    if (entry == nullptr) {
+      entries_ = std::make_unique<Entry[]>(std::size_t{1} << bits_);
+      entry = &entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_)];
+    }
+    if (entry->key != key) *entry = {key, CompleteExactly(deviation, powers, slow)};
+    return entry->powers;
   });
 }
 
