@@ -72,6 +72,9 @@ struct TSumoraFieldSet::Pass {
   bool numericGroup = false;
   // Group key -> index in groups_ (discovery order while loading, key order afterwards).
   std::unordered_map<GroupKey, std::size_t, GroupKeyHash> index;
+  // The same while there are few groups: a short list is searched sooner than a key is hashed.
+  static constexpr std::size_t kFewGroups = 16;
+  std::vector<std::pair<GroupKey, std::size_t>> few;
   GroupKey lastKey;
   std::size_t lastIndex = 0;
   bool haveLast = false;
@@ -79,6 +82,29 @@ struct TSumoraFieldSet::Pass {
   std::vector<GroupSummary>* pending = nullptr;  // groups met while a pipelined pass computes
   AggregatingSource* aggregation = nullptr;
   std::vector<int> columns;
+
+  void Remember(const GroupKey& key, std::size_t at) {
+    index.emplace(key, at);
+    if (index.size() <= kFewGroups) {
+      few.emplace_back(key, at);
+    } else {
+      few.clear();
+    }
+  }
+  const std::size_t* Find(const GroupKey& key) const {
+    if (index.size() <= kFewGroups) {
+      for (const auto& [known, at] : few) {
+        if (known == key) return &at;
+      }
+      return nullptr;
+    }
+    const auto found = index.find(key);
+    return found == index.end() ? nullptr : &found->second;
+  }
+  void Forget() {
+    index.clear();
+    few.clear();
+  }
 
   std::vector<const TField*> Projection(bool withExtras) const {
     std::vector<const TField*> wanted(fields.begin(), fields.end());
@@ -156,10 +182,9 @@ std::size_t TSumoraFieldSet::GroupIndex(Pass& pass) {
   if (!pass.group->IsNull()) key = pass.numericGroup ? GroupKey::Of(pass.group->AsFloat()) : GroupKey::Of(pass.group->AsString());
   // Records of one group often come together; the last key saves the lookup.
   if (pass.haveLast && key == pass.lastKey) return pass.lastIndex;
-  auto found = pass.index.find(key);
   std::size_t index = 0;
-  if (found != pass.index.end()) {
-    index = found->second;
+  if (const std::size_t* found = pass.Find(key)) {
+    index = *found;
   } else {
     if (pass.groupsFixed) {
       // The groups are fixed after the loading pass: a key first met later means the data changed.
@@ -174,7 +199,7 @@ std::size_t TSumoraFieldSet::GroupIndex(Pass& pass) {
     for (std::size_t f = 0; f < fieldNames_.size(); ++f) group.fields.push_back(NewField(f));
     // While a pipelined pass computes, the groups it reads must not move: new ones wait for the hand-off.
     (pass.pending != nullptr ? *pass.pending : groups_).push_back(std::move(group));
-    pass.index.emplace(key, index);
+    pass.Remember(key, index);
   }
   pass.lastKey = std::move(key);
   pass.lastIndex = index;
@@ -192,8 +217,8 @@ void TSumoraFieldSet::SortGroups(Pass& pass) {
   for (std::size_t i : order) sorted.push_back(std::move(groups_[i]));
   groups_ = std::move(sorted);
   discoveryIndex_ = std::move(order);
-  pass.index.clear();
-  for (std::size_t g = 0; g < groups_.size(); ++g) pass.index.emplace(groups_[g].key, g);
+  pass.Forget();
+  for (std::size_t g = 0; g < groups_.size(); ++g) pass.Remember(groups_[g].key, g);
   pass.haveLast = false;
   pass.groupsFixed = true;
 }
@@ -298,7 +323,7 @@ bool TSumoraFieldSet::LoadByAggregates(Pass& pass) {
   if (pass.group != nullptr) {
     if (totals->size() > maxGroups_) ThrowTooManyGroups();
     for (const GroupTotals& answer : *totals) {
-      pass.index.emplace(answer.key, groups_.size());
+      pass.Remember(answer.key, groups_.size());
       GroupSummary group;
       group.key = answer.key;
       for (std::size_t f = 0; f < fieldNames_.size(); ++f) group.fields.push_back(NewField(f));
