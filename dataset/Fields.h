@@ -26,6 +26,8 @@ class TField {
   // The current value as a double; raises EDatabaseError for text that is not a number or +-Inf.
   double AsFloat() const { return source_->AsFloat(column_); }
   std::string AsString() const { return source_->AsString(column_); }
+  // AsString into `text` (its room reused), or false when IsNull(): one call where a pass keys on it.
+  bool ReadText(std::string& text) const { return source_->ReadText(column_, text); }
 
  private:
   std::string fieldName_;

@@ -63,6 +63,13 @@ class RecordSource {
       out[i] = IsNull(columns[i]) ? std::numeric_limits<double>::quiet_NaN() : AsFloat(columns[i]);
     }
   }
+  // AsString(column) into `text` (its room reused), or false where IsNull(column): one call per record
+  // for a pass that keys on a field. Sources that can tell both at once override it.
+  virtual bool ReadText(int column, std::string& text) {
+    if (IsNull(column)) return false;
+    text = AsString(column);
+    return true;
+  }
   // 1-based number of the current record, for error messages.
   virtual std::int64_t RecordNumber() const = 0;
 

@@ -75,6 +75,7 @@ struct TSumoraFieldSet::Pass {
   // The same while there are few groups: a short list is searched sooner than a key is hashed.
   static constexpr std::size_t kFewGroups = 16;
   std::vector<std::pair<GroupKey, std::size_t>> few;
+  GroupKey key;  // the current record's
   GroupKey lastKey;
   std::size_t lastIndex = 0;
   bool haveLast = false;
@@ -178,8 +179,14 @@ void TSumoraFieldSet::LeaveOnFirstRecord(PassScope& scope) {
 
 std::size_t TSumoraFieldSet::GroupIndex(Pass& pass) {
   if (pass.group == nullptr) return 0;
-  GroupKey key;
-  if (!pass.group->IsNull()) key = pass.numericGroup ? GroupKey::Of(pass.group->AsFloat()) : GroupKey::Of(pass.group->AsString());
+  // The key is read into the same strings record after record, without making new ones.
+  GroupKey& key = pass.key;
+  if (pass.numericGroup) {
+    key = pass.group->IsNull() ? GroupKey::Null() : GroupKey::Of(pass.group->AsFloat());
+  } else {
+    key.kind = pass.group->ReadText(key.text) ? GroupKey::Kind::Text : GroupKey::Kind::Null;
+    if (key.kind == GroupKey::Kind::Null) key.text.clear();
+  }
   // Records of one group often come together; the last key saves the lookup.
   if (pass.haveLast && key == pass.lastKey) return pass.lastIndex;
   std::size_t index = 0;
@@ -201,7 +208,7 @@ std::size_t TSumoraFieldSet::GroupIndex(Pass& pass) {
     (pass.pending != nullptr ? *pass.pending : groups_).push_back(std::move(group));
     pass.Remember(key, index);
   }
-  pass.lastKey = std::move(key);
+  pass.lastKey = key;
   pass.lastIndex = index;
   pass.haveLast = true;
   return index;

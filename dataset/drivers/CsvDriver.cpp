@@ -269,6 +269,13 @@ class CsvSource : public RecordSource {
     return csv::IsNullText(text, dialect_) ? std::string() : std::string(text);
   }
 
+  bool ReadText(int column, std::string& text) override {
+    // A cell that is not null is not null text either (Value looks at both).
+    if (eof_ || Value(column) == State::Null) return false;
+    text.assign(CellText(*CellFor(column), scratch_));
+    return true;
+  }
+
   std::int64_t RecordNumber() const override { return recordNumber_; }
 
   void FocusColumn(int column) override {

@@ -73,6 +73,22 @@ TEST_F(CsvDriverTest, EmptyCellsAreNull) {
   EXPECT_TRUE(table->FieldByName("a").IsNull());
 }
 
+// The one-call text read a grouped pass keys on agrees with IsNull and AsString on every kind of cell.
+TEST_F(CsvDriverTest, ReadTextAgreesWithIsNullAndAsString) {
+  auto table = OpenCsv("k,v\nnorth,1\n,2\n\"\",3\nnan,4\n NaN ,5\n\"a \"\"b\"\", c\",6\n12,7\n-0,8\nshort\n");
+  const TField& key = table->FieldByName("k");
+  std::string text = "left over";
+  int records = 0;
+  for (table->First(); !table->Eof(); table->Next(), ++records) {
+    const bool read = key.ReadText(text);
+    EXPECT_EQ(read, !key.IsNull()) << "record " << records + 1;
+    if (read) {
+      EXPECT_EQ(text, key.AsString()) << "record " << records + 1;
+    }
+  }
+  EXPECT_EQ(records, 9);
+}
+
 TEST_F(CsvDriverTest, NaNIsNullAndInfinityIsAnError) {
   auto table = OpenCsv("x\n1.5\nnan\ninf\n");
   EXPECT_FALSE(table->FieldByName("x").IsNull());
