@@ -1,6 +1,9 @@
 #include "engine/SmrFieldSet.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -383,9 +386,16 @@ bool TSumoraFieldSet::ShowDialog() const {
 // The steps a component takes after its loading pass, field by field, each field's first failure kept
 // as its error: the count and total checks, "no values", the median.
 void TSumoraFieldSet::FinishLoading() {
-  bool partialMedian = false;
+  std::vector<FieldSummary*> fields;
   for (auto& group : groups_) {
-    for (auto& field : group.fields) {
+    for (auto& field : group.fields) fields.push_back(&field);
+  }
+  // Each field sorts its stored values for the median; two threads share the fields (each field's
+  // work stays on one thread, so nothing depends on which).
+  std::atomic<bool> partialMedian = false;
+  auto finish = [&](std::size_t first, std::size_t step) {
+    for (std::size_t i = first; i < fields.size(); i += step) {
+      FieldSummary& field = *fields[i];
       try {
         field.statistics.EndLoading();
         field.statistics.RequireValues();
@@ -395,6 +405,26 @@ void TSumoraFieldSet::FinishLoading() {
         field.error = e.what();
       }
     }
+  };
+  if (fields.size() > 1) {
+    std::exception_ptr failure;
+    std::thread other([&] {
+      try {
+        finish(1, 2);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+    try {
+      finish(0, 2);
+    } catch (...) {
+      other.join();
+      throw;
+    }
+    other.join();
+    if (failure) std::rethrow_exception(failure);
+  } else {
+    finish(0, 1);
   }
   // Said once for the whole run, however many fields have more values than the store keeps.
   if (partialMedian) WarnPartialMedian();
