@@ -30,27 +30,45 @@ for n in "${ROWS[@]}"; do
   db="$DATA/wide_${n}x20.sqlite"
   [ -f "$csv" ] && [ -f "$db" ] || "$PY" "$PEERS/gen_wide.py" --rows "$n" --out "$DATA" >/dev/null
   declare -A secs=() mem=()
-  run() {
-    local name=$1
+  names=()
+  commands=()
+  add() {
+    names+=("$1")
     shift
-    read -r s k c < <(measure "$@")
-    secs[$name]=$s
-    mem[$name]=$k
-    printf '%-10s %-40s %9s %9s %10.1f\n' "$n" "$name" "$s" "$c" "$(echo "$k / 1024" | bc -l)"
+    commands+=("$(printf '%q ' "$@")")
   }
   S="$BUILD/bin/sumora"
-  run "bare wide CSV x2" "$BUILD/peers/csv_scan_wide" "$csv" 2 all
-  run "sumora --all-numeric (CSV)" "$S" summarize --db "$csv" --all-numeric --progress never --format json
-  run "sumora --all-numeric --group-by grp (CSV)" "$S" summarize --db "$csv" --all-numeric --group-by grp --progress never --format json
-  run "sumora report (CSV)" "$S" report --db "$csv" --progress never --out "$DATA/report.html"
-  run "sumora --all-numeric --quantiles (CSV)" "$S" summarize --db "$csv" --all-numeric --quantiles 0.05,0.25,0.5,0.75,0.95 --progress never --format json
-  run "pandas (CSV)" "$PY" "$PEERS/pandas_wide.py" "$csv"
-  run "pandas by grp (CSV)" "$PY" "$PEERS/pandas_wide.py" "$csv" grp
+  add "bare wide CSV x2" "$BUILD/peers/csv_scan_wide" "$csv" 2 all
+  add "sumora --all-numeric (CSV)" "$S" summarize --db "$csv" --all-numeric --progress never --format json
+  add "sumora --all-numeric --group-by grp (CSV)" "$S" summarize --db "$csv" --all-numeric --group-by grp --progress never --format json
+  add "sumora report (CSV)" "$S" report --db "$csv" --progress never --out "$DATA/report.html"
+  add "sumora --all-numeric --quantiles (CSV)" "$S" summarize --db "$csv" --all-numeric --quantiles 0.05,0.25,0.5,0.75,0.95 --progress never --format json
+  add "pandas (CSV)" "$PY" "$PEERS/pandas_wide.py" "$csv"
+  add "pandas by grp (CSV)" "$PY" "$PEERS/pandas_wide.py" "$csv" grp
   if [ -n "${DUCKDB_DIR:-}" ]; then
-    run "DuckDB SUMMARIZE (CSV)" node "$DUCKDB_DIR/wide.mjs" "$csv"
+    add "DuckDB SUMMARIZE (CSV)" node "$DUCKDB_DIR/wide.mjs" "$csv"
   fi
-  run "bare wide sqlite3_step x2" "$BUILD/peers/sqlite_scan_wide" "$db" 2 WIDE all
-  run "sumora --all-numeric (SQLite)" "$S" summarize --db "$db" --table WIDE --all-numeric --progress never --format json
+  add "bare wide sqlite3_step x2" "$BUILD/peers/sqlite_scan_wide" "$db" 2 WIDE all
+  add "sumora --all-numeric (SQLite)" "$S" summarize --db "$db" --table WIDE --all-numeric --progress never --format json
+  # Rounds of one run of every program, so that a busy moment of a shared machine falls on all of them
+  # alike rather than on the runs of one.
+  declare -A times=() cpus=()
+  for ((round = 0; round < REPEAT; round++)); do
+    for i in "${!names[@]}"; do
+      read -r s k c < <(eval "REPEAT=1 measure ${commands[$i]}")
+      times[$i]+="$s "
+      cpus[$i]+="$c "
+      [ "${mem[${names[$i]}]:-0}" -ge "$k" ] || mem[${names[$i]}]=$k
+    done
+  done
+  for i in "${!names[@]}"; do
+    name=${names[$i]}
+    # shellcheck disable=SC2086
+    secs[$name]=$(_measure_median ${times[$i]})
+    # shellcheck disable=SC2086
+    printf '%-10s %-40s %9s %9s %10.1f\n' "$n" "$name" "${secs[$name]}" "$(_measure_median ${cpus[$i]})" \
+      "$(echo "${mem[$name]} / 1024" | bc -l)"
+  done
   ratio() { echo "scale=2; $1 / $2" | bc -l; }
   echo "  CSV: sumora / bare = $(ratio "${secs[sumora --all-numeric (CSV)]}" "${secs[bare wide CSV x2]}") (target <= 1.2)"
   echo "  CSV: sumora / pandas = $(ratio "${secs[sumora --all-numeric (CSV)]}" "${secs[pandas (CSV)]}") (target <= 0.5)"
