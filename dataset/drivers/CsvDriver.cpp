@@ -40,6 +40,11 @@ namespace fs = std::filesystem;
 static_assert(csv::kReadPadding >= kPlainDecimalReach);
 using csv::Cell;
 
+// Whether std::from_chars could read a number from text starting with `c`.
+bool MayStartNumber(char c) {
+  return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'i' || c == 'I' || c == 'n' || c == 'N';
+}
+
 // Rows read at open to infer the column classes: those that start in the first megabyte.
 constexpr std::uint64_t kInferBytes = 1024 * 1024;
 
@@ -422,8 +427,12 @@ class CsvSource : public RecordSource {
     if (!cell->escaped && dialect_.decimal == '.') {
       const char* end = cell->data + cell->size;
       if (ReadPlainDecimalPadded(cell->data, end, &value_)) return state_ = State::Number;
-      auto [ptr, ec] = std::from_chars(cell->data, end, value_);
-      if (ptr == end && ec == std::errc()) return state_ = std::isnan(value_) ? State::Null : State::Number;
+      // A number starts with a digit, a point, a minus, or the i or n of inf and nan: words of a text
+      // field are told apart at their first letter.
+      if (MayStartNumber(cell->data[0])) {
+        auto [ptr, ec] = std::from_chars(cell->data, end, value_);
+        if (ptr == end && ec == std::errc()) return state_ = std::isnan(value_) ? State::Null : State::Number;
+      }
     }
     std::string_view text = CellText(*cell, scratch_);
     if (csv::IsNullText(text, dialect_)) return state_ = State::Null;
