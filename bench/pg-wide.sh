@@ -51,7 +51,7 @@ received() {
   local log
   log=$(mktemp "${TMPDIR:-/tmp}/sumora-pg-wide.XXXXXX.strace")
   strace -f -qq -e trace=recvfrom,recvmsg -o "$log" "$@" >/dev/null 2>&1 || { rm -f "$log"; echo "-"; return; }
-  awk '/= [0-9]+$/ { sum += $NF } END { printf "%d", sum }' "$log"
+  awk '/= [0-9]+$/ { sum += $NF } END { printf "%.0f", sum }' "$log"
   rm -f "$log"
 }
 

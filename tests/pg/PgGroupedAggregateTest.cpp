@@ -27,7 +27,7 @@ struct Case {
   int group = -1;
   double scaleBy = 1.0;
   std::string user;  // empty: the test server's own
-  std::size_t firstColumnThresholds = 0;  // 0: one to three, by group and column, like the other columns
+  std::size_t thresholds = 0;  // of each column but the last; 0: one to three, by group and column
 };
 
 // The sums of one group's column over the records, with the classes of `thresholds`.
@@ -74,8 +74,12 @@ TEST(PgGroupedAggregateTest, GroupsOfSeveralColumnsAgreeWithTheRecords) {
        1.0, ""},
       {"SELECT on the parent only", "regions", "", {2}, 0, 1.0, asParentOnly},
       {"row security on the parent", "secured", "", {1}, 0, 1.0, asParentOnly},
-      {"a column with more thresholds than one aggregate each, beside others", "regions", "", {2, 3, 4}, 0, 1.0, "",
+      {"more thresholds than one aggregate each, beside a column without", "regions", "", {2, 3, 4}, 0, 1.0, "",
        pg::Aggregation::kMaxCountedThresholds + 50},
+      {"more columns of thresholds than one row holds", "",
+       "SELECT region, x AS a, x AS b, x AS c, x AS d, x AS e, x AS f, x AS g, x AS h, x AS i, x AS j, x AS k, x AS l, "
+       "x AS m, x AS n, x AS o, x AS p, x AS q, x AS r, x AS s FROM regions",
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, 0, 1.0, "", pg::Aggregation::kMaxCountedThresholds - 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -114,8 +118,8 @@ TEST(PgGroupedAggregateTest, GroupsOfSeveralColumnsAgreeWithTheRecords) {
         EXPECT_EQ(group.columns[i].max, mine.max);
         ExpectWithin(mine.total, group.columns[i].total, 0.0, "total");
         // Cells of one column with fewer thresholds than others, and a last column of one class.
-        std::size_t count = i + 1 == c.columns.size() ? 0 : 1 + (requests.size() + i) % 3;
-        if (i == 0 && c.firstColumnThresholds > 0) count = c.firstColumnThresholds;
+        const std::size_t count =
+            i + 1 == c.columns.size() ? 0 : c.thresholds > 0 ? c.thresholds : 1 + (requests.size() + i) % 3;
         request.columns.push_back({mine.total / static_cast<double>(mine.count), ThresholdsFor(mine, count)});
       }
       request.columns.resize(c.columns.size());

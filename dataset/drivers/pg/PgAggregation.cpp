@@ -351,12 +351,28 @@ std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOf(const std:
       counted[c] = std::max(counted[c], group.columns[c].thresholds.size());
     }
   }
-  std::vector<std::size_t> wide;
+  // The columns of each statement (positions in `columns`), and whether it is a wide one. A wide
+  // statement's rows have five columns per field, and with groups each data row carries its group's
+  // means and thresholds: fields beyond what one row may hold go to another statement.
+  std::vector<std::pair<std::vector<std::size_t>, bool>> statements;
   std::vector<std::size_t> unfolded;
-  for (std::size_t c = 0; c < columns.size(); ++c) (counted[c] <= kMaxCountedThresholds ? wide : unfolded).push_back(c);
+  std::size_t rowColumns = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (counted[c] > kMaxCountedThresholds) {
+      unfolded.push_back(c);
+      continue;
+    }
+    const std::size_t cell = 5 + (groupColumn >= 0 ? counted[c] : 0);
+    if (statements.empty() || rowColumns + cell > kMaxRowColumns) {
+      statements.push_back({{}, true});
+      rowColumns = 2;
+    }
+    statements.back().first.push_back(c);
+    rowColumns += cell;
+  }
+  if (!unfolded.empty()) statements.push_back({unfolded, false});
   std::vector<GroupDeviations> answer = EmptySums(groups);
-  for (const auto& [positions, isWide] : {std::pair{wide, true}, std::pair{unfolded, false}}) {
-    if (positions.empty()) continue;
+  for (const auto& [positions, isWide] : statements) {
     std::vector<int> picked;
     for (std::size_t c : positions) picked.push_back(columns[c]);
     // A group's numbers: its key, then each cell's mean and thresholds (in the wide statement every cell

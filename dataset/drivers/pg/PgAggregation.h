@@ -69,6 +69,8 @@ class Aggregation final : public AggregatingSource {
   // classes). More (a quantile pass) would make that statement too large: such a column is counted by
   // unfolding each row into its values.
   static constexpr std::size_t kMaxCountedThresholds = 100;
+  // The columns a wide statement's rows may have (the server takes at most 1664).
+  static constexpr std::size_t kMaxRowColumns = 1600;
 
  private:
   // The group's key in one relation: a float8 for a numeric group field (NaN for a null), else text
