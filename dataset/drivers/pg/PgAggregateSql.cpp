@@ -157,36 +157,31 @@ std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources
 std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, const WideDeviationPlaceholders& at) {
   const std::size_t columns = sources.empty() ? 0 : sources.front().values.size();
   const bool grouped = !at.keys.empty();
-  std::vector<std::size_t> first(columns, 0);
-  std::size_t width = 0;
-  for (std::size_t c = 0; c < columns; ++c) {
-    first[c] = width;
-    width += c < at.counted.size() ? at.counted[c] : 0;
-  }
-  auto counted = [&](std::size_t c) { return c < at.counted.size() ? at.counted[c] : std::size_t{0}; };
-  // Without groups the means and thresholds are constants (the server reads a subscript of a parameter
-  // once, when it plans). With groups each row finds its group's row, made once from the arrays, and
-  // carries its means (m1, ...) and thresholds (t1_1, ...).
+  auto counted = [&](std::size_t c) { return c < at.thresholds.size() ? at.thresholds[c].size() : std::size_t{0}; };
+  // Without groups the means and thresholds are constants: the server reads a subscript of a parameter
+  // once, when it plans. With groups each row finds its group's row and carries its means (m1, ...) and
+  // thresholds (t1_1, ...); those rows are the arrays side by side (unnest of several arrays), which
+  // leaves the server no expression to compile for them.
   auto mean = [&](std::size_t c) {
-    return grouped ? "k.m" + std::to_string(c + 1) : "(" + at.means + "::float8[])[" + std::to_string(c + 1) + "]";
+    return grouped ? "k.m" + std::to_string(c + 1) : "(" + at.means[c] + "::float8[])[1]";
   };
   auto threshold = [&](std::size_t c, std::size_t k) {
-    const std::string name = "t" + std::to_string(c + 1) + "_" + std::to_string(k + 1);
-    return grouped ? name : "(" + at.thresholds + "::float8[])[" + std::to_string(first[c] + k + 1) + "]";
+    return grouped ? "t" + std::to_string(c + 1) + "_" + std::to_string(k + 1) : "(" + at.thresholds[c][k] + "::float8[])[1]";
   };
   std::string sql;
   if (grouped) {
-    std::string params = "SELECT gk, gi";
+    std::string arrays = at.keys + "::" + at.keyType + "[]";
+    std::string names = "gk";
     for (std::size_t c = 0; c < columns; ++c) {
-      params += ", (" + at.means + "::float8[])[(gi - 1) * " + std::to_string(columns) + " + " + std::to_string(c + 1) +
-                "] AS m" + std::to_string(c + 1);
+      arrays += ", " + at.means[c] + "::float8[]";
+      names += ", m" + std::to_string(c + 1);
       for (std::size_t k = 0; k < counted(c); ++k) {
-        params += ", (" + at.thresholds + "::float8[])[(gi - 1) * " + std::to_string(width) + " + " +
-                  std::to_string(first[c] + k + 1) + "] AS " + threshold(c, k);
+        arrays += ", " + at.thresholds[c][k] + "::float8[]";
+        names += ", " + threshold(c, k);
       }
     }
-    sql = "WITH sumora_groups AS MATERIALIZED (" + params + " FROM unnest(" + at.keys + "::" + at.keyType +
-          "[]) WITH ORDINALITY AS k(gk, gi))\n";
+    sql = "WITH sumora_groups AS MATERIALIZED (SELECT * FROM unnest(" + arrays + ") WITH ORDINALITY AS k(" + names +
+          ", gi))\n";
   }
   std::vector<std::string> parts;
   for (std::size_t p = 0; p < sources.size(); ++p) {

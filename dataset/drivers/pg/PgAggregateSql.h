@@ -81,17 +81,15 @@ struct GroupedDeviationPlaceholders {
 std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,
                                        const GroupedDeviationPlaceholders& at);
 
-// The placeholders of a wide moment statement. Cell (g, c), both from 1: mean means[(g - 1) * columns +
-// c]; thresholds thresholds[(g - 1) * width + first[c - 1] + k] for k = 1 .. counted[c - 1], where width
-// is the sum of `counted` and first[c - 1] the sum of those before c; a cell with fewer thresholds than
-// its column's count has nulls after its own. Without groups (keys empty) g is 1.
+// The placeholders of a wide moment statement: per column, a float8[] of its means and one float8[] per
+// threshold k (from 1), each holding group g's (from 1) at g; a group whose cell has fewer thresholds
+// than its column has nulls past its own. Without groups (keys empty) each array holds the one cell's.
 struct WideDeviationPlaceholders {
   GroupedValues read;
   std::string keys;  // "" without a group field
   std::string keyType;
-  std::string means;
-  std::string thresholds;
-  std::vector<std::size_t> counted;  // per column
+  std::vector<std::string> means;                    // per column
+  std::vector<std::vector<std::string>> thresholds;  // per column, per threshold
 };
 
 // One row per part and group: p, g (int8), then per column count (int8), the sums of d^2, d^3 and d^4

@@ -427,28 +427,29 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
   };
   WideDeviationPlaceholders at;
   if (scaleBy != 1.0) at.read.scale = add(FloatToText(scaleBy));
-  at.counted.assign(columns.size(), 0);
-  for (const GroupDeviationRequest& group : groups) {
-    for (std::size_t c = 0; c < columns.size(); ++c) at.counted[c] = std::max(at.counted[c], group.columns[c].thresholds.size());
-  }
   if (groupColumn >= 0) {
     at.keyType = NumericKey(groupColumn) ? "float8" : "text";
     at.keys = add(KeysText(groups, groupColumn, NumericKey(groupColumn)));
   }
-  std::string means;
-  std::string thresholds;
+  std::vector<std::size_t> counted(columns.size(), 0);
   for (const GroupDeviationRequest& group : groups) {
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-      const DeviationRequest& cell = group.columns[c];
-      means += (means.empty() ? "" : ",") + FloatToText(cell.mean);
-      for (std::size_t k = 0; k < at.counted[c]; ++k) {
-        thresholds += (thresholds.empty() ? "" : ",") + (k < cell.thresholds.size() ? FloatToText(cell.thresholds[k]) : "NULL");
+    for (std::size_t c = 0; c < columns.size(); ++c) counted[c] = std::max(counted[c], group.columns[c].thresholds.size());
+  }
+  // Per column its means, then per threshold the groups' k-th thresholds, each one array.
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    std::string means;
+    for (const GroupDeviationRequest& group : groups) means += (means.empty() ? "" : ",") + FloatToText(group.columns[c].mean);
+    at.means.push_back(add("{" + means + "}"));
+    at.thresholds.emplace_back();
+    for (std::size_t k = 0; k < counted[c]; ++k) {
+      std::string thresholds;
+      for (const GroupDeviationRequest& group : groups) {
+        const std::vector<double>& own = group.columns[c].thresholds;
+        thresholds += (thresholds.empty() ? "" : ",") + (k < own.size() ? FloatToText(own[k]) : std::string("NULL"));
       }
+      at.thresholds.back().push_back(add("{" + thresholds + "}"));
     }
   }
-  at.means = add("{" + means + "}");
-  // A statement names only the placeholders it uses (the server counts them from its text).
-  if (!thresholds.empty()) at.thresholds = add("{" + thresholds + "}");
   const std::vector<GroupedSource> sources = GroupedSources(columns, groupColumn);
   Result rows;
   // NaN makes a column's sums NaN: such a column is read again with NaN left out (once; a NaN then is
@@ -489,7 +490,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
         *targets[i] += part;
       }
       // Class b holds the values at or above threshold b and below threshold b + 1.
-      if (!ReadCounts(rows.get(), row, at0 + 4, &atOrAbove) || atOrAbove.size() != at.counted[c]) return std::nullopt;
+      if (!ReadCounts(rows.get(), row, at0 + 4, &atOrAbove) || atOrAbove.size() != counted[c]) return std::nullopt;
       std::vector<std::int64_t>& classes = sums.classCounts;
       for (std::size_t b = 0; b < classes.size(); ++b) {
         classes[b] += (b == 0 ? n : atOrAbove[b - 1]) - (b + 1 < classes.size() ? atOrAbove[b] : 0);
