@@ -196,8 +196,9 @@ std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, c
       const std::string v = "v" + n;
       const std::string d = flat ? "(" + v + " - " + mean(c) + ")" : "d" + n;
       const std::string e = flat ? "(" + d + " * " + d + ")" : "e" + n;
-      level += std::string(grouped || c > 0 ? ", " : "") + v + ", " + v + " - " + mean(c) + " AS d" + n + ", (" + v + " - " + mean(c) + ") * (" + v + " - " +
-               mean(c) + ") AS e" + n;
+      const std::string deviation = v + " - " + mean(c);
+      level += std::string(grouped || c > 0 ? ", " : "") + v + ", " + deviation + " AS d" + n + ", (" + deviation +
+               ") * (" + deviation + ") AS e" + n;
       std::string classes;
       for (std::size_t k = 0; k < counted(c); ++k) {
         if (grouped) level += ", k." + threshold(c, k);
