@@ -90,8 +90,9 @@ bool ComputedApart(const GroupedSource& source, const GroupedValues& read) {
 }
 
 // The part's columns as a subquery: gk, then v1, v2, ... (NaN a null where marked, divided by the scale).
-std::string GroupedValuesOf(const GroupedSource& source, const GroupedValues& read, bool apart) {
-  std::string select = "SELECT " + source.key + " AS gk";
+std::string GroupedValuesOf(const GroupedSource& source, const GroupedValues& read, bool apart,
+                            const std::string& key = "") {
+  std::string select = "SELECT " + (key.empty() ? source.key + " AS gk" : key);
   for (std::size_t c = 0; c < source.values.size(); ++c) {
     const std::string value = HoldsNotANumber(read, c) ? "NULLIF(" + source.values[c] + ", 'NaN'::float8)" : source.values[c];
     select += ", " + Scaled(value, read.scale) + " AS v" + std::to_string(c + 1);
@@ -110,12 +111,16 @@ std::string UnionOfParts(const std::vector<std::string>& parts) {
 std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const GroupedValues& read) {
   std::vector<std::string> parts;
   for (std::size_t p = 0; p < sources.size(); ++p) {
-    std::string part = "SELECT " + std::to_string(p) + " AS p, gk, count(*)";
-    for (std::size_t c = 1; c <= sources[p].values.size(); ++c) {
+    const GroupedSource& source = sources[p];
+    const bool byText = !source.text.empty();
+    std::string part = "SELECT " + std::to_string(p) + " AS p, " + (byText ? source.keyOfText + " AS gk" : "gk") + ", count(*)";
+    for (std::size_t c = 1; c <= source.values.size(); ++c) {
       const std::string v = "v" + std::to_string(c);
       part += ", count(" + v + "), sum(" + v + "), min(" + v + "), max(" + v + ")";
     }
-    parts.push_back(part + " FROM " + GroupedValuesOf(sources[p], read, ComputedApart(sources[p], read)) + " GROUP BY gk");
+    const bool apart = ComputedApart(source, read);
+    parts.push_back(part + (byText ? ", gt FROM " + GroupedValuesOf(source, read, apart, source.text + " AS gt") + " GROUP BY gt"
+                                   : " FROM " + GroupedValuesOf(source, read, apart) + " GROUP BY gk"));
   }
   return UnionOfParts(parts);
 }

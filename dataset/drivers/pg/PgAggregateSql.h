@@ -47,6 +47,11 @@ struct GroupedSource {
   // A foreign table: its part is written as one flat aggregate over it, which postgres_fdw sends whole
   // to the table's server (a subquery kept apart, or a join with local rows, would bring the rows here).
   bool foreign = false;
+  // A text or varchar group field: the loading statement groups by its value (bytewise) as `text` and
+  // makes each group's key once, by `keyOfText` over that value named gt, where `key` would be made for
+  // every row. Several values may make one key (null and the spellings of NaN).
+  std::string text;
+  std::string keyOfText;
 };
 
 // How the values of each column are read: `notANumber[c]` (from 0) when column c holds NaN, which then
@@ -59,7 +64,8 @@ struct GroupedValues {
 };
 
 // One row per part and group: p (the part's number), key, count(*) (int8), then per column count (int8),
-// total, min, max over the column's values / scale that are not null (nor NaN where marked).
+// total, min, max over the column's values / scale that are not null (nor NaN where marked); with a
+// group field's `text`, one row per value of it, the value last.
 std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const GroupedValues& read);
 
 // The placeholders of a grouped deviation statement: the groups' keys (an array of the key's type),

@@ -169,8 +169,11 @@ std::string Aggregation::KeyExpression(const Relation& relation, int groupColumn
     return "CASE WHEN " + name + " IS NULL THEN 'n' WHEN " + name + " THEN 'tTrue' ELSE 'tFalse' END";
   }
   // format('%s') gives the type's own output text, as the cursor receives it (char(n) keeps its blanks).
-  // text and varchar are their own output text: format() would only cost a copy of every row's key.
-  const Oid type = types_[static_cast<std::size_t>(groupColumn)];
+  return TextKey(name, types_[static_cast<std::size_t>(groupColumn)]);
+}
+
+// text and varchar are their own output text: format() would only cost a copy of every row's key.
+std::string Aggregation::TextKey(const std::string& name, Oid type) {
   const std::string text = type == kTextOid || type == kVarcharOid ? name : "format('%s', " + name + ")";
   return "CASE WHEN " + name + " IS NULL OR " + text + " ~ " + kNotANumberText + " THEN 'n' ELSE 't' || " + text + " END";
 }
@@ -183,7 +186,13 @@ std::vector<GroupedSource> Aggregation::GroupedSources(const std::vector<int>& c
   }
   std::vector<GroupedSource> sources;
   for (const Relation& relation : session_.Relations()) {
-    GroupedSource source{relation.from, KeyExpression(relation, groupColumn), {}, plain, relation.foreign};
+    GroupedSource source{relation.from, KeyExpression(relation, groupColumn), {}, plain, relation.foreign, "", ""};
+    const Oid type = groupColumn < 0 ? 0 : types_[static_cast<std::size_t>(groupColumn)];
+    if (type == kTextOid || type == kVarcharOid) {
+      source.text = (relation.byName ? QuotedIdentifier(session_.Connection(), fields_[static_cast<std::size_t>(groupColumn)].name)
+                                     : "sumora_c" + std::to_string(groupColumn + 1)) + " COLLATE \"C\"";
+      source.keyOfText = TextKey("gt", type);
+    }
     for (int column : columns) source.values.push_back(ValueExpression(relation, column));
     sources.push_back(std::move(source));
   }
@@ -223,10 +232,21 @@ std::optional<std::vector<GroupTotals>> Aggregation::TotalsOf(const std::vector<
       }
     }
   }
-  // The parts' rows of one group are added in part order, whatever order they arrived in.
+  // The parts' rows of one group are added in part order, whatever order they arrived in; rows of one
+  // part and key (values of a text field that read as null) in the order of their values.
   std::vector<int> order(static_cast<std::size_t>(PQntuples(rows.get())));
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return IntegerAt(rows.get(), a, 0) < IntegerAt(rows.get(), b, 0); });
+  const int text = sources.empty() || sources.front().text.empty() ? -1 : 3 + 4 * static_cast<int>(columns.size());
+  auto textOf = [&](int row) {
+    return std::pair(!PQgetisnull(rows.get(), row, text),
+                     std::string_view(PQgetvalue(rows.get(), row, text), static_cast<std::size_t>(PQgetlength(rows.get(), row, text))));
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const std::int64_t pa = IntegerAt(rows.get(), a, 0);
+    const std::int64_t pb = IntegerAt(rows.get(), b, 0);
+    if (pa != pb || text < 0) return pa < pb;
+    return textOf(a) < textOf(b);
+  });
   std::map<GroupKey, GroupTotals> groups;
   for (int row : order) {
     GroupKey key;

@@ -76,6 +76,8 @@ class Aggregation final : public AggregatingSource {
   // The group's key in one relation: a float8 for a numeric group field (NaN for a null), else text
   // ('n' for a null, 't' and the text for a value); "0::float8" without a group field.
   std::string KeyExpression(const Relation& relation, int groupColumn) const;
+  // The key of a non-numeric, non-boolean group field's value `name` of type `type`.
+  static std::string TextKey(const std::string& name, Oid type);
   bool NumericKey(int groupColumn) const { return groupColumn < 0 || Aggregates(groupColumn); }
   std::vector<GroupedSource> GroupedSources(const std::vector<int>& columns, int groupColumn) const;
   // Whether `column` has been seen holding NaN, which its statements then read as a null.
