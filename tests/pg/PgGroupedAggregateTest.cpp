@@ -74,9 +74,9 @@ TEST(PgGroupedAggregateTest, GroupsOfSeveralColumnsAgreeWithTheRecords) {
        1.0, ""},
       {"SELECT on the parent only", "regions", "", {2}, 0, 1.0, asParentOnly},
       {"row security on the parent", "secured", "", {1}, 0, 1.0, asParentOnly},
-      {"more thresholds than one aggregate each, beside a column without", "regions", "", {2, 3, 4}, 0, 1.0, "",
+      {"fields counted by unfolding (too many thresholds) beside one without", "regions", "", {2, 3, 4}, 0, 1.0, "",
        pg::Aggregation::kMaxCountedThresholds + 50},
-      {"more columns of thresholds than one row holds", "",
+      {"more fields of thresholds than one statement's row may hold", "",
        "SELECT region, x AS a, x AS b, x AS c, x AS d, x AS e, x AS f, x AS g, x AS h, x AS i, x AS j, x AS k, x AS l, "
        "x AS m, x AS n, x AS o, x AS p, x AS q, x AS r, x AS s FROM regions",
        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, 0, 1.0, "", pg::Aggregation::kMaxCountedThresholds - 1},
