@@ -438,7 +438,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     }
     pg::Result tree = pg::ExecOne(connection_.get(),
                                   "SELECT p.relid::regclass::text, p.isleaf, has_table_privilege(p.relid, 'SELECT'), "
-                                  "r.relrowsecurity FROM pg_catalog.pg_class c, pg_catalog.pg_partition_tree(c.oid) p, "
+                                  "r.relrowsecurity, r.relkind = 'f' FROM pg_catalog.pg_class c, pg_catalog.pg_partition_tree(c.oid) p, "
                                   "pg_catalog.pg_class r WHERE c.oid = $1::regclass AND c.relkind = 'p' AND "
                                   "r.oid = p.relid ORDER BY p.level, p.relid",
                                   {quotedTable_});
@@ -452,7 +452,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
       const bool readable = PQgetvalue(tree.get(), row, 2)[0] == 't';
       const bool rowSecurity = PQgetvalue(tree.get(), row, 3)[0] == 't';
       if (rowSecurity || (leaf && !readable)) leavesGiveTheParentsRows = false;
-      if (leaf) relations_.push_back({PQgetvalue(tree.get(), row, 0), true});
+      if (leaf) relations_.push_back({PQgetvalue(tree.get(), row, 0), true, PQgetvalue(tree.get(), row, 4)[0] == 't'});
     }
     if (relations_.empty() || !leavesGiveTheParentsRows) relations_.assign(1, {quotedTable_, true});
     return relations_;

@@ -13,6 +13,7 @@
 #include "dataset/AggregatingSource.h"
 #include "dataset/Drivers.h"
 #include "dataset/RecordSource.h"
+#include "dataset/drivers/pg/PgAggregation.h"
 #include "tests/pg/PgTestServer.h"
 
 namespace sumora {
@@ -26,6 +27,7 @@ struct Case {
   int group = -1;
   double scaleBy = 1.0;
   std::string user;  // empty: the test server's own
+  std::size_t thresholds = 0;  // of each column but the last; 0: one to three, by group and column
 };
 
 // The sums of one group's column over the records, with the classes of `thresholds`.
@@ -45,11 +47,13 @@ bool Numeric(TFieldType type) {
          type == TFieldType::ftFloat || type == TFieldType::ftCurrency;
 }
 
-// Three thresholds inside each group's range, and none for the last column (one class).
-std::vector<double> ThresholdsFor(const ValueTotals& totals, bool last) {
-  if (last || totals.count == 0) return {};
-  const double step = (totals.max - totals.min) / 4;
-  return {totals.min + step, totals.min + 2 * step, totals.min + 3 * step};
+// `count` thresholds evenly inside the group's range.
+std::vector<double> ThresholdsFor(const ValueTotals& totals, std::size_t count) {
+  std::vector<double> thresholds;
+  if (totals.count == 0) return thresholds;
+  const double step = (totals.max - totals.min) / static_cast<double>(count + 1);
+  for (std::size_t k = 1; k <= count; ++k) thresholds.push_back(totals.min + static_cast<double>(k) * step);
+  return thresholds;
 }
 
 void ExpectWithin(double expected, double actual, double magnitude, const char* what) {
@@ -70,6 +74,12 @@ TEST(PgGroupedAggregateTest, GroupsOfSeveralColumnsAgreeWithTheRecords) {
        1.0, ""},
       {"SELECT on the parent only", "regions", "", {2}, 0, 1.0, asParentOnly},
       {"row security on the parent", "secured", "", {1}, 0, 1.0, asParentOnly},
+      {"fields counted by unfolding (too many thresholds) beside one without", "regions", "", {2, 3, 4}, 0, 1.0, "",
+       pg::Aggregation::kMaxCountedThresholds + 50},
+      {"more fields of thresholds than one statement's row may hold", "",
+       "SELECT region, x AS a, x AS b, x AS c, x AS d, x AS e, x AS f, x AS g, x AS h, x AS i, x AS j, x AS k, x AS l, "
+       "x AS m, x AS n, x AS o, x AS p, x AS q, x AS r, x AS s FROM regions",
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, 0, 1.0, "", pg::Aggregation::kMaxCountedThresholds - 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -107,7 +117,10 @@ TEST(PgGroupedAggregateTest, GroupsOfSeveralColumnsAgreeWithTheRecords) {
         EXPECT_EQ(group.columns[i].min, mine.min);
         EXPECT_EQ(group.columns[i].max, mine.max);
         ExpectWithin(mine.total, group.columns[i].total, 0.0, "total");
-        request.columns.push_back({mine.total / static_cast<double>(mine.count), ThresholdsFor(mine, i + 1 == c.columns.size())});
+        // Cells of one column with fewer thresholds than others, and a last column of one class.
+        const std::size_t count =
+            i + 1 == c.columns.size() ? 0 : c.thresholds > 0 ? c.thresholds : 1 + (requests.size() + i) % 3;
+        request.columns.push_back({mine.total / static_cast<double>(mine.count), ThresholdsFor(mine, count)});
       }
       request.columns.resize(c.columns.size());
       requests.push_back(std::move(request));

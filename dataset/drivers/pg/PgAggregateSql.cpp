@@ -75,13 +75,29 @@ std::string Scaled(const std::string& value, const std::string& scale) {
   return scale.empty() ? value : "(" + value + ") / " + scale + "::float8";
 }
 
-// The part's columns as a subquery: gk, then v1, v2, ... (NaN a null, divided by the scale).
-std::string GroupedValuesOf(const GroupedSource& source, const std::string& scale) {
-  std::string select = "SELECT " + source.key + " AS gk";
+bool HoldsNotANumber(const GroupedValues& read, std::size_t c) { return c < read.notANumber.size() && read.notANumber[c]; }
+
+// Whether the values are worth a level of their own, which computes each once per row where a flattened
+// query would repeat it at every use (a division, NULLIF, float4's text). A foreign table keeps its
+// aggregate flat, so that it is sent whole to its server.
+bool ComputedApart(const GroupedSource& source, const GroupedValues& read) {
+  if (source.foreign) return false;
+  if (!read.scale.empty() || !source.plainValues) return true;
   for (std::size_t c = 0; c < source.values.size(); ++c) {
-    select += ", " + Scaled("NULLIF(" + source.values[c] + ", 'NaN'::float8)", scale) + " AS v" + std::to_string(c + 1);
+    if (HoldsNotANumber(read, c)) return true;
   }
-  return "(" + select + " FROM " + source.from + ") AS sumora_values";
+  return false;
+}
+
+// The part's columns as a subquery: gk, then v1, v2, ... (NaN a null where marked, divided by the scale).
+std::string GroupedValuesOf(const GroupedSource& source, const GroupedValues& read, bool apart,
+                            const std::string& key = "") {
+  std::string select = "SELECT " + (key.empty() ? source.key + " AS gk" : key);
+  for (std::size_t c = 0; c < source.values.size(); ++c) {
+    const std::string value = HoldsNotANumber(read, c) ? "NULLIF(" + source.values[c] + ", 'NaN'::float8)" : source.values[c];
+    select += ", " + Scaled(value, read.scale) + " AS v" + std::to_string(c + 1);
+  }
+  return "(" + select + " FROM " + source.from + (apart ? " OFFSET 0" : "") + ") AS sumora_values";
 }
 
 std::string UnionOfParts(const std::vector<std::string>& parts) {
@@ -92,15 +108,19 @@ std::string UnionOfParts(const std::vector<std::string>& parts) {
 
 }  // namespace
 
-std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const std::string& scale) {
+std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const GroupedValues& read) {
   std::vector<std::string> parts;
   for (std::size_t p = 0; p < sources.size(); ++p) {
-    std::string part = "SELECT " + std::to_string(p) + " AS p, gk, count(*)";
-    for (std::size_t c = 1; c <= sources[p].values.size(); ++c) {
+    const GroupedSource& source = sources[p];
+    const bool byText = !source.text.empty();
+    std::string part = "SELECT " + std::to_string(p) + " AS p, " + (byText ? source.keyOfText + " AS gk" : "gk") + ", count(*)";
+    for (std::size_t c = 1; c <= source.values.size(); ++c) {
       const std::string v = "v" + std::to_string(c);
       part += ", count(" + v + "), sum(" + v + "), min(" + v + "), max(" + v + ")";
     }
-    parts.push_back(part + " FROM " + GroupedValuesOf(sources[p], scale) + " GROUP BY gk");
+    const bool apart = ComputedApart(source, read);
+    parts.push_back(part + (byText ? ", gt FROM " + GroupedValuesOf(source, read, apart, source.text + " AS gt") + " GROUP BY gt"
+                                   : " FROM " + GroupedValuesOf(source, read, apart) + " GROUP BY gk"));
   }
   return UnionOfParts(parts);
 }
@@ -108,6 +128,7 @@ std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, co
 std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,
                                        const GroupedDeviationPlaceholders& at) {
   const std::size_t columns = sources.empty() ? 0 : sources.front().values.size();
+  const GroupedValues read{at.scale, std::vector<bool>(columns, true)};
   const std::string offsets = "(" + at.offsets + "::int4[])";
   // One row per group with every column's mean (m1, ...) and thresholds (th1, ...), made once. A row of
   // the data finds its group's row with one lookup (rows of other groups stop there; OFFSET 0 keeps the
@@ -131,9 +152,78 @@ std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources
     parts.push_back("SELECT " + std::to_string(p) + " AS p, g.gi, u.c, width_bucket(u.v, u.th)::int8 AS b, " +
                     "count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d + " * " + d + " * " + d +
                     ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d + ")) AS s4 FROM (SELECT * FROM " +
-                    GroupedValuesOf(sources[p], at.scale) + " JOIN sumora_groups AS k USING (gk) OFFSET 0) AS g " +
+                    GroupedValuesOf(sources[p], read, false) + " JOIN sumora_groups AS k USING (gk) OFFSET 0) AS g " +
                     "CROSS JOIN LATERAL (VALUES " + unpivot + ") AS u(c, v, m, th) WHERE u.v IS NOT NULL " +
                     "GROUP BY g.gi, u.c, 4");
+  }
+  return sql + UnionOfParts(parts);
+}
+
+std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, const WideDeviationPlaceholders& at) {
+  const std::size_t columns = sources.empty() ? 0 : sources.front().values.size();
+  const bool grouped = !at.keys.empty();
+  auto counted = [&](std::size_t c) { return c < at.thresholds.size() ? at.thresholds[c].size() : std::size_t{0}; };
+  // Without groups the means and thresholds are constants: the server reads a subscript of a parameter
+  // once, when it plans. With groups each row finds its group's row and carries its means (m1, ...) and
+  // thresholds (t1_1, ...); those rows are the arrays side by side (unnest of several arrays), which
+  // leaves the server no expression to compile for them.
+  auto mean = [&](std::size_t c) {
+    return grouped ? "k.m" + std::to_string(c + 1) : "(" + at.means[c] + "::float8[])[1]";
+  };
+  auto threshold = [&](std::size_t c, std::size_t k) {
+    return grouped ? "t" + std::to_string(c + 1) + "_" + std::to_string(k + 1) : "(" + at.thresholds[c][k] + "::float8[])[1]";
+  };
+  std::string sql;
+  if (grouped) {
+    std::string arrays = at.keys + "::" + at.keyType + "[]";
+    std::string names = "gk";
+    for (std::size_t c = 0; c < columns; ++c) {
+      arrays += ", " + at.means[c] + "::float8[]";
+      names += ", m" + std::to_string(c + 1);
+      for (std::size_t k = 0; k < counted(c); ++k) {
+        arrays += ", " + at.thresholds[c][k] + "::float8[]";
+        names += ", " + threshold(c, k);
+      }
+    }
+    sql = "WITH sumora_groups AS MATERIALIZED (SELECT * FROM unnest(" + arrays + ") WITH ORDINALITY AS k(" + names +
+          ", gi))\n";
+  }
+  std::vector<std::string> parts;
+  for (std::size_t p = 0; p < sources.size(); ++p) {
+    const GroupedSource& source = sources[p];
+    // A foreign table's aggregate stays flat and repeats d in its terms; elsewhere one level computes d
+    // and d*d once per row. The products are the same either way: d*d*d is (d*d)*d.
+    const bool flat = source.foreign && !grouped;
+    std::string level = grouped ? "SELECT k.gi" : "SELECT ";
+    std::string aggregates;
+    for (std::size_t c = 0; c < columns; ++c) {
+      const std::string n = std::to_string(c + 1);
+      const std::string v = "v" + n;
+      const std::string d = flat ? "(" + v + " - " + mean(c) + ")" : "d" + n;
+      const std::string e = flat ? "(" + d + " * " + d + ")" : "e" + n;
+      const std::string deviation = v + " - " + mean(c);
+      level += std::string(grouped || c > 0 ? ", " : "") + v + ", " + deviation + " AS d" + n + ", (" + deviation +
+               ") * (" + deviation + ") AS e" + n;
+      std::string classes;
+      for (std::size_t k = 0; k < counted(c); ++k) {
+        if (grouped) level += ", k." + threshold(c, k);
+        classes += (k == 0 ? "" : ", ") + std::string("count(*) FILTER (WHERE ") + v + " >= " + threshold(c, k) + ")";
+      }
+      // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
+      aggregates += ", count(" + v + "), sum(" + e + "), sum(" + e + " * " + d + "), sum(" + e + " * " + e + "), " +
+                    (classes.empty() ? std::string("'{}'::int8[]") : "ARRAY[" + classes + "]");
+    }
+    const std::string values = GroupedValuesOf(source, at.read, !flat && ComputedApart(source, at.read));
+    std::string from;
+    if (flat) {
+      from = values;
+    } else if (grouped) {
+      from = "(" + level + " FROM " + values + " JOIN sumora_groups AS k USING (gk) OFFSET 0) AS sumora_terms";
+    } else {
+      from = "(" + level + " FROM " + values + " OFFSET 0) AS sumora_terms";
+    }
+    parts.push_back("SELECT " + std::to_string(p) + " AS p, " + (grouped ? "gi" : "1::int8") + " AS g" + aggregates +
+                    " FROM " + from + (grouped ? " GROUP BY gi" : ""));
   }
   return sql + UnionOfParts(parts);
 }

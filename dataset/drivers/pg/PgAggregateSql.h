@@ -41,12 +41,32 @@ struct GroupedSource {
   std::string from;
   std::string key;                  // the group's key as a float8 or text expression ("0" without groups)
   std::vector<std::string> values;  // each requested column as a float8 expression
+  // Every value is a column read as it is (float8) or widened from an integer, which costs the server
+  // nothing to repeat; others (float4 through its text, numeric, money) are worth computing once.
+  bool plainValues = true;
+  // A foreign table: its part is written as one flat aggregate over it, which postgres_fdw sends whole
+  // to the table's server (a subquery kept apart, or a join with local rows, would bring the rows here).
+  bool foreign = false;
+  // A text or varchar group field: the loading statement groups by its value (bytewise) as `text` and
+  // makes each group's key once, by `keyOfText` over that value named gt, where `key` would be made for
+  // every row. Several values may make one key (null and the spellings of NaN).
+  std::string text;
+  std::string keyOfText;
 };
 
-// One row per part and group: p (the part's number), key, then per column count (int8), total, min, max
-// over the column's values / scale that are not null or NaN. `scale` is "" or the placeholder of the
-// scale.
-std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const std::string& scale);
+// How the values of each column are read: `notANumber[c]` (from 0) when column c holds NaN, which then
+// reads as a null. The values are the columns themselves otherwise: the common case pays nothing for
+// NaN, and a column that holds one shows it in its totals (the server orders NaN above every number,
+// so its maximum is NaN) and is read again with the NaN left out.
+struct GroupedValues {
+  std::string scale;  // "" or the placeholder of the scale
+  std::vector<bool> notANumber;
+};
+
+// One row per part and group: p (the part's number), key, count(*) (int8), then per column count (int8),
+// total, min, max over the column's values / scale that are not null (nor NaN where marked); with a
+// group field's `text`, one row per value of it, the value last.
+std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const GroupedValues& read);
 
 // The placeholders of a grouped deviation statement: the groups' keys (an array of the key's type),
 // then for group g (from 1) and column c (from 1), cell i = (g - 1) * columns + c: means[i] and the
@@ -61,8 +81,28 @@ struct GroupedDeviationPlaceholders {
 };
 
 // One row per part, group, column and class: p, g, c, b (int8), count (int8), and the sums of d^2, d^3,
-// d^4 with d = v - mean of the group's column; b = width_bucket(v, the cell's thresholds).
+// d^4 with d = v - mean of the group's column; b = width_bucket(v, the cell's thresholds). Each row is
+// unfolded into one row per column: for cells with many thresholds (quantile passes), which one
+// aggregate per threshold could not count.
 std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,
                                        const GroupedDeviationPlaceholders& at);
+
+// The placeholders of a wide moment statement: per column, a float8[] of its means and one float8[] per
+// threshold k (from 1), each holding group g's (from 1) at g; a group whose cell has fewer thresholds
+// than its column has nulls past its own. Without groups (keys empty) each array holds the one cell's.
+struct WideDeviationPlaceholders {
+  GroupedValues read;
+  std::string keys;  // "" without a group field
+  std::string keyType;
+  std::vector<std::string> means;                    // per column
+  std::vector<std::vector<std::string>> thresholds;  // per column, per threshold
+};
+
+// One row per part and group: p, g (int8), then per column count (int8), the sums of d^2, d^3 and d^4
+// with d = v - mean of the group's column (d*d*d and (d*d)*(d*d), plain products), and int8[] with, for
+// each threshold k, how many values are at or above it (the counts of width_bucket's classes are the
+// differences). Every row is read once and gives every column its terms: one aggregate per sum and per
+// threshold, no row per column.
+std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, const WideDeviationPlaceholders& at);
 
 }  // namespace sumora::pg

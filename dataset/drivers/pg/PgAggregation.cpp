@@ -169,26 +169,84 @@ std::string Aggregation::KeyExpression(const Relation& relation, int groupColumn
     return "CASE WHEN " + name + " IS NULL THEN 'n' WHEN " + name + " THEN 'tTrue' ELSE 'tFalse' END";
   }
   // format('%s') gives the type's own output text, as the cursor receives it (char(n) keeps its blanks).
-  const std::string text = "format('%s', " + name + ")";
+  return TextKey(name, types_[static_cast<std::size_t>(groupColumn)]);
+}
+
+// text and varchar are their own output text: format() would only cost a copy of every row's key.
+std::string Aggregation::TextKey(const std::string& name, Oid type) {
+  const std::string text = type == kTextOid || type == kVarcharOid ? name : "format('%s', " + name + ")";
   return "CASE WHEN " + name + " IS NULL OR " + text + " ~ " + kNotANumberText + " THEN 'n' ELSE 't' || " + text + " END";
 }
+
+std::vector<GroupedSource> Aggregation::GroupedSources(const std::vector<int>& columns, int groupColumn) const {
+  bool plain = true;
+  for (int column : columns) {
+    const Oid type = types_[static_cast<std::size_t>(column)];
+    plain = plain && (type == kFloat8Oid || type == kInt2Oid || type == kInt4Oid || type == kInt8Oid);
+  }
+  std::vector<GroupedSource> sources;
+  for (const Relation& relation : session_.Relations()) {
+    GroupedSource source{relation.from, KeyExpression(relation, groupColumn), {}, plain, relation.foreign, "", ""};
+    const Oid type = groupColumn < 0 ? 0 : types_[static_cast<std::size_t>(groupColumn)];
+    if (type == kTextOid || type == kVarcharOid) {
+      source.text = (relation.byName ? QuotedIdentifier(session_.Connection(), fields_[static_cast<std::size_t>(groupColumn)].name)
+                                     : "sumora_c" + std::to_string(groupColumn + 1)) + " COLLATE \"C\"";
+      source.keyOfText = TextKey("gt", type);
+    }
+    for (int column : columns) source.values.push_back(ValueExpression(relation, column));
+    sources.push_back(std::move(source));
+  }
+  return sources;
+}
+
+std::vector<bool> Aggregation::NotANumber(const std::vector<int>& columns) const {
+  std::vector<bool> marked;
+  for (int column : columns) marked.push_back(notANumber_.count(column) != 0);
+  return marked;
+}
+
+namespace {
+bool IsNotANumber(const PGresult* result, int row, int column) {
+  double value = 0.0;
+  return !PQgetisnull(result, row, column) &&
+         ReadFloatText(std::string_view(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column))),
+                       &value) == TextValue::NotANumber;
+}
+}  // namespace
 
 std::optional<std::vector<GroupTotals>> Aggregation::TotalsOf(const std::vector<int>& columns, int groupColumn,
                                                               double scaleBy) {
   if (!ValidColumns(columns, groupColumn)) return std::nullopt;
   const AggregateParameters parameters(scaleBy);
-  std::vector<GroupedSource> sources;
-  for (const Relation& relation : session_.Relations()) {
-    GroupedSource source{relation.from, KeyExpression(relation, groupColumn), {}};
-    for (int column : columns) source.values.push_back(ValueExpression(relation, column));
-    sources.push_back(std::move(source));
+  const std::vector<GroupedSource> sources = GroupedSources(columns, groupColumn);
+  Result rows;
+  // A column whose maximum is NaN holds NaN: it is read again with NaN left out (at most once more, as
+  // the columns read that way cannot show NaN again).
+  for (bool again = true; again;) {
+    rows = session_.Run(GroupedTotalsStatement(sources, {parameters.scale, NotANumber(columns)}), parameters.values);
+    if (rows == nullptr) return std::nullopt;
+    again = false;
+    for (int row = 0; row < PQntuples(rows.get()); ++row) {
+      for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (IsNotANumber(rows.get(), row, 3 + 4 * static_cast<int>(c) + 3) && notANumber_.insert(columns[c]).second) again = true;
+      }
+    }
   }
-  Result rows = session_.Run(GroupedTotalsStatement(sources, parameters.scale), parameters.values);
-  if (rows == nullptr) return std::nullopt;
-  // The parts' rows of one group are added in part order, whatever order they arrived in.
+  // The parts' rows of one group are added in part order, whatever order they arrived in; rows of one
+  // part and key (values of a text field that read as null) in the order of their values.
   std::vector<int> order(static_cast<std::size_t>(PQntuples(rows.get())));
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return IntegerAt(rows.get(), a, 0) < IntegerAt(rows.get(), b, 0); });
+  const int text = sources.empty() || sources.front().text.empty() ? -1 : 3 + 4 * static_cast<int>(columns.size());
+  auto textOf = [&](int row) {
+    return std::pair(!PQgetisnull(rows.get(), row, text),
+                     std::string_view(PQgetvalue(rows.get(), row, text), static_cast<std::size_t>(PQgetlength(rows.get(), row, text))));
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const std::int64_t pa = IntegerAt(rows.get(), a, 0);
+    const std::int64_t pb = IntegerAt(rows.get(), b, 0);
+    if (pa != pb || text < 0) return pa < pb;
+    return textOf(a) < textOf(b);
+  });
   std::map<GroupKey, GroupTotals> groups;
   for (int row : order) {
     GroupKey key;
@@ -228,83 +286,47 @@ std::optional<std::vector<GroupTotals>> Aggregation::TotalsOf(const std::vector<
   return answer;
 }
 
-std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOf(const std::vector<int>& columns, int groupColumn,
-                                                                      double scaleBy,
-                                                                      const std::vector<GroupDeviationRequest>& groups) {
-  if (!ValidColumns(columns, groupColumn)) return std::nullopt;
-  std::vector<GroupDeviations> answer;
+namespace {
+
+// The requests' cells of the columns at `positions`, in that order.
+std::vector<GroupDeviationRequest> Pick(const std::vector<GroupDeviationRequest>& groups,
+                                        const std::vector<std::size_t>& positions) {
+  std::vector<GroupDeviationRequest> picked;
+  for (const GroupDeviationRequest& group : groups) {
+    GroupDeviationRequest cells{group.key, {}};
+    for (std::size_t c : positions) cells.columns.push_back(group.columns[c]);
+    picked.push_back(std::move(cells));
+  }
+  return picked;
+}
+
+// Runs `statement` on consecutive runs of groups, as many as fit in one statement's numbers (at least
+// one), and appends the answers.
+template <typename Statement, typename Needs>
+bool InBatches(const std::vector<GroupDeviationRequest>& groups, Needs needs, Statement statement,
+               std::vector<GroupDeviations>* answer) {
   std::size_t first = 0;
   while (first < groups.size()) {
-    // As many groups as fit in one statement's numbers (at least one).
     std::size_t numbers = 0;
     std::size_t end = first;
     while (end < groups.size()) {
-      std::size_t needs = 1;
-      for (const DeviationRequest& cell : groups[end].columns) {
-        if (cell.thresholds.size() > kMaxThresholds) return std::nullopt;
-        needs += 2 + cell.thresholds.size();
-      }
-      if (end > first && numbers + needs > kMaxNumbersPerStatement) break;
-      numbers += needs;
+      const std::size_t more = needs(groups[end]);
+      if (end > first && numbers + more > Aggregation::kMaxNumbersPerStatement) break;
+      numbers += more;
       ++end;
     }
     const std::vector<GroupDeviationRequest> batch(groups.begin() + static_cast<std::ptrdiff_t>(first),
                                                    groups.begin() + static_cast<std::ptrdiff_t>(end));
-    std::optional<std::vector<GroupDeviations>> sums = DeviationsOfBatch(columns, groupColumn, scaleBy, batch);
-    if (!sums) return std::nullopt;
-    for (auto& group : *sums) answer.push_back(std::move(group));
+    std::optional<std::vector<GroupDeviations>> sums = statement(batch);
+    if (!sums) return false;
+    for (auto& group : *sums) answer->push_back(std::move(group));
     first = end;
   }
-  return answer;
+  return true;
 }
 
-std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOfBatch(
-    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
-  std::vector<std::string> values;
-  auto add = [&values](std::string text) {
-    values.push_back(std::move(text));
-    return "$" + std::to_string(values.size());
-  };
-  GroupedDeviationPlaceholders at;
-  if (scaleBy != 1.0) at.scale = add(FloatToText(scaleBy));
-  const bool numeric = NumericKey(groupColumn);
-  at.keyType = numeric ? "float8" : "text";
-  std::string keys;
-  std::string means;
-  std::string thresholds;
-  std::string offsets = "{0";
-  std::size_t offset = 0;
-  for (const GroupDeviationRequest& group : groups) {
-    if (group.columns.size() != columns.size()) return std::nullopt;
-    std::string key = KeyText(group.key);
-    if (groupColumn < 0) {
-      key = "0";
-    } else if (numeric && group.key.kind == GroupKey::Kind::Null) {
-      key = "NaN";
-    } else if (!numeric) {
-      key = QuotedArrayElement(key);
-    }
-    keys += (keys.empty() ? "" : ",") + key;
-    for (const DeviationRequest& cell : group.columns) {
-      means += (means.empty() ? "" : ",") + FloatToText(cell.mean);
-      for (double threshold : cell.thresholds) thresholds += (thresholds.empty() ? "" : ",") + FloatToText(threshold);
-      offset += cell.thresholds.size();
-      offsets += "," + std::to_string(offset);
-    }
-  }
-  at.keys = add("{" + keys + "}");
-  at.means = add("{" + means + "}");
-  at.thresholds = add("{" + thresholds + "}");
-  at.offsets = add(offsets + "}");
-  std::vector<GroupedSource> sources;
-  for (const Relation& relation : session_.Relations()) {
-    GroupedSource source{relation.from, KeyExpression(relation, groupColumn), {}};
-    for (int column : columns) source.values.push_back(ValueExpression(relation, column));
-    sources.push_back(std::move(source));
-  }
-  Result rows = session_.Run(GroupedDeviationsStatement(sources, at), values);
-  if (rows == nullptr) return std::nullopt;
-
+// The answer's cells for `groups`, each with its classes and nothing counted yet.
+std::vector<GroupDeviations> EmptySums(const std::vector<GroupDeviationRequest>& groups) {
   std::vector<GroupDeviations> answer;
   for (const GroupDeviationRequest& group : groups) {
     GroupDeviations sums{group.key, {}};
@@ -315,6 +337,221 @@ std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOfBatch(
     }
     answer.push_back(std::move(sums));
   }
+  return answer;
+}
+
+// An int8[] in its text form, {1,2,3}.
+bool ReadCounts(const PGresult* result, int row, int column, std::vector<std::int64_t>* counts) {
+  const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
+  counts->clear();
+  if (text.size() < 2 || text.front() != '{' || text.back() != '}') return false;
+  const char* at = text.data() + 1;
+  const char* end = text.data() + text.size() - 1;
+  while (at < end) {
+    std::int64_t value = 0;
+    const auto [next, error] = std::from_chars(at, end, value);
+    if (error != std::errc() || (next != end && *next != ',')) return false;
+    counts->push_back(value);
+    at = next == end ? end : next + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOf(const std::vector<int>& columns, int groupColumn,
+                                                                      double scaleBy,
+                                                                      const std::vector<GroupDeviationRequest>& groups) {
+  if (!ValidColumns(columns, groupColumn)) return std::nullopt;
+  std::vector<std::size_t> counted(columns.size(), 0);
+  for (const GroupDeviationRequest& group : groups) {
+    if (group.columns.size() != columns.size()) return std::nullopt;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (group.columns[c].thresholds.size() > kMaxThresholds) return std::nullopt;
+      counted[c] = std::max(counted[c], group.columns[c].thresholds.size());
+    }
+  }
+  // The columns of each statement (positions in `columns`), and whether it is a wide one. A wide
+  // statement's rows have five columns per field, and with groups each data row carries its group's
+  // means and thresholds: fields beyond what one row may hold go to another statement.
+  std::vector<std::pair<std::vector<std::size_t>, bool>> statements;
+  std::vector<std::size_t> unfolded;
+  std::size_t rowColumns = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (counted[c] > kMaxCountedThresholds) {
+      unfolded.push_back(c);
+      continue;
+    }
+    const std::size_t cell = 5 + (groupColumn >= 0 ? counted[c] : 0);
+    if (statements.empty() || rowColumns + cell > kMaxRowColumns) {
+      statements.push_back({{}, true});
+      rowColumns = 2;
+    }
+    statements.back().first.push_back(c);
+    rowColumns += cell;
+  }
+  if (!unfolded.empty()) statements.push_back({unfolded, false});
+  std::vector<GroupDeviations> answer = EmptySums(groups);
+  for (const auto& [positions, isWide] : statements) {
+    std::vector<int> picked;
+    for (std::size_t c : positions) picked.push_back(columns[c]);
+    // A group's numbers: its key, then each cell's mean and thresholds (in the wide statement every cell
+    // has its column's most thresholds).
+    auto needs = [&](const GroupDeviationRequest& group) {
+      std::size_t numbers = 1;
+      for (std::size_t i = 0; i < positions.size(); ++i) {
+        numbers += 2 + (isWide ? counted[positions[i]] : group.columns[i].thresholds.size());
+      }
+      return numbers;
+    };
+    auto statement = [&](const std::vector<GroupDeviationRequest>& batch) {
+      return isWide ? WideDeviations(picked, groupColumn, scaleBy, batch)
+                    : UnfoldedDeviations(picked, groupColumn, scaleBy, batch);
+    };
+    std::vector<GroupDeviations> sums;
+    if (!InBatches(Pick(groups, positions), needs, statement, &sums) || sums.size() != groups.size()) return std::nullopt;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      for (std::size_t i = 0; i < positions.size(); ++i) answer[g].columns[positions[i]] = std::move(sums[g].columns[i]);
+    }
+  }
+  return answer;
+}
+
+namespace {
+
+// The groups' keys as an array parameter of the key's type.
+std::string KeysText(const std::vector<GroupDeviationRequest>& groups, int groupColumn, bool numeric) {
+  std::string keys;
+  for (const GroupDeviationRequest& group : groups) {
+    std::string key = KeyText(group.key);
+    if (groupColumn < 0) {
+      key = "0";
+    } else if (numeric && group.key.kind == GroupKey::Kind::Null) {
+      key = "NaN";
+    } else if (!numeric) {
+      key = QuotedArrayElement(key);
+    }
+    keys += (keys.empty() ? "" : ",") + key;
+  }
+  return "{" + keys + "}";
+}
+
+}  // namespace
+
+std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
+    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
+  std::vector<std::string> values;
+  auto add = [&values](std::string text) {
+    values.push_back(std::move(text));
+    return "$" + std::to_string(values.size());
+  };
+  WideDeviationPlaceholders at;
+  if (scaleBy != 1.0) at.read.scale = add(FloatToText(scaleBy));
+  if (groupColumn >= 0) {
+    at.keyType = NumericKey(groupColumn) ? "float8" : "text";
+    at.keys = add(KeysText(groups, groupColumn, NumericKey(groupColumn)));
+  }
+  std::vector<std::size_t> counted(columns.size(), 0);
+  for (const GroupDeviationRequest& group : groups) {
+    for (std::size_t c = 0; c < columns.size(); ++c) counted[c] = std::max(counted[c], group.columns[c].thresholds.size());
+  }
+  // Per column its means, then per threshold the groups' k-th thresholds, each one array.
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    std::string means;
+    for (const GroupDeviationRequest& group : groups) means += (means.empty() ? "" : ",") + FloatToText(group.columns[c].mean);
+    at.means.push_back(add("{" + means + "}"));
+    at.thresholds.emplace_back();
+    for (std::size_t k = 0; k < counted[c]; ++k) {
+      std::string thresholds;
+      for (const GroupDeviationRequest& group : groups) {
+        const std::vector<double>& own = group.columns[c].thresholds;
+        thresholds += (thresholds.empty() ? "" : ",") + (k < own.size() ? FloatToText(own[k]) : std::string("NULL"));
+      }
+      at.thresholds.back().push_back(add("{" + thresholds + "}"));
+    }
+  }
+  const std::vector<GroupedSource> sources = GroupedSources(columns, groupColumn);
+  Result rows;
+  // NaN makes a column's sums NaN: such a column is read again with NaN left out (once; a NaN then is
+  // an overflow, and the pass reads the records).
+  for (bool again = true; again;) {
+    at.read.notANumber = NotANumber(columns);
+    rows = session_.Run(WideDeviationsStatement(sources, at), values);
+    if (rows == nullptr) return std::nullopt;
+    again = false;
+    for (int row = 0; row < PQntuples(rows.get()); ++row) {
+      for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (IsNotANumber(rows.get(), row, 2 + 5 * static_cast<int>(c) + 1) && notANumber_.insert(columns[c]).second) {
+          again = true;
+        }
+      }
+    }
+  }
+
+  std::vector<GroupDeviations> answer = EmptySums(groups);
+  // Each group's parts added in part order, whatever order the rows arrived in.
+  const int count = PQntuples(rows.get());
+  std::vector<std::array<std::int64_t, 3>> order;
+  for (int row = 0; row < count; ++row) order.push_back({IntegerAt(rows.get(), row, 1), IntegerAt(rows.get(), row, 0), row});
+  std::sort(order.begin(), order.end());
+  std::vector<std::int64_t> atOrAbove;
+  for (const auto& [g, p, row64] : order) {
+    const int row = static_cast<int>(row64);
+    if (g < 1 || static_cast<std::size_t>(g) > answer.size()) return std::nullopt;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const int at0 = 2 + 5 * static_cast<int>(c);
+      const std::int64_t n = IntegerAt(rows.get(), row, at0);
+      if (n == 0) continue;  // a part without this column's values (its sums are null)
+      DeviationSums& sums = answer[static_cast<std::size_t>(g - 1)].columns[c];
+      double* targets[] = {&sums.squares, &sums.cubes, &sums.fourths};
+      for (int i = 0; i < 3; ++i) {
+        double part = 0.0;
+        if (!FloatAt(rows.get(), row, at0 + 1 + i, &part)) return std::nullopt;
+        *targets[i] += part;
+      }
+      // Class b holds the values at or above threshold b and below threshold b + 1.
+      if (!ReadCounts(rows.get(), row, at0 + 4, &atOrAbove) || atOrAbove.size() != counted[c]) return std::nullopt;
+      std::vector<std::int64_t>& classes = sums.classCounts;
+      for (std::size_t b = 0; b < classes.size(); ++b) {
+        classes[b] += (b == 0 ? n : atOrAbove[b - 1]) - (b + 1 < classes.size() ? atOrAbove[b] : 0);
+      }
+      sums.count += n;
+    }
+  }
+  return answer;
+}
+
+std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
+    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
+  std::vector<std::string> values;
+  auto add = [&values](std::string text) {
+    values.push_back(std::move(text));
+    return "$" + std::to_string(values.size());
+  };
+  GroupedDeviationPlaceholders at;
+  if (scaleBy != 1.0) at.scale = add(FloatToText(scaleBy));
+  const bool numeric = NumericKey(groupColumn);
+  at.keyType = numeric ? "float8" : "text";
+  std::string means;
+  std::string thresholds;
+  std::string offsets = "{0";
+  std::size_t offset = 0;
+  for (const GroupDeviationRequest& group : groups) {
+    for (const DeviationRequest& cell : group.columns) {
+      means += (means.empty() ? "" : ",") + FloatToText(cell.mean);
+      for (double threshold : cell.thresholds) thresholds += (thresholds.empty() ? "" : ",") + FloatToText(threshold);
+      offset += cell.thresholds.size();
+      offsets += "," + std::to_string(offset);
+    }
+  }
+  at.keys = add(KeysText(groups, groupColumn, numeric));
+  at.means = add("{" + means + "}");
+  at.thresholds = add("{" + thresholds + "}");
+  at.offsets = add(offsets + "}");
+  Result rows = session_.Run(GroupedDeviationsStatement(GroupedSources(columns, groupColumn), at), values);
+  if (rows == nullptr) return std::nullopt;
+
+  std::vector<GroupDeviations> answer = EmptySums(groups);
   // Parts, groups, columns and classes added in one order, whatever order the rows arrived in.
   const int count = PQntuples(rows.get());
   std::vector<std::array<std::int64_t, 5>> order;

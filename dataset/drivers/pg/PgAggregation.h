@@ -7,11 +7,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "dataset/AggregatingSource.h"
 #include "dataset/RecordSource.h"
+#include "dataset/drivers/pg/PgAggregateSql.h"
 #include "dataset/drivers/pg/PgSession.h"
 
 namespace sumora::pg {
@@ -23,6 +25,7 @@ namespace sumora::pg {
 struct Relation {
   std::string from;
   bool byName = true;
+  bool foreign = false;  // a foreign table, whose aggregates are best written for its own server
 };
 
 // The source the aggregation reads: its session, its relations, and one way to run a statement.
@@ -61,15 +64,31 @@ class Aggregation final : public AggregatingSource {
   // The numbers one grouped deviation statement sends (keys, means, thresholds); more groups are split
   // over several statements.
   static constexpr std::size_t kMaxNumbersPerStatement = std::size_t{1} << 20;
+  // A column whose cells have at most this many thresholds is counted with one aggregate per threshold,
+  // in the statement that reads each row once for every column (a moment pass has at most 99: 100
+  // classes). More (a quantile pass) would make that statement too large: such a column is counted by
+  // unfolding each row into its values.
+  static constexpr std::size_t kMaxCountedThresholds = 100;
+  // The columns a wide statement's rows may have (the server takes at most 1664).
+  static constexpr std::size_t kMaxRowColumns = 1600;
 
  private:
   // The group's key in one relation: a float8 for a numeric group field (NaN for a null), else text
   // ('n' for a null, 't' and the text for a value); "0::float8" without a group field.
   std::string KeyExpression(const Relation& relation, int groupColumn) const;
+  // The key of a non-numeric, non-boolean group field's value `name` of type `type`.
+  static std::string TextKey(const std::string& name, Oid type);
   bool NumericKey(int groupColumn) const { return groupColumn < 0 || Aggregates(groupColumn); }
-  std::optional<std::vector<GroupDeviations>> DeviationsOfBatch(const std::vector<int>& columns, int groupColumn,
-                                                                double scaleBy,
-                                                                const std::vector<GroupDeviationRequest>& groups);
+  std::vector<GroupedSource> GroupedSources(const std::vector<int>& columns, int groupColumn) const;
+  // Whether `column` has been seen holding NaN, which its statements then read as a null.
+  std::vector<bool> NotANumber(const std::vector<int>& columns) const;
+  // One grouped deviation statement of each kind for `groups`; each answers its columns' sums in order.
+  std::optional<std::vector<GroupDeviations>> WideDeviations(const std::vector<int>& columns, int groupColumn,
+                                                             double scaleBy,
+                                                             const std::vector<GroupDeviationRequest>& groups);
+  std::optional<std::vector<GroupDeviations>> UnfoldedDeviations(const std::vector<int>& columns, int groupColumn,
+                                                                 double scaleBy,
+                                                                 const std::vector<GroupDeviationRequest>& groups);
   bool ValidColumns(const std::vector<int>& columns, int groupColumn) const;
   // The column as the float8 a pass reads, in one relation.
   std::string ValueExpression(const Relation& relation, int column) const;
@@ -78,6 +97,7 @@ class Aggregation final : public AggregatingSource {
   AggregateSession& session_;
   const std::vector<FieldDef>& fields_;
   const std::vector<Oid>& types_;
+  std::set<int> notANumber_;
 };
 
 // Reading a statement's answer cell.
