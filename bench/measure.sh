@@ -21,6 +21,18 @@ measure() {
   echo "$(_measure_median "${times[@]}") $peak $(_measure_median "${cpus[@]}")"
 }
 
+#   bytes_received CMD [ARGS...]
+# The bytes the command received over its sockets (the sum of what recvfrom and recvmsg returned,
+# counted with strace), or "-" without strace.
+bytes_received() {
+  command -v strace >/dev/null 2>&1 || { echo "-"; return; }
+  local log
+  log=$(mktemp "${TMPDIR:-/tmp}/sumora-bench.XXXXXX.strace")
+  strace -f -qq -e trace=recvfrom,recvmsg -o "$log" "$@" >/dev/null 2>&1 || { rm -f "$log"; echo "-"; return; }
+  awk '/= [0-9]+$/ { sum += $NF } END { printf "%.0f", sum }' "$log"
+  rm -f "$log"
+}
+
 _measure_median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 build_probes() {

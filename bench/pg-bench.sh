@@ -11,6 +11,7 @@
 # usage: bench/pg-bench.sh [BUILD_DIR] [ROWS...]      (default: build 1000000; add 10000000 for the large run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/measure.sh
 BUILD=${1:-build}
 shift || true
 SIZES=("$@")
@@ -61,15 +62,6 @@ measure() {
   echo "$best_time $best_rss"
 }
 
-# Bytes the client received from the server: "-" without strace.
-received() {
-  command -v strace >/dev/null 2>&1 || { echo "-"; return; }
-  local log
-  log=$(mktemp "${TMPDIR:-/tmp}/sumora-pg-bench.XXXXXX.strace")
-  strace -f -qq -e trace=recvfrom,recvmsg -o "$log" "$@" >/dev/null 2>&1 || { rm -f "$log"; echo "-"; return; }
-  awk '/= [0-9]+$/ { sum += $NF } END { printf "%d", sum }' "$log"
-  rm -f "$log"
-}
 
 # The program's own footprint (its shared libraries; `sumora` links no Qt), which every run below carries.
 read -r _ base_m < <(measure "$SUMORA" --version)
@@ -84,8 +76,8 @@ for rows in "${SIZES[@]}"; do
                                 --progress never)
   server=("$SUMORA" summarize --db "$URL" --table "orders_$rows" --field amount --progress never --server-side)
   read -r server_t server_m < <(measure "${server[@]}")
-  table_bytes=$(received "$SUMORA" summarize --db "$URL" --table "orders_$rows" --field amount --progress never)
-  server_bytes=$(received "${server[@]}")
+  table_bytes=$(bytes_received "$SUMORA" summarize --db "$URL" --table "orders_$rows" --field amount --progress never)
+  server_bytes=$(bytes_received "${server[@]}")
   for entry in "bare libpq loop:$floor_t:$floor_m:" "summarize (query):$query_t:$query_m:" \
                "summarize (table):$table_t:$table_m:$table_bytes" "summarize --server-side:$server_t:$server_m:$server_bytes"; do
     IFS=: read -r name t m b <<<"$entry"

@@ -13,6 +13,7 @@
 # Data (CSV) comes from, or is generated into, $SUMORA_BENCH_DATA (default /tmp/sumora-wide).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/measure.sh
 BUILD=${1:-build}
 shift || true
 SIZES=("$@")
@@ -45,17 +46,7 @@ pg_test_server_start "$SQL" || { echo "pg-wide: no PostgreSQL server" >&2; exit 
 trap 'rm -f "$SQL"; pg_test_server_stop' EXIT
 URL=$SUMORA_PG_TEST_URL
 
-# Bytes the client received from the server: "-" without strace.
-received() {
-  command -v strace >/dev/null 2>&1 || { echo "-"; return; }
-  local log
-  log=$(mktemp "${TMPDIR:-/tmp}/sumora-pg-wide.XXXXXX.strace")
-  strace -f -qq -e trace=recvfrom,recvmsg -o "$log" "$@" >/dev/null 2>&1 || { rm -f "$log"; echo "-"; return; }
-  awk '/= [0-9]+$/ { sum += $NF } END { printf "%.0f", sum }' "$log"
-  rm -f "$log"
-}
 
-median() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 NAMES=("1 field server-side" "20 fields server-side" "20 fields by grp server-side" "20 fields streaming")
 printf '%-10s %-30s %9s %9s %14s\n' rows program seconds peak_MB bytes_received
@@ -86,9 +77,9 @@ for rows in "${SIZES[@]}"; do
   declare -A secs=()
   for i in "${!NAMES[@]}"; do
     # shellcheck disable=SC2086
-    secs[$i]=$(median ${times[$i]})
+    secs[$i]=$(_measure_median ${times[$i]})
     program "$i"
-    bytes=$(received "${CMD[@]}")
+    bytes=$(bytes_received "${CMD[@]}")
     [ "$i" != 1 ] || BYTES[$rows]=$bytes
     awk -v r="$rows" -v n="${NAMES[$i]}" -v t="${secs[$i]}" -v m="${peaks[$i]}" -v b="$bytes" \
       'BEGIN { printf "%-10s %-30s %9.2f %9.1f %14s\n", r, n, t, m / 1024, b }'
