@@ -101,9 +101,10 @@ inline std::uint64_t LoadDigits(const char* at) {
   const bool negative = p != end && *p == '-';
   if (negative) ++p;
   // The byte after a cell is a delimiter, a quote or a line end, but the count stops at `end` anyway.
-  const int whole = static_cast<int>(std::min<std::ptrdiff_t>(detail::LeadingDigits(detail::LoadDigits(p)), end - p));
+  const std::uint64_t wholeWord = detail::LoadDigits(p);
+  const int whole = static_cast<int>(std::min<std::ptrdiff_t>(detail::LeadingDigits(wholeWord), end - p));
   if (whole == 8) return ReadPlainDecimal(begin, end, value);
-  std::uint64_t digits = whole == 0 ? 0 : detail::DigitsValue(detail::LoadDigits(p), whole);
+  std::uint64_t digits = whole == 0 ? 0 : detail::DigitsValue(wholeWord, whole);
   p += whole;
   int fraction = 0;
   if (p != end) {

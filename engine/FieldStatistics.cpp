@@ -217,16 +217,11 @@ void FieldStatistics::LayOutClasses() {
     classStarts_[i] = classEnds_[i - 1];
     classEnds_[i] = width + classStarts_[i];
   }
-  classesSpan_ = HasClassSpan();
-  if (classesSpan_) placePerWidth_ = 1.0 / (classEnds_[0] - classStarts_[0]);
+  if (HasClassSpan()) placePerWidth_ = 1.0 / (classEnds_[0] - classStarts_[0]);
 }
 
 void FieldStatistics::ClearClassCounts() {
   for (std::size_t i = 0; i < classStarts_.size(); ++i) classCounts_[i] = 0;
-}
-
-bool FieldStatistics::HasClassSpan() const {
-  return !classStarts_.empty() && classStarts_.front() < classEnds_.back();
 }
 
 std::vector<double> FieldStatistics::ClassThresholds() const {

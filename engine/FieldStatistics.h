@@ -106,7 +106,7 @@ class FieldStatistics {
   void ClearClassCounts();
   // Counts x into its class without touching the percentages.
   void CountClass(double x) {
-    if (classesSpan_ && count_ > 0) {
+    if (HasClassSpan() && count_ > 0) {
       CountClassInSpan(x);
     } else {
       CountClassChecked(x);
@@ -128,7 +128,7 @@ class FieldStatistics {
   void RefreshPercents();
   // The lower bounds of classes 2..k (see CountClass); empty when the classes hold nothing.
   std::vector<double> ClassThresholds() const;
-  bool HasClassSpan() const;
+  bool HasClassSpan() const { return !classStarts_.empty() && classStarts_.front() < classEnds_.back(); }
   // Recomputes the class bounds from the extremes and freqClasses (EMathError for 0 classes).
   void LayOutClasses();
   void AddClassCounts(const std::vector<std::int64_t>& counts);
@@ -209,8 +209,7 @@ class FieldStatistics {
   // last slot holds the totals). Counts are 32-bit so that classes of more than 65535 values never wrap.
   std::vector<double> classStarts_;
   std::vector<double> classEnds_;
-  bool classesSpan_ = false;     // HasClassSpan() of the classes laid out
-  double placePerWidth_ = 0.0;   // 1 / the first class's width, for guessing a value's class
+  double placePerWidth_ = 0.0;  // 1 / the first class's width, for guessing a value's class
   std::vector<std::uint32_t> classCounts_;
   std::vector<double> classPercents_;
   std::vector<double> classCumPercents_;

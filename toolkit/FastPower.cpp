@@ -123,7 +123,7 @@ PowerMemo::~PowerMemo() = default;
 SUMORA_FMA_VARIANTS
 Powers234 PowerMemo::Raise(double d) {
   const auto key = std::bit_cast<std::uint64_t>(d);
-  Entry* entry = entries_ == nullptr ? nullptr : &entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_)];
+  Entry* entry = entries_ == nullptr ? nullptr : &EntryFor(key);
 #if defined(__GNUC__)
   // The entry is fetched while the powers are worked out, in case their rounding needs it.
   if (entry != nullptr) __builtin_prefetch(entry);
@@ -131,7 +131,7 @@ Powers234 PowerMemo::Raise(double d) {
   return sumora::Raise(d, [&](double deviation, Powers234 powers, unsigned slow) {
     if (entry == nullptr) {
       entries_ = std::make_unique<Entry[]>(std::size_t{1} << bits_);
-      entry = &entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_)];
+      entry = &EntryFor(key);
     }
     if (entry->key != key) *entry = {key, CompleteExactly(deviation, powers, slow)};
     return entry->powers;

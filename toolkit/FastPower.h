@@ -37,6 +37,8 @@ class PowerMemo {
     std::uint64_t key;  // the deviation's bits; 0 (the deviation 0, never remembered) when empty
     Powers234 powers;
   };
+  // The entry a deviation's bits hash to (entries_ made).
+  Entry& EntryFor(std::uint64_t key) { return entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_)]; }
   int bits_;
   std::unique_ptr<Entry[]> entries_;
 };

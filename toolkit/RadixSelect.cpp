@@ -154,13 +154,12 @@ void RadixSelect::BeginPass() {
   for (const Work& work : pass_) passStarts_.push_back(work.range.lo);
 }
 
-void RadixSelect::Count(Work& work, std::uint64_t key) {
+RadixSelect::Cell* RadixSelect::Place(Work& work, std::uint64_t key) {
   if (work.collect) {
     work.values.push_back(key);  // the keys, which sort as the values do
-    return;
+    return nullptr;
   }
-  const std::size_t bucket = static_cast<std::size_t>((key - work.range.lo) >> work.shift);
-  CountIn(work.cells[bucket], key);
+  return &work.cells[static_cast<std::size_t>((key - work.range.lo) >> work.shift)];
 }
 
 RadixSelect::Work* RadixSelect::WorkFor(std::uint64_t key) {
@@ -180,7 +179,9 @@ RadixSelect::Work* RadixSelect::WorkFor(std::uint64_t key) {
 }
 
 void RadixSelect::AddKey(std::uint64_t key) {
-  if (Work* work = WorkFor(key)) Count(*work, key);
+  Work* work = WorkFor(key);
+  if (work == nullptr) return;
+  if (Cell* cell = Place(*work, key)) CountIn(*cell, key);
 }
 
 void RadixSelect::AddAll(const double* values, std::size_t count) {
@@ -194,12 +195,8 @@ void RadixSelect::AddAll(const double* values, std::size_t count) {
       const std::uint64_t key = OrderKey(values[i]);
       if (key < passLo_ || key > passHi_) continue;
       Work* work = WorkFor(key);
-      if (work == nullptr) continue;
-      if (work->collect) {
-        work->values.push_back(key);
-        continue;
-      }
-      Cell* cell = &work->cells[static_cast<std::size_t>((key - work->range.lo) >> work->shift)];
+      Cell* cell = work == nullptr ? nullptr : Place(*work, key);
+      if (cell == nullptr) continue;
 #if defined(__GNUC__)
       __builtin_prefetch(cell, 1);
 #endif

@@ -139,7 +139,8 @@ class RadixSelect {
   void AddKey(std::uint64_t key);
   // The work whose range holds the key, or nullptr.
   Work* WorkFor(std::uint64_t key);
-  void Count(Work& work, std::uint64_t key);
+  // The cell the key counts in, or nullptr when the work collects its keys (the key is kept then).
+  static Cell* Place(Work& work, std::uint64_t key);
   static void CountIn(Cell& cell, std::uint64_t key) {
     if (cell.count++ == 0) {
       cell.SetFirst(key);
