@@ -36,13 +36,11 @@ std::string FloatArrayText(const std::vector<double>& values) {
 
 AggregateParameters::AggregateParameters(double scaleBy, std::optional<double> meanValue,
                                          const std::vector<double>& thresholdValues) {
-  auto add = [this](std::string text) {
-    values.push_back(std::move(text));
-    return "$" + std::to_string(values.size());
-  };
-  if (scaleBy != 1.0) scale = add(FloatToText(scaleBy));
-  if (meanValue) mean = add(FloatToText(*meanValue));
-  if (!thresholdValues.empty()) thresholds = add(FloatArrayText(thresholdValues));
+  ParameterList list;
+  if (scaleBy != 1.0) scale = list.Add(FloatToText(scaleBy));
+  if (meanValue) mean = list.Add(FloatToText(*meanValue));
+  if (!thresholdValues.empty()) thresholds = list.Add(FloatArrayText(thresholdValues));
+  values = std::move(list.values);
 }
 
 std::string TotalsStatement(const std::vector<ValueSource>& sources, const AggregateParameters& at) {

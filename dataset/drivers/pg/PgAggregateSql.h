@@ -10,6 +10,15 @@
 
 namespace sumora::pg {
 
+// A statement's parameter values, as text: Add keeps one and returns its placeholder ($1, $2, ...).
+struct ParameterList {
+  std::vector<std::string> values;
+  std::string Add(std::string text) {
+    values.push_back(std::move(text));
+    return "$" + std::to_string(values.size());
+  }
+};
+
 // The parameters of one aggregate statement: the placeholders its text uses and their values, numbered
 // in this order from $1: the scale (left out when it is 1, so the values are not divided at all), the
 // mean of the deviations, the class thresholds (each only when given).

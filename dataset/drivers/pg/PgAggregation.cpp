@@ -27,6 +27,16 @@ bool FloatAt(const PGresult* result, int row, int column, double* value) {
   return ReadFloatText(text, value) == TextValue::Number && std::isfinite(*value);
 }
 
+bool AddPowerSums(const PGresult* result, int row, int column, DeviationSums* sums) {
+  double* targets[] = {&sums->squares, &sums->cubes, &sums->fourths};
+  for (int i = 0; i < 3; ++i) {
+    double part = 0.0;
+    if (!FloatAt(result, row, column + i, &part)) return false;
+    *targets[i] += part;
+  }
+  return true;
+}
+
 bool Aggregation::Aggregates(int column) const {
   if (column < 0 || static_cast<std::size_t>(column) >= fields_.size()) return false;
   switch (fields_[static_cast<std::size_t>(column)].type) {
@@ -91,18 +101,13 @@ std::optional<DeviationSums> Aggregation::Deviations(int column, double scaleBy,
   if (sums == nullptr) return std::nullopt;
   DeviationSums answer;
   answer.classCounts.assign(thresholds.size() + 1, 0);
-  double* targets[] = {&answer.squares, &answer.cubes, &answer.fourths};
   for (int row = 0; row < PQntuples(sums.get()); ++row) {
     const std::int64_t bucket = IntegerAt(sums.get(), row, 0);
     const std::int64_t count = IntegerAt(sums.get(), row, 1);
     if (bucket < 0 || static_cast<std::size_t>(bucket) >= answer.classCounts.size()) return std::nullopt;
     answer.classCounts[static_cast<std::size_t>(bucket)] += count;
     answer.count += count;
-    for (int i = 0; i < 3; ++i) {
-      double part = 0.0;
-      if (!FloatAt(sums.get(), row, i + 2, &part)) return std::nullopt;
-      *targets[i] += part;
-    }
+    if (!AddPowerSums(sums.get(), row, 2, &answer)) return std::nullopt;
   }
   return answer;
 }
@@ -440,16 +445,12 @@ std::string KeysText(const std::vector<GroupDeviationRequest>& groups, int group
 
 std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
     const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
-  std::vector<std::string> values;
-  auto add = [&values](std::string text) {
-    values.push_back(std::move(text));
-    return "$" + std::to_string(values.size());
-  };
+  ParameterList parameters;
   WideDeviationPlaceholders at;
-  if (scaleBy != 1.0) at.read.scale = add(FloatToText(scaleBy));
+  if (scaleBy != 1.0) at.read.scale = parameters.Add(FloatToText(scaleBy));
   if (groupColumn >= 0) {
     at.keyType = NumericKey(groupColumn) ? "float8" : "text";
-    at.keys = add(KeysText(groups, groupColumn, NumericKey(groupColumn)));
+    at.keys = parameters.Add(KeysText(groups, groupColumn, NumericKey(groupColumn)));
   }
   std::vector<std::size_t> counted(columns.size(), 0);
   for (const GroupDeviationRequest& group : groups) {
@@ -459,7 +460,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
   for (std::size_t c = 0; c < columns.size(); ++c) {
     std::string means;
     for (const GroupDeviationRequest& group : groups) means += (means.empty() ? "" : ",") + FloatToText(group.columns[c].mean);
-    at.means.push_back(add("{" + means + "}"));
+    at.means.push_back(parameters.Add("{" + means + "}"));
     at.thresholds.emplace_back();
     for (std::size_t k = 0; k < counted[c]; ++k) {
       std::string thresholds;
@@ -467,7 +468,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
         const std::vector<double>& own = group.columns[c].thresholds;
         thresholds += (thresholds.empty() ? "" : ",") + (k < own.size() ? FloatToText(own[k]) : std::string("NULL"));
       }
-      at.thresholds.back().push_back(add("{" + thresholds + "}"));
+      at.thresholds.back().push_back(parameters.Add("{" + thresholds + "}"));
     }
   }
   const std::vector<GroupedSource> sources = GroupedSources(columns, groupColumn);
@@ -476,7 +477,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
   // an overflow, and the pass reads the records).
   for (bool again = true; again;) {
     at.read.notANumber = NotANumber(columns);
-    rows = session_.Run(WideDeviationsStatement(sources, at), values);
+    rows = session_.Run(WideDeviationsStatement(sources, at), parameters.values);
     if (rows == nullptr) return std::nullopt;
     again = false;
     for (int row = 0; row < PQntuples(rows.get()); ++row) {
@@ -503,12 +504,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
       const std::int64_t n = IntegerAt(rows.get(), row, at0);
       if (n == 0) continue;  // a part without this column's values (its sums are null)
       DeviationSums& sums = answer[static_cast<std::size_t>(g - 1)].columns[c];
-      double* targets[] = {&sums.squares, &sums.cubes, &sums.fourths};
-      for (int i = 0; i < 3; ++i) {
-        double part = 0.0;
-        if (!FloatAt(rows.get(), row, at0 + 1 + i, &part)) return std::nullopt;
-        *targets[i] += part;
-      }
+      if (!AddPowerSums(rows.get(), row, at0 + 1, &sums)) return std::nullopt;
       // Class b holds the values at or above threshold b and below threshold b + 1.
       if (!ReadCounts(rows.get(), row, at0 + 4, &atOrAbove) || atOrAbove.size() != counted[c]) return std::nullopt;
       std::vector<std::int64_t>& classes = sums.classCounts;
@@ -523,13 +519,9 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
 
 std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
     const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
-  std::vector<std::string> values;
-  auto add = [&values](std::string text) {
-    values.push_back(std::move(text));
-    return "$" + std::to_string(values.size());
-  };
+  ParameterList parameters;
   GroupedDeviationPlaceholders at;
-  if (scaleBy != 1.0) at.scale = add(FloatToText(scaleBy));
+  if (scaleBy != 1.0) at.scale = parameters.Add(FloatToText(scaleBy));
   const bool numeric = NumericKey(groupColumn);
   at.keyType = numeric ? "float8" : "text";
   std::string means;
@@ -544,11 +536,11 @@ std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
       offsets += "," + std::to_string(offset);
     }
   }
-  at.keys = add(KeysText(groups, groupColumn, numeric));
-  at.means = add("{" + means + "}");
-  at.thresholds = add("{" + thresholds + "}");
-  at.offsets = add(offsets + "}");
-  Result rows = session_.Run(GroupedDeviationsStatement(GroupedSources(columns, groupColumn), at), values);
+  at.keys = parameters.Add(KeysText(groups, groupColumn, numeric));
+  at.means = parameters.Add("{" + means + "}");
+  at.thresholds = parameters.Add("{" + thresholds + "}");
+  at.offsets = parameters.Add(offsets + "}");
+  Result rows = session_.Run(GroupedDeviationsStatement(GroupedSources(columns, groupColumn), at), parameters.values);
   if (rows == nullptr) return std::nullopt;
 
   std::vector<GroupDeviations> answer = EmptySums(groups);
@@ -569,12 +561,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
     const std::int64_t n = IntegerAt(rows.get(), static_cast<int>(row), 4);
     sums.classCounts[static_cast<std::size_t>(b)] += n;
     sums.count += n;
-    double* targets[] = {&sums.squares, &sums.cubes, &sums.fourths};
-    for (int i = 0; i < 3; ++i) {
-      double part = 0.0;
-      if (!FloatAt(rows.get(), static_cast<int>(row), 5 + i, &part)) return std::nullopt;
-      *targets[i] += part;
-    }
+    if (!AddPowerSums(rows.get(), static_cast<int>(row), 5, &sums)) return std::nullopt;
   }
   return answer;
 }

@@ -104,5 +104,8 @@ class Aggregation final : public AggregatingSource {
 std::int64_t IntegerAt(const PGresult* result, int row, int column);
 // False for a null or an infinite sum: the pass over the records says what is wrong.
 bool FloatAt(const PGresult* result, int row, int column, double* value);
+// Adds the sums of d^2, d^3 and d^4 in `column` .. `column` + 2 of `row` to `sums`; false as FloatAt
+// is for one of them.
+bool AddPowerSums(const PGresult* result, int row, int column, DeviationSums* sums);
 
 }  // namespace sumora::pg
