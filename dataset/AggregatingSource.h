@@ -98,6 +98,13 @@ class AggregatingSource {
                                                                    const std::vector<GroupDeviationRequest>& /*groups*/) {
     return std::nullopt;
   }
+  // DeviationsOf for a counting pass, which needs only the class counts: a source may leave the power
+  // sums 0 and spare itself their arithmetic and the answer their text. By default the whole sums.
+  virtual std::optional<std::vector<GroupDeviations>> CountsOf(const std::vector<int>& columns, int groupColumn,
+                                                               double scaleBy,
+                                                               const std::vector<GroupDeviationRequest>& groups) {
+    return DeviationsOf(columns, groupColumn, scaleBy, groups);
+  }
 };
 
 }  // namespace sumora

@@ -71,6 +71,11 @@ class TDataSet : public TComponent {
   // The same for several fields (a projection); an empty list unfocuses.
   void FocusFields(const std::vector<const TField*>& fields);
 
+  // See RecordSource::ExpectRecords; does nothing on a closed dataset.
+  void ExpectRecords(std::int64_t records) {
+    if (source_ != nullptr) source_->ExpectRecords(records);
+  }
+
   // See RecordSource::HoldSnapshot; does nothing on a closed dataset.
   void HoldSnapshot(bool hold) {
     if (source_ != nullptr) source_->HoldSnapshot(hold);

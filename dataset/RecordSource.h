@@ -85,6 +85,10 @@ class RecordSource {
     FocusColumn(columns.size() == 1 ? columns.front() : -1);
   }
 
+  // A hint that the next pass (from the next First()) reads about `records` records, perhaps fewer
+  // when it stops early: a source that fetches in batches may size its first batch to it.
+  virtual void ExpectRecords(std::int64_t /*records*/) {}
+
   // Between HoldSnapshot(true) and HoldSnapshot(false) every First() reads the same data, even while
   // others write: a source with transactions keeps one read transaction open. Released as soon as the
   // caller is done, since a held read can keep writers waiting. Sources that read one snapshot anyway

@@ -180,9 +180,12 @@ bool TSumoraStats::LoadByAggregates(PassScope& scope, AggregatingSource& aggrega
   const std::string message = kLoadingMessage;
   scope.Progress(GaugeKind::Horizontal, message, 0.0);
   std::vector<double>& stored = s_.StoredForFill();
-  for (dataSet.First(); !dataSet.Eof() && stored.size() < static_cast<std::size_t>(MaxStoredValues); dataSet.Next()) {
+  dataSet.ExpectRecords(MaxStoredValues);  // the store's values, not a batch of rows past them
+  // The loop stops on the record that fills the store: a step past it could fetch another batch.
+  for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
     if (field.IsNull()) continue;
     stored.push_back(field.AsFloat() / ScaleBy_);
+    if (stored.size() == static_cast<std::size_t>(MaxStoredValues)) break;
   }
   const std::optional<ValueTotals> totals = aggregation.Totals(field.Index(), ScaleBy_);
   if (!totals) {

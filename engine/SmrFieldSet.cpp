@@ -342,16 +342,23 @@ bool TSumoraFieldSet::LoadByAggregates(Pass& pass) {
     pass.groupsFixed = true;
   }
   std::int64_t records = 0;
-  std::size_t unfilled = 0;  // fields of groups whose store still waits for values
+  std::int64_t storedRows = 0;  // the records the stores take at least, when their values come first
+  std::size_t unfilled = 0;     // fields of groups whose store still waits for values
   for (std::size_t g = 0; g < groups_.size(); ++g) {
     const GroupTotals& answer = (*totals)[g];
     records += answer.records;
+    std::int64_t groupRows = 0;
     for (std::size_t f = 0; f < pass.fields.size(); ++f) {
       groups_[g].fields[f].nullCount = answer.records - answer.columns[f].count;
       if (answer.columns[f].count > 0) ++unfilled;
+      groupRows = std::max(groupRows, std::min<std::int64_t>(answer.columns[f].count, MaxStoredValues));
     }
+    storedRows += groupRows;
   }
   const double scaleBy = component_.ScaleBy();
+  // Only the stores' values travel, not a batch of rows past them.
+  dataSet.ExpectRecords(storedRows);
+  // The loop stops on the record that fills the last store: a step past it could fetch another batch.
   for (dataSet.First(); !dataSet.Eof() && unfilled > 0; dataSet.Next()) {
     const std::size_t g = GroupIndex(pass);
     for (std::size_t f = 0; f < pass.fields.size(); ++f) {
@@ -361,6 +368,7 @@ bool TSumoraFieldSet::LoadByAggregates(Pass& pass) {
       stored.push_back(pass.fields[f]->AsFloat() / scaleBy);
       if (static_cast<std::int64_t>(stored.size()) == wanted) --unfilled;
     }
+    if (unfilled == 0) break;
   }
   for (std::size_t g = 0; g < groups_.size(); ++g) {
     for (std::size_t f = 0; f < pass.fields.size(); ++f) {
@@ -716,10 +724,10 @@ bool TSumoraFieldSet::QuantilesByAggregates(Pass& pass, const std::string& messa
     // The stored values are a sample of the data: the selection probes them near each rank.
     select.SetHints(field.statistics.Stored());
     const FieldStatistics& s = field.statistics;
-    // Deviations from the mean keep the sums the source adds alongside in range.
+    // Only the counts are asked for; the mean completes the request.
     return DeviationRequest{s.Total() / static_cast<double>(s.Count()), select.BeginThresholdPass()};
   });
-  const std::optional<std::vector<GroupDeviations>> sums = pass.aggregation->DeviationsOf(
+  const std::optional<std::vector<GroupDeviations>> sums = pass.aggregation->CountsOf(
       pass.columns, pass.group != nullptr ? pass.group->Index() : -1, component_.ScaleBy(), requests);
   if (!Complete(sums, groups_.size(), pass.fields.size())) {
     for (FieldSummary* field : fields) field->selection->Current().AbandonPass();

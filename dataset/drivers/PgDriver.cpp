@@ -18,6 +18,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dataset/AggregatingSource.h"
@@ -33,9 +34,12 @@ namespace sumora {
 
 namespace {
 
-// Big enough that a round trip per batch costs little next to the rows, small enough that one batch of a
-// wide table stays a few megabytes.
-constexpr int kFetchRows = 8192;
+// A pass's batches start small and double up to the largest: opening a dataset, or a pass that stops
+// after a few records, fetches few rows, while a long scan soon takes batches big enough that a round
+// trip per batch costs little next to the rows, and small enough that one batch of a wide table stays a
+// few megabytes.
+constexpr int kFirstBatchRows = 64;
+constexpr int kLargestBatchRows = 8192;
 
 // How a column's text becomes a number.
 enum class ValueKind : std::uint8_t { Integer, Float, Money, Boolean, Other };
@@ -106,8 +110,6 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
         select_(std::move(select)),
         what_(std::move(what)),
         quotedTable_(std::move(quotedTable)) {
-    fetchSql_ = "FETCH FORWARD " + std::to_string(kFetchRows) + " FROM " + kCursorName;
-    rewindSql_ = std::string("MOVE ABSOLUTE 0 IN ") + kCursorName + "; " + fetchSql_;
     Start();
   }
 
@@ -142,7 +144,8 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     if (!broken_) {
       batch_.reset();
       FailIfCancelled("Rewinding " + what_);
-      pg::Result rewound = pg::ExecFixed(connection_.get(), rewindSql_.c_str());
+      const std::string rewind = std::string("MOVE ABSOLUTE 0 IN ") + kCursorName + "; " + FetchSql(FirstBatchRows());
+      pg::Result rewound = pg::ExecFixed(connection_.get(), rewind.c_str());
       if (PQresultStatus(rewound.get()) == PGRES_TUPLES_OK) {
         TakeBatch(std::move(rewound), 0);
         return;
@@ -161,6 +164,8 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
   }
 
   bool Eof() const override { return row_ >= batchRows_; }
+
+  void ExpectRecords(std::int64_t records) override { expected_ = records; }
 
   std::int64_t RecordCount() override {
     if (count_ < 0) {
@@ -320,9 +325,22 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     pg::Result restored = pg::ExecFixed(connection_.get(), "RESET enable_indexonlyscan");
     if (PQresultStatus(restored.get()) != PGRES_COMMAND_OK) Fail(doing, restored.get());
     FailIfCancelled(doing);
-    pg::Result first = pg::ExecOne(connection_.get(), fetchSql_);
+    pg::Result first = pg::ExecOne(connection_.get(), FetchSql(FirstBatchRows()));
     if (PQresultStatus(first.get()) != PGRES_TUPLES_OK) Fail(doing, first.get());
     return first;
+  }
+
+  // The first batch of a pass: what the caller expects to read (once), or a few rows. The batches after
+  // it grow from a few rows either way: past what it expected, a caller reads few more.
+  int FirstBatchRows() {
+    const std::int64_t expected = std::exchange(expected_, 0);
+    growth_ = kFirstBatchRows;
+    requested_ = expected > 0 ? static_cast<int>(std::min<std::int64_t>(expected, 2 * kLargestBatchRows)) : kFirstBatchRows;
+    return requested_;
+  }
+
+  static std::string FetchSql(int rows) {
+    return "FETCH FORWARD " + std::to_string(rows) + " FROM " + kCursorName;
   }
 
   // Replaces the cursor by one over the wanted columns (all of them when none is named), on the same
@@ -391,7 +409,9 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     row_ = 0;
     batchStart_ = nextStart;
     FailIfCancelled("Reading " + what_);
-    pg::Result next = pg::ExecOne(connection_.get(), fetchSql_);
+    growth_ = std::min(2 * growth_, kLargestBatchRows);
+    requested_ = growth_;
+    pg::Result next = pg::ExecOne(connection_.get(), FetchSql(requested_));
     if (PQresultStatus(next.get()) != PGRES_TUPLES_OK) {
       broken_ = true;
       Fail("Reading " + what_ + " failed after record " + std::to_string(nextStart), next.get());
@@ -402,7 +422,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
   void TakeBatch(pg::Result batch, std::int64_t start) {
     batch_ = std::move(batch);
     batchRows_ = PQntuples(batch_.get());
-    lastBatch_ = batchRows_ < kFetchRows;
+    lastBatch_ = batchRows_ < requested_;
     batchStart_ = start;
     row_ = 0;
   }
@@ -500,8 +520,6 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
   std::string select_;
   std::string what_;
   std::string quotedTable_;
-  std::string fetchSql_;
-  std::string rewindSql_;
   std::vector<FieldDef> fields_;
   std::vector<Oid> types_;
   std::vector<ValueKind> kinds_;
@@ -515,6 +533,9 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
   int row_ = 0;                  // index of the current record in the batch
   std::int64_t batchStart_ = 0;  // records before the batch
   bool lastBatch_ = true;
+  int requested_ = kFirstBatchRows;  // the rows the last fetch asked for
+  int growth_ = kFirstBatchRows;     // the size the batches have grown to
+  std::int64_t expected_ = 0;         // ExpectRecords' hint for the next pass, 0 when none
   bool broken_ = false;  // a statement failed: the transaction (or the connection) must be renewed
   std::int64_t count_ = -1;
 };

@@ -293,5 +293,23 @@ TEST_F(PgDriverTest, FocusedColumnsReadByPositionInTheSameOrder) {
   EXPECT_EQ(read(2), whole);
 }
 
+// Batches grow from a few rows, or start at what the caller expects: every size, on and around the
+// batches' edges, reads each row once and in order, twice over.
+TEST_F(PgDriverTest, BatchesOfEverySizeReadEachRowOnce) {
+  for (const int rows : {0, 1, 63, 64, 65, 192, 193, 20000}) {
+    auto source = OpenPgQuery(PgTestUrl(), "SELECT g FROM generate_series(1, " + std::to_string(rows) + ") AS g");
+    for (const std::int64_t expected : {0, 1, 64, 100, 30000}) {
+      source->ExpectRecords(expected);
+      for (int pass = 0; pass < 2; ++pass) {
+        int read = 0;
+        for (source->First(); !source->Eof(); source->Next()) {
+          if (source->AsFloat(0) != ++read) break;
+        }
+        EXPECT_EQ(read, rows) << rows << " rows, " << expected << " expected, pass " << pass;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sumora

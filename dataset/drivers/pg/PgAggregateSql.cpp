@@ -146,15 +146,20 @@ std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources
   // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
   const std::string d = "(u.v - u.m)";
   std::vector<std::string> parts;
+  const std::string sums = at.countsOnly ? std::string()
+                                         : ", sum(" + d + " * " + d + ") AS s2, sum(" + d + " * " + d + " * " + d +
+                                               ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d + ")) AS s4";
   for (std::size_t p = 0; p < sources.size(); ++p) {
     parts.push_back("SELECT " + std::to_string(p) + " AS p, g.gi, u.c, width_bucket(u.v, u.th)::int8 AS b, " +
-                    "count(*) AS n, sum(" + d + " * " + d + ") AS s2, sum(" + d + " * " + d + " * " + d +
-                    ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d + ")) AS s4 FROM (SELECT * FROM " +
+                    "count(*) AS n" + sums + " FROM (SELECT * FROM " +
                     GroupedValuesOf(sources[p], read, false) + " JOIN sumora_groups AS k USING (gk) OFFSET 0) AS g " +
                     "CROSS JOIN LATERAL (VALUES " + unpivot + ") AS u(c, v, m, th) WHERE u.v IS NOT NULL " +
                     "GROUP BY g.gi, u.c, 4");
   }
-  return sql + UnionOfParts(parts);
+  if (!at.countsOnly) return sql + UnionOfParts(parts);
+  // Counts alone travel as two arrays per part, group and column: a few bytes a class, not a row.
+  return sql + "SELECT p, gi, c, array_agg(b ORDER BY b), array_agg(n ORDER BY b) FROM (" + UnionOfParts(parts) +
+         ") AS sumora_classes GROUP BY p, gi, c";
 }
 
 std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, const WideDeviationPlaceholders& at) {
@@ -176,8 +181,10 @@ std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, c
     std::string arrays = at.keys + "::" + at.keyType + "[]";
     std::string names = "gk";
     for (std::size_t c = 0; c < columns; ++c) {
-      arrays += ", " + at.means[c] + "::float8[]";
-      names += ", m" + std::to_string(c + 1);
+      if (!at.countsOnly) {
+        arrays += ", " + at.means[c] + "::float8[]";
+        names += ", m" + std::to_string(c + 1);
+      }
       for (std::size_t k = 0; k < counted(c); ++k) {
         arrays += ", " + at.thresholds[c][k] + "::float8[]";
         names += ", " + threshold(c, k);
@@ -197,18 +204,22 @@ std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, c
     for (std::size_t c = 0; c < columns; ++c) {
       const std::string n = std::to_string(c + 1);
       const std::string v = "v" + n;
-      const std::string d = flat ? "(" + v + " - " + mean(c) + ")" : "d" + n;
-      const std::string e = flat ? "(" + d + " * " + d + ")" : "e" + n;
-      const std::string deviation = v + " - " + mean(c);
-      level += std::string(grouped || c > 0 ? ", " : "") + v + ", " + deviation + " AS d" + n + ", (" + deviation +
-               ") * (" + deviation + ") AS e" + n;
+      level += std::string(grouped || c > 0 ? ", " : "") + v;
+      // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
+      std::string sums = "0::float8, 0::float8, 0::float8";
+      if (!at.countsOnly) {
+        const std::string deviation = v + " - " + mean(c);
+        level += ", " + deviation + " AS d" + n + ", (" + deviation + ") * (" + deviation + ") AS e" + n;
+        const std::string d = flat ? "(" + deviation + ")" : "d" + n;
+        const std::string e = flat ? "(" + d + " * " + d + ")" : "e" + n;
+        sums = "sum(" + e + "), sum(" + e + " * " + d + "), sum(" + e + " * " + e + ")";
+      }
       std::string classes;
       for (std::size_t k = 0; k < counted(c); ++k) {
         if (grouped) level += ", k." + threshold(c, k);
         classes += (k == 0 ? "" : ", ") + std::string("count(*) FILTER (WHERE ") + v + " >= " + threshold(c, k) + ")";
       }
-      // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
-      aggregates += ", count(" + v + "), sum(" + e + "), sum(" + e + " * " + d + "), sum(" + e + " * " + e + "), " +
+      aggregates += ", count(" + v + "), " + sums + ", " +
                     (classes.empty() ? std::string("'{}'::int8[]") : "ARRAY[" + classes + "]");
     }
     const std::string values = GroupedValuesOf(source, at.read, !flat && ComputedApart(source, at.read));

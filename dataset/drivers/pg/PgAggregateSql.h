@@ -87,10 +87,12 @@ struct GroupedDeviationPlaceholders {
   std::string means;
   std::string thresholds;
   std::string offsets;
+  bool countsOnly = false;  // no sums: a counting pass needs only the classes
 };
 
 // One row per part, group, column and class: p, g, c, b (int8), count (int8), and the sums of d^2, d^3,
-// d^4 with d = v - mean of the group's column; b = width_bucket(v, the cell's thresholds). Each row is
+// d^4 with d = v - mean of the group's column; with countsOnly one row per part, group and column: p, g,
+// c, then its classes b and their counts as two int8[] in the same order; b = width_bucket(v, the cell's thresholds). Each row is
 // unfolded into one row per column: for cells with many thresholds (quantile passes), which one
 // aggregate per threshold could not count.
 std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,
@@ -103,8 +105,9 @@ struct WideDeviationPlaceholders {
   GroupedValues read;
   std::string keys;  // "" without a group field
   std::string keyType;
-  std::vector<std::string> means;                    // per column
+  std::vector<std::string> means;                    // per column (none with countsOnly)
   std::vector<std::vector<std::string>> thresholds;  // per column, per threshold
+  bool countsOnly = false;  // the sums are 0 and NaN always reads as a null: a counting pass
 };
 
 // One row per part and group: p, g (int8), then per column count (int8), the sums of d^2, d^3 and d^4

@@ -367,6 +367,18 @@ bool ReadCounts(const PGresult* result, int row, int column, std::vector<std::in
 std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOf(const std::vector<int>& columns, int groupColumn,
                                                                       double scaleBy,
                                                                       const std::vector<GroupDeviationRequest>& groups) {
+  return GroupedDeviations(columns, groupColumn, scaleBy, groups, false);
+}
+
+std::optional<std::vector<GroupDeviations>> Aggregation::CountsOf(const std::vector<int>& columns, int groupColumn,
+                                                                  double scaleBy,
+                                                                  const std::vector<GroupDeviationRequest>& groups) {
+  return GroupedDeviations(columns, groupColumn, scaleBy, groups, true);
+}
+
+std::optional<std::vector<GroupDeviations>> Aggregation::GroupedDeviations(
+    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups,
+    bool countsOnly) {
   if (!ValidColumns(columns, groupColumn)) return std::nullopt;
   std::vector<std::size_t> counted(columns.size(), 0);
   for (const GroupDeviationRequest& group : groups) {
@@ -383,6 +395,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOf(const std:
   std::vector<std::size_t> unfolded;
   std::size_t rowColumns = 0;
   for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (countsOnly && counted[c] == 0) continue;  // a column this counting pass does not need
     if (counted[c] > kMaxCountedThresholds) {
       unfolded.push_back(c);
       continue;
@@ -410,8 +423,8 @@ std::optional<std::vector<GroupDeviations>> Aggregation::DeviationsOf(const std:
       return numbers;
     };
     auto statement = [&](const std::vector<GroupDeviationRequest>& batch) {
-      return isWide ? WideDeviations(picked, groupColumn, scaleBy, batch)
-                    : UnfoldedDeviations(picked, groupColumn, scaleBy, batch);
+      return isWide ? WideDeviations(picked, groupColumn, scaleBy, batch, countsOnly)
+                    : UnfoldedDeviations(picked, groupColumn, scaleBy, batch, countsOnly);
     };
     std::vector<GroupDeviations> sums;
     if (!InBatches(Pick(groups, positions), needs, statement, &sums) || sums.size() != groups.size()) return std::nullopt;
@@ -444,9 +457,11 @@ std::string KeysText(const std::vector<GroupDeviationRequest>& groups, int group
 }  // namespace
 
 std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
-    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
+    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups,
+    bool countsOnly) {
   ParameterList parameters;
   WideDeviationPlaceholders at;
+  at.countsOnly = countsOnly;
   if (scaleBy != 1.0) at.read.scale = parameters.Add(FloatToText(scaleBy));
   if (groupColumn >= 0) {
     at.keyType = NumericKey(groupColumn) ? "float8" : "text";
@@ -458,9 +473,11 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
   }
   // Per column its means, then per threshold the groups' k-th thresholds, each one array.
   for (std::size_t c = 0; c < columns.size(); ++c) {
-    std::string means;
-    for (const GroupDeviationRequest& group : groups) means += (means.empty() ? "" : ",") + FloatToText(group.columns[c].mean);
-    at.means.push_back(parameters.Add("{" + means + "}"));
+    if (!countsOnly) {
+      std::string means;
+      for (const GroupDeviationRequest& group : groups) means += (means.empty() ? "" : ",") + FloatToText(group.columns[c].mean);
+      at.means.push_back(parameters.Add("{" + means + "}"));
+    }
     at.thresholds.emplace_back();
     for (std::size_t k = 0; k < counted[c]; ++k) {
       std::string thresholds;
@@ -476,7 +493,8 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
   // NaN makes a column's sums NaN: such a column is read again with NaN left out (once; a NaN then is
   // an overflow, and the pass reads the records).
   for (bool again = true; again;) {
-    at.read.notANumber = NotANumber(columns);
+    // Counts have no sum to show a NaN: every value is read with NaN left out.
+    at.read.notANumber = countsOnly ? std::vector<bool>(columns.size(), true) : NotANumber(columns);
     rows = session_.Run(WideDeviationsStatement(sources, at), parameters.values);
     if (rows == nullptr) return std::nullopt;
     again = false;
@@ -518,9 +536,11 @@ std::optional<std::vector<GroupDeviations>> Aggregation::WideDeviations(
 }
 
 std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
-    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups) {
+    const std::vector<int>& columns, int groupColumn, double scaleBy, const std::vector<GroupDeviationRequest>& groups,
+    bool countsOnly) {
   ParameterList parameters;
   GroupedDeviationPlaceholders at;
+  at.countsOnly = countsOnly;
   if (scaleBy != 1.0) at.scale = parameters.Add(FloatToText(scaleBy));
   const bool numeric = NumericKey(groupColumn);
   at.keyType = numeric ? "float8" : "text";
@@ -544,8 +564,28 @@ std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
   if (rows == nullptr) return std::nullopt;
 
   std::vector<GroupDeviations> answer = EmptySums(groups);
-  // Parts, groups, columns and classes added in one order, whatever order the rows arrived in.
   const int count = PQntuples(rows.get());
+  if (countsOnly) {
+    std::vector<std::int64_t> classes;
+    std::vector<std::int64_t> counts;
+    for (int row = 0; row < count; ++row) {
+      const std::int64_t g = IntegerAt(rows.get(), row, 1);
+      const std::int64_t c = IntegerAt(rows.get(), row, 2);
+      if (g < 1 || static_cast<std::size_t>(g) > answer.size() || c < 1 || static_cast<std::size_t>(c) > columns.size() ||
+          !ReadCounts(rows.get(), row, 3, &classes) || !ReadCounts(rows.get(), row, 4, &counts) ||
+          classes.size() != counts.size()) {
+        return std::nullopt;
+      }
+      DeviationSums& sums = answer[static_cast<std::size_t>(g - 1)].columns[static_cast<std::size_t>(c - 1)];
+      for (std::size_t i = 0; i < classes.size(); ++i) {
+        if (classes[i] < 0 || static_cast<std::size_t>(classes[i]) >= sums.classCounts.size()) return std::nullopt;
+        sums.classCounts[static_cast<std::size_t>(classes[i])] += counts[i];
+        sums.count += counts[i];
+      }
+    }
+    return answer;
+  }
+  // Parts, groups, columns and classes added in one order, whatever order the rows arrived in.
   std::vector<std::array<std::int64_t, 5>> order;
   for (int row = 0; row < count; ++row) {
     order.push_back({IntegerAt(rows.get(), row, 1), IntegerAt(rows.get(), row, 2), IntegerAt(rows.get(), row, 3),

@@ -57,6 +57,9 @@ class Aggregation final : public AggregatingSource {
   std::optional<std::vector<GroupDeviations>> DeviationsOf(const std::vector<int>& columns, int groupColumn,
                                                            double scaleBy,
                                                            const std::vector<GroupDeviationRequest>& groups) override;
+  std::optional<std::vector<GroupDeviations>> CountsOf(const std::vector<int>& columns, int groupColumn,
+                                                       double scaleBy,
+                                                       const std::vector<GroupDeviationRequest>& groups) override;
 
   // A counting pass with more thresholds than this (a quantile pass for thousands of probabilities) is
   // left to a pass over the records, which costs less than a statement that size.
@@ -82,13 +85,20 @@ class Aggregation final : public AggregatingSource {
   std::vector<GroupedSource> GroupedSources(const std::vector<int>& columns, int groupColumn) const;
   // Whether `column` has been seen holding NaN, which its statements then read as a null.
   std::vector<bool> NotANumber(const std::vector<int>& columns) const;
+  // DeviationsOf, or CountsOf with `countsOnly`.
+  std::optional<std::vector<GroupDeviations>> GroupedDeviations(const std::vector<int>& columns, int groupColumn,
+                                                                double scaleBy,
+                                                                const std::vector<GroupDeviationRequest>& groups,
+                                                                bool countsOnly);
   // One grouped deviation statement of each kind for `groups`; each answers its columns' sums in order.
   std::optional<std::vector<GroupDeviations>> WideDeviations(const std::vector<int>& columns, int groupColumn,
                                                              double scaleBy,
-                                                             const std::vector<GroupDeviationRequest>& groups);
+                                                             const std::vector<GroupDeviationRequest>& groups,
+                                                             bool countsOnly);
   std::optional<std::vector<GroupDeviations>> UnfoldedDeviations(const std::vector<int>& columns, int groupColumn,
                                                                  double scaleBy,
-                                                                 const std::vector<GroupDeviationRequest>& groups);
+                                                                 const std::vector<GroupDeviationRequest>& groups,
+                                                                 bool countsOnly);
   bool ValidColumns(const std::vector<int>& columns, int groupColumn) const;
   // The column as the float8 a pass reads, in one relation.
   std::string ValueExpression(const Relation& relation, int column) const;
