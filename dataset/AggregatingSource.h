@@ -64,6 +64,12 @@ struct GroupDeviationRequest {
   GroupKey key;
   std::vector<DeviationRequest> columns;  // one per requested column, in order
 };
+// The two middle values of a column's first values in ascending order (MiddlesOfFirstValues).
+struct MiddleValues {
+  double lower = 0.0;
+  double upper = 0.0;
+};
+
 struct GroupDeviations {
   GroupKey key;
   std::vector<DeviationSums> columns;
@@ -104,6 +110,16 @@ class AggregatingSource {
                                                                double scaleBy,
                                                                const std::vector<GroupDeviationRequest>& groups) {
     return DeviationsOf(columns, groupColumn, scaleBy, groups);
+  }
+  // What a loading pass's store gives the median, without the store travelling: for each of `columns`,
+  // its first `firsts[i]` values (at least 1) in dataset order, nulls and NaN left out, each divided by
+  // `scaleBy`, in ascending order; the answer's i-th entry holds the values at places max(n / 2, 1) and
+  // n / 2 + 1 (from 1) of the n = firsts[i]. Only a source that reads the records where they lie in
+  // the order its cursor gives them can answer; the others answer std::nullopt.
+  virtual std::optional<std::vector<MiddleValues>> MiddlesOfFirstValues(const std::vector<int>& /*columns*/,
+                                                                        double /*scaleBy*/,
+                                                                        const std::vector<std::int64_t>& /*firsts*/) {
+    return std::nullopt;
   }
 };
 

@@ -85,13 +85,16 @@ void FieldStatistics::ComputeMedian(std::int32_t dataCount) {
   // The toolkit's own sort decides the order (negative zeros included), over a store laid out as the
   // component's: slots from 1. Only this field's slots are copied and sorted (a summary of many groups
   // takes many medians); the slots past them are never read.
-  static thread_local TValueArray sorted;
-  const std::size_t filled = std::min(stored_.size(), static_cast<std::size_t>(MaxStoredValues));
-  for (std::size_t i = 0; i < filled; ++i) sorted[static_cast<int>(i) + 1] = stored_[i];
   const auto n = static_cast<std::int32_t>(std::trunc(min(dataCount, MaxStoredValues)));
-  quickSort(sorted, 1, std::clamp(n, 0, MaxStoredValues));
   const std::int32_t half = n / 2;
-  median_ = even(n) ? (sorted[half] + sorted[half + 1]) * 0.5 : sorted[half + 1];
+  if (!hasMiddle_) {
+    static thread_local TValueArray sorted;
+    const std::size_t filled = std::min(stored_.size(), static_cast<std::size_t>(MaxStoredValues));
+    for (std::size_t i = 0; i < filled; ++i) sorted[static_cast<int>(i) + 1] = stored_[i];
+    quickSort(sorted, 1, std::clamp(n, 0, MaxStoredValues));
+    middle_ = {sorted[half], sorted[half + 1]};
+  }
+  median_ = even(n) ? (middle_.lower + middle_.upper) * 0.5 : middle_.upper;
   computed_ |= kMedian;
 }
 

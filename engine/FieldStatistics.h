@@ -69,6 +69,12 @@ class FieldStatistics {
   // --- Median of the stored values -------------------------------------------------------------------
   // `dataCount` is the component's record count as its getter gives it (-1 below two values).
   void ComputeMedian(std::int32_t dataCount);
+  // The middle of the first values as a source sorted them where they lie: ComputeMedian then takes
+  // it instead of sorting a store, which stays empty.
+  void SetMiddleValues(const MiddleValues& middle) {
+    middle_ = middle;
+    hasMiddle_ = true;
+  }
 
   // --- Moment pass -------------------------------------------------------------------------------------
   // `mean` is the mean the deviations are taken from (0 below two values, as the component leaves it).
@@ -193,6 +199,8 @@ class FieldStatistics {
   std::uint32_t modeClass_ = 0;
   double coeffVariation_ = 0.0;
   std::vector<double> stored_;
+  MiddleValues middle_;
+  bool hasMiddle_ = false;
 
   // Moment pass.
   double momentMean_ = 0.0;

@@ -356,19 +356,22 @@ bool TSumoraFieldSet::LoadByAggregates(Pass& pass) {
     storedRows += groupRows;
   }
   const double scaleBy = component_.ScaleBy();
-  // Only the stores' values travel, not a batch of rows past them.
-  dataSet.ExpectRecords(storedRows);
-  // The loop stops on the record that fills the last store: a step past it could fetch another batch.
-  for (dataSet.First(); !dataSet.Eof() && unfilled > 0; dataSet.Next()) {
-    const std::size_t g = GroupIndex(pass);
-    for (std::size_t f = 0; f < pass.fields.size(); ++f) {
-      std::vector<double>& stored = groups_[g].fields[f].statistics.StoredForFill();
-      const std::int64_t wanted = std::min<std::int64_t>((*totals)[g].columns[f].count, MaxStoredValues);
-      if (static_cast<std::int64_t>(stored.size()) >= wanted || pass.fields[f]->IsNull()) continue;
-      stored.push_back(pass.fields[f]->AsFloat() / scaleBy);
-      if (static_cast<std::int64_t>(stored.size()) == wanted) --unfilled;
+  if (pass.group == nullptr && unfilled > 0 && MiddlesByAggregates(pass, (*totals)[0])) unfilled = 0;
+  if (unfilled > 0) {
+    // Only the stores' values travel, not a batch of rows past them; the loop stops on the record that
+    // fills the last store, since a step past it could fetch another batch.
+    dataSet.ExpectRecords(storedRows);
+    for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
+      const std::size_t g = GroupIndex(pass);
+      for (std::size_t f = 0; f < pass.fields.size(); ++f) {
+        std::vector<double>& stored = groups_[g].fields[f].statistics.StoredForFill();
+        const std::int64_t wanted = std::min<std::int64_t>((*totals)[g].columns[f].count, MaxStoredValues);
+        if (static_cast<std::int64_t>(stored.size()) >= wanted || pass.fields[f]->IsNull()) continue;
+        stored.push_back(pass.fields[f]->AsFloat() / scaleBy);
+        if (static_cast<std::int64_t>(stored.size()) == wanted) --unfilled;
+      }
+      if (unfilled == 0) break;
     }
-    if (unfilled == 0) break;
   }
   for (std::size_t g = 0; g < groups_.size(); ++g) {
     for (std::size_t f = 0; f < pass.fields.size(); ++f) {
@@ -378,6 +381,25 @@ bool TSumoraFieldSet::LoadByAggregates(Pass& pass) {
   recordsRead_ = records;
   dataSet.First();
   pass.scope.Progress(GaugeKind::Horizontal, kLoadingMessage, 1.0);
+  return true;
+}
+
+// The fields' medians from the middles of their first values, found by the source where the values
+// lie: then no store is read. False when the source cannot; nothing is changed then.
+bool TSumoraFieldSet::MiddlesByAggregates(Pass& pass, const GroupTotals& totals) {
+  std::vector<int> columns;
+  std::vector<std::int64_t> firsts;
+  std::vector<std::size_t> fields;
+  for (std::size_t f = 0; f < pass.fields.size(); ++f) {
+    if (totals.columns[f].count < 1) continue;
+    columns.push_back(pass.columns[f]);
+    firsts.push_back(std::min<std::int64_t>(totals.columns[f].count, MaxStoredValues));
+    fields.push_back(f);
+  }
+  const std::optional<std::vector<MiddleValues>> middles =
+      pass.aggregation->MiddlesOfFirstValues(columns, component_.ScaleBy(), firsts);
+  if (!middles || middles->size() != fields.size()) return false;
+  for (std::size_t i = 0; i < fields.size(); ++i) groups_.front().fields[fields[i]].statistics.SetMiddleValues((*middles)[i]);
   return true;
 }
 

@@ -113,6 +113,7 @@ class TSumoraFieldSet {
   void FinishMoments();
   void Quantiles(Pass& pass);
   bool LoadByAggregates(Pass& pass);
+  bool MiddlesByAggregates(Pass& pass, const GroupTotals& totals);
   bool MomentsByAggregates(Pass& pass);
   bool QuantilesByAggregates(Pass& pass, const std::string& message, const std::vector<FieldSummary*>& fields);
   // One request per group, `request` giving each field's (the selections a request starts are the

@@ -64,6 +64,10 @@ constexpr const char* kAsyncAppendForAggregates = "SET LOCAL enable_async_append
 // Parallel workers split a table between them as they go and their partial sums meet in the order they
 // finish, which changes the last bits of a total from run to run: the aggregates run in one process.
 constexpr const char* kOneProcessAggregates = "SET LOCAL max_parallel_workers_per_gather = 0";
+// A statement that reads the records in the cursor's order scans the table itself, never an index.
+constexpr const char* kNoIndexScans = "SET LOCAL enable_indexscan = off";
+constexpr const char* kNoBitmapScans = "SET LOCAL enable_bitmapscan = off";
+constexpr const char* kNoIndexOnlyScans = "SET LOCAL enable_indexonlyscan = off";
 constexpr const char* kBegin = "BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY; ";
 constexpr const char* kCursorName = "sumora_cursor";
 
@@ -481,6 +485,36 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
   // Runs one aggregate statement inside the dataset's transaction, so it sees the snapshot the cursor
   // sees. A data error is rolled back to a savepoint and answered with nullptr.
   pg::Result Run(const std::string& sql, const std::vector<std::string>& parameters) override {
+    // Both last to the end of the transaction; the cursor's plan was fixed when it was declared.
+    std::vector<const char*> settings = {kOneProcessAggregates};
+    if (PQserverVersion(connection_.get()) >= kAsyncAppendVersion) settings.push_back(kAsyncAppendForAggregates);
+    return RunWith(sql, parameters, settings, true);
+  }
+
+  pg::Result RunInScanOrder(const std::string& sql, const std::vector<std::string>& parameters) override {
+    return RunWith(sql, parameters, {kOneProcessAggregates, kNoIndexScans, kNoBitmapScans, kNoIndexOnlyScans}, false);
+  }
+
+  bool ReadsOneHeap() override {
+    if (!readsOneHeap_) {
+      readsOneHeap_ = false;
+      if (!quotedTable_.empty()) {
+        pg::Result kind = pg::ExecOne(connection_.get(), "SELECT relkind FROM pg_catalog.pg_class WHERE oid = $1::regclass",
+                                      {quotedTable_});
+        if (PQresultStatus(kind.get()) != PGRES_TUPLES_OK) {
+          broken_ = true;
+          Fail("Reading " + what_ + " failed", kind.get());
+        }
+        readsOneHeap_ = PQntuples(kind.get()) == 1 && std::string_view(PQgetvalue(kind.get(), 0, 0)) == "r";
+      }
+    }
+    return *readsOneHeap_;
+  }
+
+  // Run with `settings` (SET LOCAL statements) for the statement, kept to the end of the transaction or
+  // dropped with it.
+  pg::Result RunWith(const std::string& sql, const std::vector<std::string>& parameters,
+                     const std::vector<const char*>& settings, bool keepSettings) {
     const std::string doing = "Reading " + what_ + " failed";
     FailIfCancelled("Reading " + what_);
     if (broken_) Restart();
@@ -489,9 +523,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
       broken_ = true;
       Fail(doing, saved.get());
     }
-    // Both last to the end of the transaction; the cursor's plan was fixed when it was declared.
-    for (const char* setting : {kOneProcessAggregates, kAsyncAppendForAggregates}) {
-      if (setting == kAsyncAppendForAggregates && PQserverVersion(connection_.get()) < kAsyncAppendVersion) continue;
+    for (const char* setting : settings) {
       pg::Result set = pg::ExecFixed(connection_.get(), setting);
       if (PQresultStatus(set.get()) != PGRES_COMMAND_OK) {
         broken_ = true;
@@ -500,7 +532,9 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     }
     pg::Result result = pg::ExecOne(connection_.get(), sql, parameters);
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
-      pg::Result released = pg::ExecFixed(connection_.get(), "RELEASE SAVEPOINT sumora_aggregate");
+      const char* end = keepSettings ? "RELEASE SAVEPOINT sumora_aggregate"
+                                     : "ROLLBACK TO SAVEPOINT sumora_aggregate; RELEASE SAVEPOINT sumora_aggregate";
+      pg::Result released = pg::ExecFixed(connection_.get(), end);
       if (PQresultStatus(released.get()) != PGRES_COMMAND_OK) {
         broken_ = true;
         Fail(doing, released.get());
@@ -538,6 +572,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
   std::int64_t expected_ = 0;         // ExpectRecords' hint for the next pass, 0 when none
   bool broken_ = false;  // a statement failed: the transaction (or the connection) must be renewed
   std::int64_t count_ = -1;
+  std::optional<bool> readsOneHeap_;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "dataset/drivers/pg/PgAggregateSql.h"
 
+#include <algorithm>
+
 #include "dataset/ValueText.h"
 
 namespace sumora::pg {
@@ -235,6 +237,21 @@ std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, c
                     " FROM " + from + (grouped ? " GROUP BY gi" : ""));
   }
   return sql + UnionOfParts(parts);
+}
+
+std::string MiddlesStatement(const std::string& from, const std::vector<std::string>& values,
+                             const std::vector<std::int64_t>& firsts, const std::string& scale) {
+  std::vector<std::string> parts;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::int64_t half = firsts[i] / 2;
+    const std::int64_t lo = std::max<std::int64_t>(half, 1);
+    // The LIMIT stops the scan at the last value wanted; the sort then holds those values only.
+    parts.push_back("SELECT " + std::to_string(i + 1) + " AS c, ARRAY(SELECT v FROM (SELECT " + Scaled(values[i], scale) +
+                    " AS v FROM " + from + " WHERE " + values[i] + " <> 'NaN'::float8 LIMIT " + std::to_string(firsts[i]) +
+                    ") AS sumora_firsts ORDER BY v OFFSET " + std::to_string(lo - 1) + " LIMIT " +
+                    std::to_string(half + 2 - lo) + ")");
+  }
+  return UnionOfParts(parts);
 }
 
 }  // namespace sumora::pg

@@ -4,6 +4,7 @@
 // work at once, where an aggregate over the partitioned parent would bring every row to the coordinator.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -116,5 +117,11 @@ struct WideDeviationPlaceholders {
 // differences). Every row is read once and gives every column its terms: one aggregate per sum and per
 // threshold, no row per column.
 std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, const WideDeviationPlaceholders& at);
+
+// One row per column: c (from 1), then a float8[] of the values at places lo .. hi (from 1) of its first
+// firsts values in ascending order: values[i] / scale without nulls and NaN, the first met by a scan of
+// `from`, where lo = max(firsts / 2, 1) and hi = firsts / 2 + 1.
+std::string MiddlesStatement(const std::string& from, const std::vector<std::string>& values,
+                             const std::vector<std::int64_t>& firsts, const std::string& scale);
 
 }  // namespace sumora::pg

@@ -345,6 +345,23 @@ std::vector<GroupDeviations> EmptySums(const std::vector<GroupDeviationRequest>&
   return answer;
 }
 
+// A float8[] in its text form, {1.5,-2,3e+20}; false for anything else (an infinity among them too).
+bool ReadFloats(const PGresult* result, int row, int column, std::vector<double>* values) {
+  const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
+  values->clear();
+  if (text.size() < 2 || text.front() != '{' || text.back() != '}') return false;
+  const char* at = text.data() + 1;
+  const char* end = text.data() + text.size() - 1;
+  while (at < end) {
+    double value = 0.0;
+    const auto [next, error] = std::from_chars(at, end, value);
+    if (error != std::errc() || !std::isfinite(value) || (next != end && *next != ',')) return false;
+    values->push_back(value);
+    at = next == end ? end : next + 1;
+  }
+  return true;
+}
+
 // An int8[] in its text form, {1,2,3}.
 bool ReadCounts(const PGresult* result, int row, int column, std::vector<std::int64_t>* counts) {
   const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
@@ -603,6 +620,40 @@ std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
     sums.count += n;
     if (!AddPowerSums(rows.get(), static_cast<int>(row), 5, &sums)) return std::nullopt;
   }
+  return answer;
+}
+
+// The cursor's first values met by one scan of the table where it lies; a table read otherwise (a query,
+// partitions, a foreign table) keeps its first values travelling.
+std::optional<std::vector<MiddleValues>> Aggregation::MiddlesOfFirstValues(const std::vector<int>& columns,
+                                                                           double scaleBy,
+                                                                           const std::vector<std::int64_t>& firsts) {
+  if (columns.empty() || firsts.size() != columns.size() || !ValidColumns(columns, -1) || !session_.ReadsOneHeap()) {
+    return std::nullopt;
+  }
+  const Relation& table = session_.Relations().front();
+  ParameterList parameters;
+  const std::string scale = scaleBy != 1.0 ? parameters.Add(FloatToText(scaleBy)) : std::string();
+  std::vector<std::string> values;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (firsts[i] < 1) return std::nullopt;
+    values.push_back(ValueExpression(table, columns[i]));
+  }
+  Result rows = session_.RunInScanOrder(MiddlesStatement(table.from, values, firsts, scale), parameters.values);
+  if (rows == nullptr || PQntuples(rows.get()) != static_cast<int>(columns.size())) return std::nullopt;
+  std::vector<MiddleValues> answer(columns.size());
+  std::vector<bool> answered(columns.size(), false);
+  for (int row = 0; row < PQntuples(rows.get()); ++row) {
+    const std::int64_t c = IntegerAt(rows.get(), row, 0);
+    std::vector<double> middle;
+    if (c < 1 || static_cast<std::size_t>(c) > columns.size() || !ReadFloats(rows.get(), row, 1, &middle)) return std::nullopt;
+    const std::size_t i = static_cast<std::size_t>(c - 1);
+    // An answer of another shape: the store is read instead.
+    if (middle.size() != (firsts[i] / 2 >= 1 ? 2u : 1u)) return std::nullopt;
+    answer[i] = {middle.front(), middle.back()};
+    answered[i] = true;
+  }
+  if (std::find(answered.begin(), answered.end(), false) != answered.end()) return std::nullopt;
   return answer;
 }
 

@@ -38,6 +38,12 @@ class AggregateSession {
   // double holds, a sum that overflows): the caller then reads the records, which reports such data
   // exactly. Other failures raise EDatabaseError.
   virtual Result Run(const std::string& sql, const std::vector<std::string>& parameters) = 0;
+  // Run for a statement that reads the records in the order the cursor gives them: planned without
+  // index scans, in one process.
+  virtual Result RunInScanOrder(const std::string& sql, const std::vector<std::string>& parameters) = 0;
+  // Whether the cursor reads one local table that is no partitioned parent and no foreign table, in
+  // the order its rows lie: a statement's sequential scan of it then meets the rows in that order.
+  virtual bool ReadsOneHeap() = 0;
 };
 
 class Aggregation final : public AggregatingSource {
@@ -60,6 +66,8 @@ class Aggregation final : public AggregatingSource {
   std::optional<std::vector<GroupDeviations>> CountsOf(const std::vector<int>& columns, int groupColumn,
                                                        double scaleBy,
                                                        const std::vector<GroupDeviationRequest>& groups) override;
+  std::optional<std::vector<MiddleValues>> MiddlesOfFirstValues(const std::vector<int>& columns, double scaleBy,
+                                                                const std::vector<std::int64_t>& firsts) override;
 
   // A counting pass with more thresholds than this (a quantile pass for thousands of probabilities) is
   // left to a pass over the records, which costs less than a statement that size.
