@@ -68,6 +68,7 @@ constexpr const char* kOneProcessAggregates = "SET LOCAL max_parallel_workers_pe
 constexpr const char* kNoIndexScans = "SET LOCAL enable_indexscan = off";
 constexpr const char* kNoBitmapScans = "SET LOCAL enable_bitmapscan = off";
 constexpr const char* kNoIndexOnlyScans = "SET LOCAL enable_indexonlyscan = off";
+constexpr const char* kNoSorts = "SET LOCAL enable_sort = off";
 constexpr const char* kBegin = "BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY; ";
 constexpr const char* kCursorName = "sumora_cursor";
 
@@ -484,15 +485,16 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
 
   // Runs one aggregate statement inside the dataset's transaction, so it sees the snapshot the cursor
   // sees. A data error is rolled back to a savepoint and answered with nullptr.
-  pg::Result Run(const std::string& sql, const std::vector<std::string>& parameters) override {
-    // Both last to the end of the transaction; the cursor's plan was fixed when it was declared.
+  pg::Result Run(const std::string& sql, const std::vector<std::string>& parameters, pg::Plan plan) override {
+    if (plan == pg::Plan::ScanOrder) {
+      return RunWith(sql, parameters, {kOneProcessAggregates, kNoIndexScans, kNoBitmapScans, kNoIndexOnlyScans}, false);
+    }
+    // An aggregate's settings last to the end of the transaction; the cursor's plan was fixed when it was
+    // declared. Hashed groups' last setting ends with the statement.
     std::vector<const char*> settings = {kOneProcessAggregates};
     if (PQserverVersion(connection_.get()) >= kAsyncAppendVersion) settings.push_back(kAsyncAppendForAggregates);
-    return RunWith(sql, parameters, settings, true);
-  }
-
-  pg::Result RunInScanOrder(const std::string& sql, const std::vector<std::string>& parameters) override {
-    return RunWith(sql, parameters, {kOneProcessAggregates, kNoIndexScans, kNoBitmapScans, kNoIndexOnlyScans}, false);
+    if (plan == pg::Plan::HashedGroups) settings.push_back(kNoSorts);
+    return RunWith(sql, parameters, settings, plan == pg::Plan::Aggregate);
   }
 
   bool ReadsOneHeap() override {

@@ -106,6 +106,13 @@ std::string UnionOfParts(const std::vector<std::string>& parts) {
   return text;
 }
 
+// Counts travel as two arrays per part, group and column, a few bytes a class, not a row per class:
+// `counted` has rows p, gi, c, b, n (b null for the values that are null).
+std::string CountArrays(const std::string& counted) {
+  return "SELECT p, gi, c, array_agg(b ORDER BY b), array_agg(n ORDER BY b) FROM (" + counted +
+         ") AS sumora_classes WHERE b IS NOT NULL GROUP BY p, gi, c";
+}
+
 }  // namespace
 
 std::string GroupedTotalsStatement(const std::vector<GroupedSource>& sources, const GroupedValues& read) {
@@ -129,6 +136,30 @@ std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources
                                        const GroupedDeviationPlaceholders& at) {
   const std::size_t columns = sources.empty() ? 0 : sources.front().values.size();
   const GroupedValues read{at.scale, std::vector<bool>(columns, true)};
+  std::vector<std::string> parts;
+  if (!at.columnThresholds.empty()) {
+    // Counts of one group, its thresholds constants: each row's values get their classes side by side
+    // and one grouping set per column counts them, where a row unfolded into a row per value would cost
+    // the server several times more.
+    std::string buckets;
+    std::string sets;
+    std::string which = "CASE";
+    std::string bucket = "COALESCE(";
+    for (std::size_t c = 1; c <= columns; ++c) {
+      const std::string n = std::to_string(c);
+      buckets += std::string(c == 1 ? "" : ", ") + "width_bucket(v" + n + ", " + at.columnThresholds[c - 1] +
+                 "::float8[])::int8 AS b" + n;
+      sets += std::string(c == 1 ? "" : ", ") + "(b" + n + ")";
+      which += " WHEN GROUPING(b" + n + ") = 0 THEN " + n;
+      bucket += std::string(c == 1 ? "" : ", ") + "b" + n;
+    }
+    for (std::size_t p = 0; p < sources.size(); ++p) {
+      parts.push_back("SELECT " + std::to_string(p) + " AS p, 1::int8 AS gi, " + which + " END AS c, " + bucket +
+                      ") AS b, count(*) AS n FROM (SELECT " + buckets + " FROM " + GroupedValuesOf(sources[p], read, false) +
+                      " OFFSET 0) AS sumora_buckets GROUP BY GROUPING SETS (" + sets + ")");
+    }
+    return CountArrays(UnionOfParts(parts));
+  }
   const std::string offsets = "(" + at.offsets + "::int4[])";
   // One row per group with every column's mean (m1, ...) and thresholds (th1, ...), made once. A row of
   // the data finds its group's row with one lookup (rows of other groups stop there; OFFSET 0 keeps the
@@ -139,15 +170,15 @@ std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources
   for (std::size_t c = 1; c <= columns; ++c) {
     const std::string n = std::to_string(c);
     const std::string cell = "(gi - 1) * " + std::to_string(columns) + " + " + n;
-    params += ", (" + at.means + "::float8[])[" + cell + "] AS m" + n + ", (" + at.thresholds + "::float8[])[" + offsets +
-              "[" + cell + "] + 1 : " + offsets + "[" + cell + " + 1]] AS th" + n;
-    unpivot += (c == 1 ? "" : ", ") + std::string("(") + n + ", g.v" + n + ", g.m" + n + ", g.th" + n + ")";
+    params += std::string(at.countsOnly ? "" : ", (" + at.means + "::float8[])[" + cell + "] AS m" + n) + ", (" +
+              at.thresholds + "::float8[])[" + offsets + "[" + cell + "] + 1 : " + offsets + "[" + cell + " + 1]] AS th" + n;
+    unpivot += (c == 1 ? "" : ", ") + std::string("(") + n + ", g.v" + n + ", " + (at.countsOnly ? "0::float8" : "g.m" + n) +
+               ", g.th" + n + ")";
   }
   const std::string sql = "WITH sumora_groups AS MATERIALIZED (" + params + " FROM unnest(" + at.keys + "::" +
                           at.keyType + "[]) WITH ORDINALITY AS k(gk, gi))\n";
   // d*d*d*d rather than power(): plain products, each rounded once, like the sums of a pass.
   const std::string d = "(u.v - u.m)";
-  std::vector<std::string> parts;
   const std::string sums = at.countsOnly ? std::string()
                                          : ", sum(" + d + " * " + d + ") AS s2, sum(" + d + " * " + d + " * " + d +
                                                ") AS s3, sum((" + d + " * " + d + ") * (" + d + " * " + d + ")) AS s4";
@@ -158,10 +189,7 @@ std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources
                     "CROSS JOIN LATERAL (VALUES " + unpivot + ") AS u(c, v, m, th) WHERE u.v IS NOT NULL " +
                     "GROUP BY g.gi, u.c, 4");
   }
-  if (!at.countsOnly) return sql + UnionOfParts(parts);
-  // Counts alone travel as two arrays per part, group and column: a few bytes a class, not a row.
-  return sql + "SELECT p, gi, c, array_agg(b ORDER BY b), array_agg(n ORDER BY b) FROM (" + UnionOfParts(parts) +
-         ") AS sumora_classes GROUP BY p, gi, c";
+  return sql + (at.countsOnly ? CountArrays(UnionOfParts(parts)) : UnionOfParts(parts));
 }
 
 std::string WideDeviationsStatement(const std::vector<GroupedSource>& sources, const WideDeviationPlaceholders& at) {

@@ -89,11 +89,14 @@ struct GroupedDeviationPlaceholders {
   std::string thresholds;
   std::string offsets;
   bool countsOnly = false;  // no sums: a counting pass needs only the classes
+  // With countsOnly and no group field, each column's thresholds as a float8[] of their own (the others are
+  // then left empty): the server takes them as constants.
+  std::vector<std::string> columnThresholds;
 };
 
 // One row per part, group, column and class: p, g, c, b (int8), count (int8), and the sums of d^2, d^3,
-// d^4 with d = v - mean of the group's column; with countsOnly one row per part, group and column: p, g,
-// c, then its classes b and their counts as two int8[] in the same order; b = width_bucket(v, the cell's thresholds). Each row is
+// d^4 with d = v - mean of the group's column; with countsOnly (whose means are left out) one row per
+// part, group and column: p, g, c, then its classes b and their counts as two int8[] in the same order; b = width_bucket(v, the cell's thresholds). Each row is
 // unfolded into one row per column: for cells with many thresholds (quantile passes), which one
 // aggregate per threshold could not count.
 std::string GroupedDeviationsStatement(const std::vector<GroupedSource>& sources,

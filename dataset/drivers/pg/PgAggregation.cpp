@@ -561,23 +561,32 @@ std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
   if (scaleBy != 1.0) at.scale = parameters.Add(FloatToText(scaleBy));
   const bool numeric = NumericKey(groupColumn);
   at.keyType = numeric ? "float8" : "text";
-  std::string means;
-  std::string thresholds;
-  std::string offsets = "{0";
-  std::size_t offset = 0;
-  for (const GroupDeviationRequest& group : groups) {
-    for (const DeviationRequest& cell : group.columns) {
-      means += (means.empty() ? "" : ",") + FloatToText(cell.mean);
+  if (countsOnly && groupColumn < 0) {  // one group: every row
+    for (const DeviationRequest& cell : groups.front().columns) {
+      std::string thresholds;
       for (double threshold : cell.thresholds) thresholds += (thresholds.empty() ? "" : ",") + FloatToText(threshold);
-      offset += cell.thresholds.size();
-      offsets += "," + std::to_string(offset);
+      at.columnThresholds.push_back(parameters.Add("{" + thresholds + "}"));
     }
+  } else {
+    std::string means;
+    std::string thresholds;
+    std::string offsets = "{0";
+    std::size_t offset = 0;
+    for (const GroupDeviationRequest& group : groups) {
+      for (const DeviationRequest& cell : group.columns) {
+        means += (means.empty() ? "" : ",") + FloatToText(cell.mean);
+        for (double threshold : cell.thresholds) thresholds += (thresholds.empty() ? "" : ",") + FloatToText(threshold);
+        offset += cell.thresholds.size();
+        offsets += "," + std::to_string(offset);
+      }
+    }
+    at.keys = parameters.Add(KeysText(groups, groupColumn, numeric));
+    if (!countsOnly) at.means = parameters.Add("{" + means + "}");
+    at.thresholds = parameters.Add("{" + thresholds + "}");
+    at.offsets = parameters.Add(offsets + "}");
   }
-  at.keys = parameters.Add(KeysText(groups, groupColumn, numeric));
-  at.means = parameters.Add("{" + means + "}");
-  at.thresholds = parameters.Add("{" + thresholds + "}");
-  at.offsets = parameters.Add(offsets + "}");
-  Result rows = session_.Run(GroupedDeviationsStatement(GroupedSources(columns, groupColumn), at), parameters.values);
+  Result rows = session_.Run(GroupedDeviationsStatement(GroupedSources(columns, groupColumn), at), parameters.values,
+                             countsOnly ? Plan::HashedGroups : Plan::Aggregate);
   if (rows == nullptr) return std::nullopt;
 
   std::vector<GroupDeviations> answer = EmptySums(groups);
@@ -639,7 +648,7 @@ std::optional<std::vector<MiddleValues>> Aggregation::MiddlesOfFirstValues(const
     if (firsts[i] < 1) return std::nullopt;
     values.push_back(ValueExpression(table, columns[i]));
   }
-  Result rows = session_.RunInScanOrder(MiddlesStatement(table.from, values, firsts, scale), parameters.values);
+  Result rows = session_.Run(MiddlesStatement(table.from, values, firsts, scale), parameters.values, Plan::ScanOrder);
   if (rows == nullptr || PQntuples(rows.get()) != static_cast<int>(columns.size())) return std::nullopt;
   std::vector<MiddleValues> answer(columns.size());
   std::vector<bool> answered(columns.size(), false);

@@ -28,6 +28,11 @@ struct Relation {
   bool foreign = false;  // a foreign table, whose aggregates are best written for its own server
 };
 
+// How a statement is planned: as an aggregate of every row; as one whose groups are counted in hash
+// tables, never sorted (grouping sets over many columns, whose groups the planner cannot estimate); or
+// as one that reads the records in the order the cursor gives them (no index scans).
+enum class Plan : std::uint8_t { Aggregate, HashedGroups, ScanOrder };
+
 // The source the aggregation reads: its session, its relations, and one way to run a statement.
 class AggregateSession {
  public:
@@ -37,10 +42,8 @@ class AggregateSession {
   // Runs one aggregate statement in the source's transaction. nullptr for a data error (a numeric no
   // double holds, a sum that overflows): the caller then reads the records, which reports such data
   // exactly. Other failures raise EDatabaseError.
-  virtual Result Run(const std::string& sql, const std::vector<std::string>& parameters) = 0;
-  // Run for a statement that reads the records in the order the cursor gives them: planned without
-  // index scans, in one process.
-  virtual Result RunInScanOrder(const std::string& sql, const std::vector<std::string>& parameters) = 0;
+  // Every statement runs in one server process.
+  virtual Result Run(const std::string& sql, const std::vector<std::string>& parameters, Plan plan = Plan::Aggregate) = 0;
   // Whether the cursor reads one local table that is no partitioned parent and no foreign table, in
   // the order its rows lie: a statement's sequential scan of it then meets the rows in that order.
   virtual bool ReadsOneHeap() = 0;
