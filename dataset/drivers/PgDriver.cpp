@@ -144,6 +144,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     // Still inside the first batch (the loading pass's seek for a first value): nothing to ask the server.
     if (!broken_ && batchStart_ == 0 && batch_ != nullptr) {
       row_ = 0;
+      expectedLeft_ = std::max<std::int64_t>(std::exchange(expected_, 0) - batchRows_, 0);
       return;
     }
     if (!broken_) {
@@ -335,12 +336,22 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     return first;
   }
 
-  // The first batch of a pass: what the caller expects to read (once), or a few rows. The batches after
-  // it grow from a few rows either way: past what it expected, a caller reads few more.
+  // The first batch of a pass: what the caller expects to read, or a few rows.
   int FirstBatchRows() {
-    const std::int64_t expected = std::exchange(expected_, 0);
-    growth_ = kFirstBatchRows;
-    requested_ = expected > 0 ? static_cast<int>(std::min<std::int64_t>(expected, 2 * kLargestBatchRows)) : kFirstBatchRows;
+    expectedLeft_ = std::exchange(expected_, 0);
+    growth_ = kFirstBatchRows / 2;
+    return NextBatchRows();
+  }
+
+  // The rows the caller still expects, in batches of at most twice the largest; past them the batches
+  // grow again from a few rows (a caller that reads more than it expected reads few more).
+  int NextBatchRows() {
+    if (expectedLeft_ > 0) {
+      requested_ = static_cast<int>(std::min<std::int64_t>(expectedLeft_, 2 * kLargestBatchRows));
+    } else {
+      growth_ = std::min(2 * growth_, kLargestBatchRows);
+      requested_ = growth_;
+    }
     return requested_;
   }
 
@@ -414,9 +425,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     row_ = 0;
     batchStart_ = nextStart;
     FailIfCancelled("Reading " + what_);
-    growth_ = std::min(2 * growth_, kLargestBatchRows);
-    requested_ = growth_;
-    pg::Result next = pg::ExecOne(connection_.get(), FetchSql(requested_));
+    pg::Result next = pg::ExecOne(connection_.get(), FetchSql(NextBatchRows()));
     if (PQresultStatus(next.get()) != PGRES_TUPLES_OK) {
       broken_ = true;
       Fail("Reading " + what_ + " failed after record " + std::to_string(nextStart), next.get());
@@ -428,6 +437,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
     batch_ = std::move(batch);
     batchRows_ = PQntuples(batch_.get());
     lastBatch_ = batchRows_ < requested_;
+    expectedLeft_ = std::max<std::int64_t>(expectedLeft_ - batchRows_, 0);
     batchStart_ = start;
     row_ = 0;
   }
@@ -572,6 +582,7 @@ class PgSource final : public RecordSource, public pg::AggregateSession {
   int requested_ = kFirstBatchRows;  // the rows the last fetch asked for
   int growth_ = kFirstBatchRows;     // the size the batches have grown to
   std::int64_t expected_ = 0;         // ExpectRecords' hint for the next pass, 0 when none
+  std::int64_t expectedLeft_ = 0;     // the rows of the hint not fetched yet
   bool broken_ = false;  // a statement failed: the transaction (or the connection) must be renewed
   std::int64_t count_ = -1;
   std::optional<bool> readsOneHeap_;
