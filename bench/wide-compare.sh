@@ -69,7 +69,7 @@ for n in "${ROWS[@]}"; do
     printf '%-10s %-40s %9s %9s %10.1f\n' "$n" "$name" "${secs[$name]}" "$(_measure_median ${cpus[$i]})" \
       "$(echo "${mem[$name]} / 1024" | bc -l)"
   done
-  ratio() { echo "scale=2; $1 / $2" | bc -l; }
+  ratio() { printf "%.2f" "$(echo "$1 / $2" | bc -l)"; }
   echo "  CSV: sumora / bare = $(ratio "${secs[sumora --all-numeric (CSV)]}" "${secs[bare wide CSV x2]}") (target <= 1.2)"
   echo "  CSV: sumora / pandas = $(ratio "${secs[sumora --all-numeric (CSV)]}" "${secs[pandas (CSV)]}") (target <= 0.5)"
   echo "  CSV: grouped / ungrouped = $(ratio "${secs[sumora --all-numeric --group-by grp (CSV)]}" "${secs[sumora --all-numeric (CSV)]}") (target <= 1.25)"

@@ -81,13 +81,29 @@ void FieldStatistics::RequireValues() const {
 
 // --- Median ------------------------------------------------------------------------------------------
 
+// Equal values other than zeros are the same double, so any correct selection finds the middle values the
+// toolkit's sort puts there; it costs a few passes over the store where the sort may cost n^2 (stores
+// already in order). A zero in the middle keeps the sort: which of -0 and 0 lands there is the sort's.
+bool FieldStatistics::SelectMiddle(std::int32_t n) {
+  if (n < 1 || stored_.size() < static_cast<std::size_t>(n)) return false;
+  static thread_local std::vector<double> values;
+  values.assign(stored_.begin(), stored_.begin() + n);
+  const auto half = static_cast<std::ptrdiff_t>(n / 2);
+  std::nth_element(values.begin(), values.begin() + half, values.end());
+  const double upper = values[static_cast<std::size_t>(half)];
+  const double lower = half > 0 ? *std::max_element(values.begin(), values.begin() + half) : upper;
+  if (lower == 0.0 || upper == 0.0) return false;
+  middle_ = {lower, upper};
+  return true;
+}
+
 void FieldStatistics::ComputeMedian(std::int32_t dataCount) {
   // The toolkit's own sort decides the order (negative zeros included), over a store laid out as the
   // component's: slots from 1. Only this field's slots are copied and sorted (a summary of many groups
   // takes many medians); the slots past them are never read.
   const auto n = static_cast<std::int32_t>(std::trunc(min(dataCount, MaxStoredValues)));
   const std::int32_t half = n / 2;
-  if (!hasMiddle_) {
+  if (!hasMiddle_ && !SelectMiddle(n)) {
     static thread_local TValueArray sorted;
     const std::size_t filled = std::min(stored_.size(), static_cast<std::size_t>(MaxStoredValues));
     for (std::size_t i = 0; i < filled; ++i) sorted[static_cast<int>(i) + 1] = stored_[i];

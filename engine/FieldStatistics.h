@@ -198,6 +198,10 @@ class FieldStatistics {
   double mode_ = 0.0;
   std::uint32_t modeClass_ = 0;
   double coeffVariation_ = 0.0;
+  // The middle values of the first n stored values into middle_, without sorting them all; false where
+  // only the toolkit's sort can tell them.
+  bool SelectMiddle(std::int32_t n);
+
   std::vector<double> stored_;
   MiddleValues middle_;
   bool hasMiddle_ = false;

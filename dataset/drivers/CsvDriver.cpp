@@ -275,9 +275,22 @@ class CsvSource : public RecordSource {
   }
 
   bool ReadText(int column, std::string& text) override {
+    if (eof_) return false;
+    // A group field's records repeat a few keys: an unquoted cell with the bytes of the last text this
+    // column gave is that text again, not null, with no parse to tell.
+    const Cell* cell = CellFor(column);
+    if (cell != nullptr && !cell->escaped && column == lastTextColumn_ &&
+        std::string_view(cell->data, cell->size) == lastText_) {
+      text.assign(lastText_);
+      return true;
+    }
     // A cell that is not null is not null text either (Value looks at both).
-    if (eof_ || Value(column) == State::Null) return false;
-    text.assign(CellText(*CellFor(column), scratch_));
+    if (Value(column) == State::Null) return false;
+    text.assign(CellText(*cell, scratch_));
+    if (!cell->escaped) {
+      lastTextColumn_ = column;
+      lastText_ = text;
+    }
     return true;
   }
 
@@ -467,6 +480,8 @@ class CsvSource : public RecordSource {
 
   int parsedColumn_ = -1;
   State state_ = State::Null;
+  int lastTextColumn_ = -1;  // ReadText's last column and the text it gave (an unquoted cell's bytes)
+  std::string lastText_;
   double value_ = 0.0;
   std::string scratch_;
 };

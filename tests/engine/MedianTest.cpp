@@ -1,5 +1,11 @@
 // The median of the stored values and reading the store by record number.
+#include <algorithm>
+#include <bit>
+#include <random>
+
+#include "engine/FieldStatistics.h"
 #include "tests/engine/EngineFixture.h"
+#include "toolkit/SmrTools.h"
 
 namespace sumora::test {
 namespace {
@@ -61,6 +67,35 @@ TEST_F(EngineTest, ASecondMedianIsCachedEvenIfTheDataChanged) {
 TEST_F(EngineTest, AnUnloadedComponentTakesTheFirstStoredSlotAsMedian) {
   auto table = TableOver({7});
   EXPECT_DOUBLE_EQ(table->GetdsMedian(), 7.0);
+}
+
+// The median of a store equals the middle of the toolkit's own sort to the bit, whatever the values:
+// repeated, in order or reversed (where that sort takes longest), zeros of both signs, odd and even
+// counts, fewer values counted than stored.
+TEST(MedianSelectionTest, EqualsTheToolkitSortsMiddleBitForBit) {
+  std::mt19937_64 random(7);
+  for (int round = 0; round < 400; ++round) {
+    const int stored = 1 + static_cast<int>(random() % (round < 200 ? 40 : MaxStoredValues));
+    const int kind = round % 5;
+    std::vector<double> values;
+    for (int i = 0; i < stored; ++i) {
+      const double x = static_cast<double>(static_cast<int>(random() % 7) - 3) * (kind == 4 ? 1.0 : 0.5);
+      values.push_back(kind == 0 ? x * 1e-3 + static_cast<double>(random() % 1000) : kind == 3 && x == 0 && random() % 2 ? -0.0 : x);
+    }
+    if (kind == 1) std::sort(values.begin(), values.end());
+    if (kind == 2) std::sort(values.rbegin(), values.rend());
+    const auto count = static_cast<std::int32_t>(std::max(1, stored - static_cast<int>(random() % 3)));
+    FieldStatistics statistics;
+    statistics.StoredForFill() = values;
+    statistics.ComputeMedian(count);
+    TValueArray sorted;
+    for (int i = 0; i < stored; ++i) sorted[i + 1] = values[static_cast<std::size_t>(i)];
+    quickSort(sorted, 1, count);
+    const std::int32_t half = count / 2;
+    const double expected = count % 2 == 0 ? (sorted[half] + sorted[half + 1]) * 0.5 : sorted[half + 1];
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(statistics.Median()), std::bit_cast<std::uint64_t>(expected))
+        << "round " << round << ", " << count << " of " << stored << " values";
+  }
 }
 
 }  // namespace
