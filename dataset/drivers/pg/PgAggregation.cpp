@@ -6,6 +6,7 @@
 #include <map>
 #include <cmath>
 #include <string_view>
+#include <type_traits>
 
 #include "dataset/ValueText.h"
 #include "dataset/drivers/pg/PgAggregateSql.h"
@@ -345,38 +346,34 @@ std::vector<GroupDeviations> EmptySums(const std::vector<GroupDeviationRequest>&
   return answer;
 }
 
-// A float8[] in its text form, {1.5,-2,3e+20}; false for anything else (an infinity among them too).
-bool ReadFloats(const PGresult* result, int row, int column, std::vector<double>* values) {
+// An int8[] or float8[] in its text form, {1,2,3} or {1.5,-2,3e+20}; false for anything else (an
+// infinity among floats too).
+template <typename Number>
+bool ReadArray(const PGresult* result, int row, int column, std::vector<Number>* values) {
   const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
   values->clear();
   if (text.size() < 2 || text.front() != '{' || text.back() != '}') return false;
   const char* at = text.data() + 1;
   const char* end = text.data() + text.size() - 1;
   while (at < end) {
-    double value = 0.0;
+    Number value{};
     const auto [next, error] = std::from_chars(at, end, value);
-    if (error != std::errc() || !std::isfinite(value) || (next != end && *next != ',')) return false;
+    if (error != std::errc() || (next != end && *next != ',')) return false;
+    if constexpr (std::is_floating_point_v<Number>) {
+      if (!std::isfinite(value)) return false;
+    }
     values->push_back(value);
     at = next == end ? end : next + 1;
   }
   return true;
 }
 
-// An int8[] in its text form, {1,2,3}.
 bool ReadCounts(const PGresult* result, int row, int column, std::vector<std::int64_t>* counts) {
-  const std::string_view text(PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column)));
-  counts->clear();
-  if (text.size() < 2 || text.front() != '{' || text.back() != '}') return false;
-  const char* at = text.data() + 1;
-  const char* end = text.data() + text.size() - 1;
-  while (at < end) {
-    std::int64_t value = 0;
-    const auto [next, error] = std::from_chars(at, end, value);
-    if (error != std::errc() || (next != end && *next != ',')) return false;
-    counts->push_back(value);
-    at = next == end ? end : next + 1;
-  }
-  return true;
+  return ReadArray(result, row, column, counts);
+}
+
+bool ReadFloats(const PGresult* result, int row, int column, std::vector<double>* values) {
+  return ReadArray(result, row, column, values);
 }
 
 }  // namespace
