@@ -108,7 +108,8 @@ void FieldStatistics::ComputeMedian(std::int32_t dataCount) {
     const std::size_t filled = std::min(stored_.size(), static_cast<std::size_t>(MaxStoredValues));
     for (std::size_t i = 0; i < filled; ++i) sorted[static_cast<int>(i) + 1] = stored_[i];
     quickSort(sorted, 1, std::clamp(n, 0, MaxStoredValues));
-    middle_ = {sorted[half], sorted[half + 1]};
+    // Slot half is read for an even count only (slots start at 1).
+    middle_ = {half >= 1 ? sorted[half] : sorted[half + 1], sorted[half + 1]};
   }
   median_ = even(n) ? (middle_.lower + middle_.upper) * 0.5 : middle_.upper;
   computed_ |= kMedian;
