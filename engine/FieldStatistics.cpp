@@ -98,9 +98,9 @@ bool FieldStatistics::SelectMiddle(std::int32_t n) {
 }
 
 void FieldStatistics::ComputeMedian(std::int32_t dataCount) {
-  // The toolkit's own sort decides the order (negative zeros included), over a store laid out as the
-  // component's: slots from 1. Only this field's slots are copied and sorted (a summary of many groups
-  // takes many medians); the slots past them are never read.
+  // Where selection cannot tell, the toolkit's own sort decides the order (negative zeros included),
+  // over a store laid out as the component's: slots from 1. Only this field's slots are copied and
+  // sorted (a summary of many groups takes many medians); the slots past them are never read.
   const auto n = static_cast<std::int32_t>(std::trunc(min(dataCount, MaxStoredValues)));
   const std::int32_t half = n / 2;
   if (!hasMiddle_ && !SelectMiddle(n)) {

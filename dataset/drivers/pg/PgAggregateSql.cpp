@@ -27,14 +27,13 @@ std::string UnionAll(const std::vector<std::string>& parts) {
   return text;
 }
 
-// {a,b,c} in shortest round-trip text, the text form of a float8[] parameter.
+}  // namespace
+
 std::string FloatArrayText(const std::vector<double>& values) {
   std::string text = "{";
   for (std::size_t i = 0; i < values.size(); ++i) text += (i == 0 ? "" : ",") + FloatToText(values[i]);
   return text + "}";
 }
-
-}  // namespace
 
 AggregateParameters::AggregateParameters(double scaleBy, std::optional<double> meanValue,
                                          const std::vector<double>& thresholdValues) {

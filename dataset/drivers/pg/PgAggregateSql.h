@@ -20,6 +20,9 @@ struct ParameterList {
   }
 };
 
+// {a,b,c} in shortest round-trip text, the text form of a float8[] parameter.
+std::string FloatArrayText(const std::vector<double>& values);
+
 // The parameters of one aggregate statement: the placeholders its text uses and their values, numbered
 // in this order from $1: the scale (left out when it is 1, so the values are not divided at all), the
 // mean of the deviations, the class thresholds (each only when given).

@@ -560,9 +560,7 @@ std::optional<std::vector<GroupDeviations>> Aggregation::UnfoldedDeviations(
   at.keyType = numeric ? "float8" : "text";
   if (countsOnly && groupColumn < 0) {  // one group: every row
     for (const DeviationRequest& cell : groups.front().columns) {
-      std::string thresholds;
-      for (double threshold : cell.thresholds) thresholds += (thresholds.empty() ? "" : ",") + FloatToText(threshold);
-      at.columnThresholds.push_back(parameters.Add("{" + thresholds + "}"));
+      at.columnThresholds.push_back(parameters.Add(FloatArrayText(cell.thresholds)));
     }
   } else {
     std::string means;
